@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Sets up the machine and runs every test: a normal build, a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and the firmware fuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+suite() {  # suite BUILD_DIR CTEST_ARGS -- CMAKE_ARGS...
+    local dir="$1" ctest_args="$2"
+    shift 3
+    echo "== $dir"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    # shellcheck disable=SC2086
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" $ctest_args
+}
+
+suite build/release "" --
+suite build/asan "" -- -DQVLINK_SANITIZE=address,undefined
+suite build/tsan "-L threaded" -- -DQVLINK_SANITIZE=thread
+
+echo "== firmware fuzzer (60 s)"
+mkdir -p build/fuzz/corpus
+clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+    -Isrc/firmware tests/fuzz/firmware_fuzzer.cpp src/firmware/crc32_mpeg2.cpp \
+    src/firmware/firmware_format.cpp -o build/fuzz/firmware_fuzzer
+build/fuzz/firmware_fuzzer -max_total_time=60 -max_len=4096 -print_final_stats=1 build/fuzz/corpus 2>build/fuzz/fuzz.log ||
+    { tail -n 40 build/fuzz/fuzz.log; exit 1; }
+grep -E '^(Done|stat::number_of_executed_units)' build/fuzz/fuzz.log || true
+echo "firmware fuzzer: no crash"

@@ -1,0 +1,18 @@
+// Reading a chosen firmware file into the image slot: open, size check, one read of the whole
+// file, unpack and verify, and a final check that the payload is long enough to be sent.
+// Shared by the dialog and the command-line programs; it shows nothing itself.
+#pragma once
+
+#include <filesystem>
+
+#include "firmware_image.h"
+#include "load_result.h"
+
+namespace qvlink {
+
+// Loads `path` into `slot`. On refusal the slot is left as follows: untouched when the file
+// cannot be opened or is too small; Empty when no buffer could be had; RawFile after a failed
+// read or a wrong outer magic; RejectedPayload when the payload fails a check.
+LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot);
+
+}  // namespace qvlink
