@@ -1,0 +1,38 @@
+// The block protocol, an XMODEM-1K variant: the first TRANSFER_SIZE payload bytes go out as
+// 1025 numbered 1024-byte blocks, each acknowledged, then EOT, then the burn phase. One block
+// is outstanding and the next is built in advance; a resend sends the kept bytes unchanged.
+#pragma once
+
+#include <cstdint>
+
+#include "run_context.h"
+
+namespace qvlink {
+
+// Results inside the block protocol; never posted.
+inline constexpr int SEND_OK = 2000;
+inline constexpr int SEND_CANCELLED = 2002;
+
+enum class CheckMode { Sum8, Crc16 };
+
+// Runs the protocol after the handshake accepted `startByte` (NAK or 'C'). Returns
+// BLOCK_COMPLETED, BLOCK_BURN_ERROR, RECEIVER_ABORT or USER_ABORT.
+int RunBlockTransfer(RunContext& context, std::uint8_t startByte);
+
+// Sends every block and the EOT. Returns SEND_OK, SEND_CANCELLED or USER_ABORT.
+int SendImageBlocks(RunContext& context, std::uint8_t startByte);
+
+// Waits for ACK, NAK or 'C' (stored in `answer`, SEND_OK). Two CAN in a row give
+// SEND_CANCELLED; a stop sends CAN CAN and gives USER_ABORT.
+int WaitBlockResponse(RunContext& context, std::uint8_t& answer);
+
+// Writes block `number` with the transfer bytes from `position` into `buffer` (1028 or 1029
+// bytes) and returns how many transfer bytes it holds; 0 at the end of the transfer.
+int BuildBlock(const std::uint8_t* image, std::size_t position, std::uint8_t number,
+               std::uint8_t* buffer, CheckMode mode);
+
+// Copies up to `length` transfer bytes from `position`, fewer where the transfer ends.
+std::uint16_t CopyImageSlice(const std::uint8_t* image, std::size_t position,
+                             std::uint8_t* destination, std::uint16_t length);
+
+}  // namespace qvlink

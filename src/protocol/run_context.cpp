@@ -1,0 +1,21 @@
+#include "run_context.h"
+
+#include <new>
+
+namespace qvlink {
+
+std::unique_ptr<std::uint8_t[]> AllocateBlockBuffer() {
+    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[BLOCK_SIZE_CRC]);
+}
+
+int SendBytes(RunContext& context, const std::uint8_t* bytes, std::uint16_t count) {
+    return context.port->Write(bytes, count);
+}
+
+bool PollByte(RunContext& context, std::uint8_t& byte) {
+    if (context.port->QueuedBytes() > 0 && context.port->Read(&byte, 1) == 1) return true;
+    context.port->WaitForInput(POLL_INTERVAL_MS);
+    return false;
+}
+
+}  // namespace qvlink

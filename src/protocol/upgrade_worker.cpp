@@ -1,0 +1,41 @@
+#include "upgrade_worker.h"
+
+#include <system_error>
+
+#include "handshake.h"
+#include "protocol_bytes.h"
+
+namespace qvlink {
+
+int UpgradeWorkerProc(UpgradeHost& host, const BlockBufferSource& obtainBuffer) {
+    int result = UPGRADE_ERROR;
+    {
+        RunContext context(host, obtainBuffer);
+        if (context.HasBuffers() && context.image != nullptr && context.imageSize >= TRANSFER_SIZE)
+            result = Handshake(context);
+        host.PostResult(result);
+        host.Flags().workerIdle.store(1);
+    }
+    return 0;
+}
+
+bool WorkerThread::Start(UpgradeHost& host) {
+    Join();
+    RunFlags& flags = host.Flags();
+    flags.abortRequested.store(0);
+    flags.workerIdle.store(0);
+    flags.elapsedSeconds.store(0);
+    try {
+        thread_ = std::thread([&host] { UpgradeWorkerProc(host); });
+    } catch (const std::system_error&) {
+        flags.workerIdle.store(1);
+        return false;
+    }
+    return true;
+}
+
+void WorkerThread::Join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace qvlink

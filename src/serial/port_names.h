@@ -1,0 +1,19 @@
+// How the operator's port names reach devices. COM1..COM8 are the dialog's port choices; on
+// Linux they map to /dev/ttyS0../dev/ttyS7 unless QVLINK_COM<n> names another device.
+#pragma once
+
+#include <string>
+
+namespace qvlink {
+
+// The device that port number n (1 = COM1) opens.
+std::string DeviceForPortNumber(int portNumber);
+
+// The device for a name the command line gives: "COM<n>" as above, anything else as it is
+// (on Windows, prefixed with \\.\ so that every COM number opens).
+std::string DeviceForName(const std::string& name);
+
+// n when `name` is "COM<n>" with n from 1 to 99, else 0.
+int PortNumberOfName(const std::string& name);
+
+}  // namespace qvlink

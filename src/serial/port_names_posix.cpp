@@ -1,0 +1,19 @@
+#include <cstdlib>
+
+#include "port_names.h"
+
+namespace qvlink {
+
+std::string DeviceForPortNumber(int portNumber) {
+    const std::string variable = "QVLINK_COM" + std::to_string(portNumber);
+    if (const char* device = std::getenv(variable.c_str()); device != nullptr && *device != '\0')
+        return device;
+    return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
+std::string DeviceForName(const std::string& name) {
+    const int number = PortNumberOfName(name);
+    return number > 0 ? DeviceForPortNumber(number) : name;
+}
+
+}  // namespace qvlink

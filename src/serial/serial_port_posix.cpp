@@ -1,0 +1,192 @@
+// The serial port on POSIX systems: termios for the line, FIONREAD for the queue, poll() for
+// the bounded waits. The descriptor is non-blocking; Write waits for room with poll().
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "port_names.h"
+#include "serial_port.h"
+
+namespace qvlink {
+namespace {
+
+constexpr int WRITE_TIMEOUT_MS = 5000;
+
+speed_t SpeedFor(int baud) {
+    switch (baud) {
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return B0;
+    }
+}
+
+// One place that turns errno into the operator's words for a failed open.
+std::string DescribeOpenError(const std::string& device, const char* step, int error) {
+    std::string text = device + ": " + step + ": " + std::strerror(error);
+    if (error == EACCES || error == EPERM)
+        text += " (the user may need to be in the group that owns the device, often 'dialout')";
+    else if (error == EWOULDBLOCK || error == EBUSY)
+        text += " (the port is in use by another program)";
+    else if (error == ENOENT)
+        text += " (no such device; QVLINK_COM<n> can name the device for COM<n>)";
+    return text;
+}
+
+// 8 data bits, no parity, one stop bit, no flow control, no translation, echo or signals.
+bool ApplyLineSettings(int fd, int baud) {
+    const speed_t speed = SpeedFor(baud);
+    termios settings{};
+    if (speed == B0 || tcgetattr(fd, &settings) != 0) return false;
+    cfmakeraw(&settings);
+    settings.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_iflag &= ~(IXON | IXOFF | IXANY);
+    settings.c_iflag |= IGNBRK | IGNPAR;
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    return cfsetispeed(&settings, speed) == 0 && cfsetospeed(&settings, speed) == 0 &&
+           tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+// USB adapters hold received bytes back for up to 16 ms unless asked for low latency. Devices
+// without the request (pseudo-terminals) simply keep their timing.
+void RequestLowLatency(int fd) {
+    serial_struct info{};
+    if (ioctl(fd, TIOCGSERIAL, &info) != 0) return;
+    info.flags |= ASYNC_LOW_LATENCY;
+    (void)ioctl(fd, TIOCSSERIAL, &info);
+}
+
+int RemainingMs(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+}  // namespace
+
+SerialPort::~SerialPort() {
+    Close();
+}
+
+int SerialPort::Open(int portNumber, int baud) {
+    return OpenDevice(DeviceForPortNumber(portNumber), baud);
+}
+
+int SerialPort::OpenDevice(const std::string& device, int baud) {
+    Close();
+    lastOpenError.clear();
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        lastOpenError = DescribeOpenError(device, "open", errno);
+        return 0;
+    }
+    // TIOCEXCL keeps other users out; the advisory lock also keeps out root and this process.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        lastOpenError = DescribeOpenError(device, "lock", errno);
+        ::close(fd);
+        return 0;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0 || !ApplyLineSettings(fd, baud)) {
+        lastOpenError = DescribeOpenError(device, "configure", errno);
+        ::close(fd);
+        return 0;
+    }
+    RequestLowLatency(fd);
+    handle = fd;
+    isOpen = 1;
+    return 1;
+}
+
+int SerialPort::SetBinaryMode(int flag) {
+    if (!isOpen || handle < 0) return 0;
+    termios settings{};
+    if (tcgetattr(handle, &settings) != 0) return 0;
+    if (flag & 1) {
+        settings.c_iflag &= ~(ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXON);
+        settings.c_oflag &= ~OPOST;
+        settings.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
+    } else {
+        settings.c_oflag |= OPOST;
+    }
+    return tcsetattr(handle, TCSANOW, &settings) == 0 ? 1 : 0;
+}
+
+void SerialPort::Close() {
+    if (isOpen) ::close(handle);
+    isOpen = 0;
+    handle = -1;
+}
+
+int SerialPort::QueuedBytes() {
+    if (!isOpen || handle < 0) return 0;
+    int queued = 0;
+    return ioctl(handle, FIONREAD, &queued) == 0 ? queued : 0;
+}
+
+int SerialPort::Read(std::uint8_t* buffer, std::uint32_t maxCount) {
+    const int queued = QueuedBytes();
+    if (queued <= 0) return 0;
+    const std::uint32_t wanted =
+        std::min<std::uint32_t>(maxCount, static_cast<std::uint32_t>(queued));
+    const ssize_t got = ::read(handle, buffer, wanted);
+    return got > 0 ? static_cast<int>(got) : 0;
+}
+
+int SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
+    if (!isOpen || handle < 0) return 0;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(WRITE_TIMEOUT_MS);
+    std::uint32_t written = 0;
+    while (written < count) {
+        const ssize_t done = ::write(handle, bytes + written, count - written);
+        if (done > 0) {
+            written += static_cast<std::uint32_t>(done);
+            continue;
+        }
+        if (done < 0 && errno != EAGAIN && errno != EINTR) return 0;
+        pollfd room{handle, POLLOUT, 0};
+        const int remaining = RemainingMs(deadline);
+        if (remaining == 0 || ::poll(&room, 1, remaining) == 0) return 0;
+    }
+    return static_cast<int>(written);
+}
+
+bool SerialPort::WaitForInput(int timeoutMs) {
+    if (!isOpen || handle < 0) return false;
+    pollfd incoming{handle, POLLIN, 0};
+    const int ready = ::poll(&incoming, 1, timeoutMs);
+    if (ready > 0 && !(incoming.revents & POLLIN)) {
+        // A hung-up line reports at once and for ever; sleep the wait out instead of spinning.
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+        return false;
+    }
+    return ready > 0;
+}
+
+}  // namespace qvlink

@@ -1,0 +1,195 @@
+#include "serial_port.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "port_names.h"
+#include "pty_pair.h"
+
+namespace qvlink {
+namespace {
+
+using test::PtyPair;
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(SerialPort, ClosedPortDoesNothingAndReturnsZero) {
+    SerialPort port;
+    std::uint8_t buffer[4] = {9, 9, 9, 9};
+    EXPECT_EQ(port.OpenDevice("/dev/qvlink-no-such-device", 115200), 0);
+    EXPECT_NE(port.LastOpenError().find("no such device"), std::string::npos)
+        << port.LastOpenError();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.QueuedBytes(), 0);
+    EXPECT_EQ(port.Read(buffer, 4), 0);
+    EXPECT_EQ(port.Write(buffer, 4), 0);
+    EXPECT_EQ(port.SetBinaryMode(1), 0);
+    EXPECT_FALSE(port.WaitForInput(1));
+    EXPECT_EQ(buffer[0], 9);
+    port.Close();
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPort, OpensRawEightBitsNoParityAtTheGivenBaud) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1) << port.LastOpenError();
+    EXPECT_EQ(port.SetBinaryMode(1), 1);
+    const termios line = pty.LineSettings();
+    EXPECT_EQ(cfgetospeed(&line), B115200);
+    EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+    EXPECT_EQ(line.c_oflag & OPOST, 0u);
+}
+
+TEST(SerialPort, SecondOpenOfTheSameDeviceFailsUntilTheFirstCloses) {
+    PtyPair pty;
+    SerialPort first, second;
+    ASSERT_EQ(first.OpenDevice(pty.PeerPath(), 115200), 1);
+    EXPECT_EQ(second.OpenDevice(pty.PeerPath(), 115200), 0);
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_NE(second.LastOpenError().find("in use"), std::string::npos) << second.LastOpenError();
+    first.Close();
+    EXPECT_EQ(second.OpenDevice(pty.PeerPath(), 115200), 1) << second.LastOpenError();
+}
+
+TEST(SerialPort, AnotherProcessCannotOpenAHeldPort) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    const pid_t child = fork();
+    if (child == 0) {
+        SerialPort intruder;
+        _exit(intruder.OpenDevice(pty.PeerPath(), 115200) == 0 ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the other process opened the port";
+}
+
+TEST(SerialPort, ReopenReleasesTheOldDeviceAndAFailedReopenLeavesItClosed) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    EXPECT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1) << port.LastOpenError();
+    EXPECT_EQ(port.OpenDevice("/dev/qvlink-no-such-device", 115200), 0);
+    EXPECT_FALSE(port.IsOpen());
+    SerialPort other;
+    EXPECT_EQ(other.OpenDevice(pty.PeerPath(), 115200), 1) << "the failed reopen kept the device";
+}
+
+TEST(SerialPort, UnsupportedBaudRateIsRefused) {
+    PtyPair pty;
+    SerialPort port;
+    EXPECT_EQ(port.OpenDevice(pty.PeerPath(), 12345), 0);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPort, ReadTakesOnlyWhatIsQueuedAndLeavesTheBufferAloneWhenEmpty) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    Bytes buffer(100, 0xEE);
+    EXPECT_EQ(port.Read(buffer.data(), 100), 0);
+    EXPECT_EQ(buffer[0], 0xEE);
+
+    pty.Send({1, 2, 3, 4, 5});
+    while (port.QueuedBytes() < 5) ASSERT_TRUE(port.WaitForInput(50) || port.QueuedBytes() < 5);
+    EXPECT_EQ(port.Read(buffer.data(), 100), 5);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 6), (Bytes{1, 2, 3, 4, 5, 0xEE}));
+    EXPECT_EQ(port.QueuedBytes(), 0);
+}
+
+TEST(SerialPort, ReadsOneByteAtATimeInOrder) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    pty.Send(
+        {0x43, 0x00, 0xFF, 0x0D, 0x0A, 0x11, 0x13, 0x03});  // CR, LF, XON, XOFF, ^C pass untouched
+    Bytes got;
+    while (got.size() < 8) {
+        std::uint8_t byte = 0;
+        if (port.QueuedBytes() == 0) {
+            ASSERT_TRUE(port.WaitForInput(50) || got.size() < 8);
+            continue;
+        }
+        ASSERT_EQ(port.Read(&byte, 1), 1);
+        got.push_back(byte);
+    }
+    EXPECT_EQ(got, (Bytes{0x43, 0x00, 0xFF, 0x0D, 0x0A, 0x11, 0x13, 0x03}));
+}
+
+TEST(SerialPort, A4096ByteWriteArrivesWhole) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    Bytes chunk(4096);
+    for (std::size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    EXPECT_EQ(port.Write(chunk.data(), 4096), 4096);
+    EXPECT_EQ(pty.Receive(4096), chunk);
+}
+
+TEST(SerialPort, WaitForInputReturnsWhenAByteArrives) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    EXPECT_FALSE(port.WaitForInput(10));
+    std::thread sender([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        pty.Send({0x15});
+    });
+    bool arrived = false;
+    for (int attempt = 0; attempt < 100 && !arrived; ++attempt) arrived = port.WaitForInput(50);
+    sender.join();
+    EXPECT_TRUE(arrived);
+    EXPECT_EQ(port.QueuedBytes(), 1) << "the wait must not consume the byte";
+}
+
+TEST(SerialPort, WriteGivesUpWhenNobodyReadsTheOtherEnd) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    const Bytes big(1 << 20, 0x55);
+    EXPECT_EQ(port.Write(big.data(), static_cast<std::uint32_t>(big.size())), 0);
+}
+
+struct PortName {
+    const char* name;
+    int number;
+};
+
+class PortNames : public ::testing::TestWithParam<PortName> {};
+
+TEST_P(PortNames, OnlyComWithADecimalNumberIsAPortNumber) {
+    EXPECT_EQ(PortNumberOfName(GetParam().name), GetParam().number);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PortNames,
+                         ::testing::Values(PortName{"COM1", 1}, PortName{"COM8", 8},
+                                           PortName{"COM12", 12}, PortName{"COM", 0},
+                                           PortName{"com1", 0}, PortName{"COMx", 0},
+                                           PortName{"COM1x", 0}, PortName{"/dev/ttyUSB0", 0},
+                                           PortName{"COM123", 0}));
+
+TEST(PortNamesPosix, ComPortsMapToTtySUnlessTheEnvironmentNamesADevice) {
+    unsetenv("QVLINK_COM3");
+    EXPECT_EQ(DeviceForPortNumber(1), "/dev/ttyS0");
+    EXPECT_EQ(DeviceForPortNumber(8), "/dev/ttyS7");
+    EXPECT_EQ(DeviceForName("COM3"), "/dev/ttyS2");
+    setenv("QVLINK_COM3", "/dev/ttyUSB0", 1);
+    EXPECT_EQ(DeviceForName("COM3"), "/dev/ttyUSB0");
+    EXPECT_EQ(DeviceForPortNumber(3), "/dev/ttyUSB0");
+    unsetenv("QVLINK_COM3");
+    EXPECT_EQ(DeviceForName("/dev/pts/7"), "/dev/pts/7");
+}
+
+}  // namespace
+}  // namespace qvlink

@@ -1,0 +1,64 @@
+// qvlink-sim: a virtual receiver on a pseudo-terminal, so that the flasher and every test can
+// run without hardware.
+#include <cstdio>
+
+#include "device_line.h"
+#include "firmware_loader.h"
+#include "receiver_session.h"
+#include "sim_options.h"
+#include "transcript.h"
+
+int main(int argc, char** argv) {
+    using namespace qvlink::sim;
+    std::string error;
+    bool helpAsked = false;
+    const auto options = ParseSimOptions(argc, argv, error, helpAsked);
+    if (helpAsked) {
+        std::fputs(SIM_USAGE, stdout);
+        return 0;
+    }
+    if (!options) {
+        std::fprintf(stderr, "qvlink-sim: %s\n%s", error.c_str(), SIM_USAGE);
+        return 2;
+    }
+
+    qvlink::FirmwareImage image;
+    const qvlink::LoadResult loaded = qvlink::LoadFirmwareFile(options->firmwarePath, image);
+    if (!loaded.ok) {
+        std::fprintf(stderr, "qvlink-sim: %s: %s\n", options->firmwarePath.c_str(),
+                     loaded.message.c_str());
+        return 3;
+    }
+    const std::vector<std::uint8_t> payload(image.bytes.get(), image.bytes.get() + image.size);
+
+    std::string peerPath = options->devicePath;
+    auto line = options->devicePath.empty() ? DeviceLine::CreatePseudoTerminal(peerPath, error)
+                                            : DeviceLine::OpenDevice(options->devicePath, error);
+    if (!line) {
+        std::fprintf(stderr, "qvlink-sim: %s\n", error.c_str());
+        return 4;
+    }
+    std::printf("%s\n", peerPath.c_str());
+    std::fflush(stdout);
+
+    qvlink::tools::Transcript transcript(options->logPath);
+    if (!options->logPath.empty() && !transcript.Active()) {
+        std::fprintf(stderr, "qvlink-sim: cannot write %s\n", options->logPath.c_str());
+        return 4;
+    }
+    line->SetTranscript(&transcript);
+    line->SetPacing(options->baud);
+
+    bool allOk = true;
+    for (int device = 1; options->devices == 0 || device <= options->devices; ++device) {
+        line->WaitForPeer();
+        const SessionOutcome outcome = PlayReceiver(*line, *options, payload);
+        const std::string verdict = "device " + std::to_string(device) + ": " + outcome.summary;
+        transcript.Note(verdict);
+        std::printf("%s\n", verdict.c_str());
+        std::fflush(stdout);
+        allOk = allOk && outcome.ok;
+    }
+    line->Linger(std::chrono::seconds(options->timeoutSeconds));
+    return allOk ? 0 : 1;
+}

@@ -1,0 +1,37 @@
+// What the virtual receiver is told to do, from its command line.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace qvlink::sim {
+
+enum class Announce { BlockCrc, BlockSum, Bulk, Cancel, Silent };
+
+struct SimOptions {
+    std::string firmwarePath;
+    std::string devicePath;  // serve here instead of on a new pseudo-terminal
+    std::string logPath;
+    Announce announce = Announce::BlockCrc;
+    int noiseBytes = 0;
+    int verdict = 0;  // bulk path: the byte sent after the checksum's acknowledgement
+    bool burnFails = false;
+    int nakBlock = 0;  // block protocol faults, by block number counted from 1
+    int cancelAt = 0;
+    bool nakEot = false;
+    bool earlyC = false;
+    std::optional<int> stallAt;  // go silent instead of answering block/chunk K (see --help)
+    bool stallVerdict = false;
+    bool stallBurn = false;
+    int devices = 1;  // 0: serve until stopped
+    int baud = 0;     // 0: as fast as the line goes
+    int timeoutSeconds = 30;
+};
+
+// Parses argv; on a usage error returns nullopt and sets `error`. `--help` sets `helpAsked`.
+std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& error,
+                                          bool& helpAsked);
+
+extern const char* const SIM_USAGE;
+
+}  // namespace qvlink::sim
