@@ -13,7 +13,8 @@ int SendBytes(RunContext& context, const std::uint8_t* bytes, std::uint16_t coun
 }
 
 bool PollByte(RunContext& context, std::uint8_t& byte) {
-    if (context.port->QueuedBytes() > 0 && context.port->Read(&byte, 1) == 1) return true;
+    // Read hands back only what has arrived, so it doubles as the test for a queued byte.
+    if (context.port->Read(&byte, 1) == 1) return true;
     context.port->WaitForInput(POLL_INTERVAL_MS);
     return false;
 }

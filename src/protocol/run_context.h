@@ -42,6 +42,6 @@ int SendBytes(RunContext& context, const std::uint8_t* bytes, std::uint16_t coun
 // Takes one received byte if one is queued. Otherwise blocks on the port for at most
 // POLL_INTERVAL_MS and returns false, so that every wait re-checks the stop request that often.
 bool PollByte(RunContext& context, std::uint8_t& byte);
-inline constexpr int POLL_INTERVAL_MS = 20;
+inline constexpr int POLL_INTERVAL_MS = 40;
 
 }  // namespace qvlink

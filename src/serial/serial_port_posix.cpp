@@ -150,11 +150,10 @@ int SerialPort::QueuedBytes() {
 }
 
 int SerialPort::Read(std::uint8_t* buffer, std::uint32_t maxCount) {
-    const int queued = QueuedBytes();
-    if (queued <= 0) return 0;
-    const std::uint32_t wanted =
-        std::min<std::uint32_t>(maxCount, static_cast<std::uint32_t>(queued));
-    const ssize_t got = ::read(handle, buffer, wanted);
+    if (!isOpen || handle < 0 || maxCount == 0) return 0;
+    // The descriptor is non-blocking: read hands back what has arrived, up to maxCount, and
+    // fails with EAGAIN (leaving the buffer alone) when nothing has.
+    const ssize_t got = ::read(handle, buffer, maxCount);
     return got > 0 ? static_cast<int>(got) : 0;
 }
 

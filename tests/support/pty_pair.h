@@ -18,6 +18,7 @@ class PtyPair {
     PtyPair& operator=(const PtyPair&) = delete;
 
     const std::string& PeerPath() const { return peerPath_; }
+    int MasterFd() const { return master_; }
     void Send(const std::vector<std::uint8_t>& bytes) const;
     // Reads until `count` bytes came or `timeoutMs` passed without a byte.
     std::vector<std::uint8_t> Receive(std::size_t count, int timeoutMs = 2000) const;

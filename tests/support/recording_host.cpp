@@ -21,7 +21,7 @@ void RecordingHost::PostResult(int result) {
 
 std::vector<int> RecordingHost::AwaitResults(std::size_t count) {
     std::unique_lock lock(mutex_);
-    posted_.wait(lock, [&] { return results_.size() >= count; });
+    posted_.wait_for(lock, std::chrono::minutes(1), [&] { return results_.size() >= count; });
     return results_;
 }
 

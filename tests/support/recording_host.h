@@ -24,7 +24,7 @@ class RecordingHost : public UpgradeHost {
     void NotifyConnected() override;
     void PostResult(int result) override;
 
-    // Blocks until `count` results have been posted; returns them.
+    // Blocks until `count` results have been posted, or a minute has passed; returns them.
     std::vector<int> AwaitResults(std::size_t count);
     std::vector<StatusReport> Reports();
     int Connections();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 namespace qvlink::sim {
@@ -16,6 +17,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int BITS_PER_BYTE = 10;  // start bit, 8 data bits, stop bit
 constexpr auto PEER_POLL_INTERVAL = std::chrono::milliseconds(20);
+constexpr auto ANSWER_WINDOW = std::chrono::milliseconds(1);
 
 bool MakeRaw(int fd, bool setLinkSpeed) {
     termios settings{};
@@ -27,6 +29,14 @@ bool MakeRaw(int fd, bool setLinkSpeed) {
         cfsetospeed(&settings, B115200);
     }
     return tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+// Sleeps until `deadline`. A sleep overshoots by tens of microseconds, which at 921600 baud is
+// a good part of a byte per wait; the last stretch is waited out with yields instead.
+void PaceUntil(Clock::time_point deadline) {
+    constexpr auto PRECISE_TAIL = std::chrono::microseconds(200);
+    std::this_thread::sleep_until(deadline - PRECISE_TAIL);
+    while (Clock::now() < deadline) std::this_thread::yield();
 }
 
 }  // namespace
@@ -86,9 +96,12 @@ std::chrono::nanoseconds DeviceLine::WireTime(std::size_t count) const {
 
 void DeviceLine::Send(const std::uint8_t* bytes, std::size_t count) {
     if (baud_ > 0) {
-        // The last byte reaches the flasher only when the line has carried all of them.
-        sendClock_ = std::max(sendClock_, Clock::now()) + WireTime(count);
-        std::this_thread::sleep_until(sendClock_);
+        // A receiver answers the moment the last byte it waited for has arrived; the last byte
+        // of the answer reaches the flasher when the line has carried all of it.
+        const auto now = Clock::now();
+        const auto start = receiveClock_ > now - ANSWER_WINDOW ? receiveClock_ : now;
+        sendClock_ = std::max(sendClock_, start) + WireTime(count);
+        PaceUntil(sendClock_);
     }
     if (transcript_ != nullptr) transcript_->Record("<-", bytes, count);
     std::size_t sent = 0;
@@ -121,6 +134,7 @@ ReadStatus DeviceLine::Fill(std::chrono::milliseconds timeout) {
                 pendingStart_ = 0;
             }
             pending_.insert(pending_.end(), chunk, chunk + got);
+            lastFill_ = Clock::now();
             return ReadStatus::Ok;
         }
         if (got == 0 || (errno != EINTR && errno != EAGAIN)) return ReadStatus::Hangup;
@@ -130,6 +144,8 @@ ReadStatus DeviceLine::Fill(std::chrono::milliseconds timeout) {
 ReadStatus DeviceLine::Read(std::uint8_t* bytes, std::size_t count,
                             std::chrono::milliseconds timeout) {
     std::size_t taken = 0;
+    std::optional<Clock::time_point> firstArrival;
+    if (pendingStart_ < pending_.size()) firstArrival = lastFill_;
     while (taken < count) {
         if (pendingStart_ == pending_.size()) {
             const ReadStatus status = Fill(timeout);
@@ -137,6 +153,7 @@ ReadStatus DeviceLine::Read(std::uint8_t* bytes, std::size_t count,
                 if (transcript_ != nullptr) transcript_->Record("->", bytes, taken);
                 return status;
             }
+            if (!firstArrival) firstArrival = lastFill_;
         }
         const std::size_t now = std::min(count - taken, pending_.size() - pendingStart_);
         std::memcpy(bytes + taken, pending_.data() + pendingStart_, now);
@@ -145,9 +162,10 @@ ReadStatus DeviceLine::Read(std::uint8_t* bytes, std::size_t count,
     }
     if (transcript_ != nullptr) transcript_->Record("->", bytes, count);
     if (baud_ > 0) {
-        // The device has the bytes only when the line has carried them.
-        receiveClock_ = std::max(receiveClock_, Clock::now()) + WireTime(count);
-        std::this_thread::sleep_until(receiveClock_);
+        // The bytes began to arrive when the first of them came; the device has the last one
+        // only when the line has carried them all.
+        receiveClock_ = std::max(receiveClock_, *firstArrival) + WireTime(count);
+        PaceUntil(receiveClock_);
     }
     return ReadStatus::Ok;
 }

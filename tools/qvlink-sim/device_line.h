@@ -57,6 +57,7 @@ class DeviceLine {
     std::size_t pendingStart_ = 0;
     std::chrono::steady_clock::time_point sendClock_{};
     std::chrono::steady_clock::time_point receiveClock_{};
+    std::chrono::steady_clock::time_point lastFill_{};
 };
 
 }  // namespace qvlink::sim

@@ -1,5 +1,7 @@
 // qvlink-sim: a virtual receiver on a pseudo-terminal, so that the flasher and every test can
 // run without hardware.
+#include <sys/prctl.h>
+
 #include <cstdio>
 
 #include "device_line.h"
@@ -48,11 +50,13 @@ int main(int argc, char** argv) {
     }
     line->SetTranscript(&transcript);
     line->SetPacing(options->baud);
+    // Paced lines sleep for microseconds at a time; the default timer slack would add 50 us each.
+    if (options->baud > 0) prctl(PR_SET_TIMERSLACK, 1UL);
 
     bool allOk = true;
     for (int device = 1; options->devices == 0 || device <= options->devices; ++device) {
         line->WaitForPeer();
-        const SessionOutcome outcome = PlayReceiver(*line, *options, payload);
+        const SessionOutcome outcome = PlayReceiver(*line, *options, payload, device);
         const std::string verdict = "device " + std::to_string(device) + ": " + outcome.summary;
         transcript.Note(verdict);
         std::printf("%s\n", verdict.c_str());

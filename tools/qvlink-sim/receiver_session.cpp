@@ -19,10 +19,11 @@ std::string Hex(std::uint8_t byte) {
 
 class ReceiverSession {
   public:
-    ReceiverSession(DeviceLine& line, const SimOptions& options, const Bytes& payload)
+    ReceiverSession(DeviceLine& line, const SimOptions& options, const Bytes& payload, int device)
         : line_(line),
           options_(options),
           payload_(payload),
+          device_(device),
           timeout_(std::chrono::seconds(options.timeoutSeconds)) {}
 
     SessionOutcome Play();
@@ -47,6 +48,7 @@ class ReceiverSession {
     DeviceLine& line_;
     const SimOptions& options_;
     const Bytes& payload_;
+    const int device_;
     const std::chrono::milliseconds timeout_;
 };
 
@@ -69,6 +71,8 @@ std::string ReceiverSession::ExpectByte(std::uint8_t wanted, const char* name) {
 }
 
 SessionOutcome ReceiverSession::Stall(const std::string& where) {
+    std::printf("device %d: stalling %s\n", device_, where.c_str());
+    std::fflush(stdout);
     Bytes heard;
     std::uint8_t byte = 0;
     ReadStatus status;
@@ -87,7 +91,8 @@ SessionOutcome ReceiverSession::Stall(const std::string& where) {
 
 SessionOutcome ReceiverSession::Play() {
     SendNoise();
-    switch (options_.announce) {
+    const auto& list = options_.announcements;
+    switch (list[static_cast<std::size_t>(device_ - 1) % list.size()]) {
         case Announce::BlockCrc:
             return BlockPath(true);
         case Announce::BlockSum:
@@ -231,8 +236,9 @@ SessionOutcome ReceiverSession::Burn(const std::string& transferDone) {
 
 }  // namespace
 
-SessionOutcome PlayReceiver(DeviceLine& line, const SimOptions& options, const Bytes& payload) {
-    return ReceiverSession(line, options, payload).Play();
+SessionOutcome PlayReceiver(DeviceLine& line, const SimOptions& options, const Bytes& payload,
+                            int device) {
+    return ReceiverSession(line, options, payload, device).Play();
 }
 
 }  // namespace qvlink::sim

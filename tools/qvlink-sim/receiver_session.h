@@ -16,9 +16,10 @@ struct SessionOutcome {
     std::string summary;  // one line for the operator
 };
 
-// Plays one receiver on `line`. `payload` is the descrambled firmware payload (at least
-// 0x100010 bytes); the block path expects its first 0x100010 bytes, the bulk path bytes 12 on.
+// Plays receiver number `device` (from 1) on `line`. `payload` is the descrambled firmware
+// payload (at least 0x100010 bytes); the block path expects its first 0x100010 bytes, the bulk
+// path bytes 12 on. When it goes silent as told, it says so on stdout at once.
 SessionOutcome PlayReceiver(DeviceLine& line, const SimOptions& options,
-                            const std::vector<std::uint8_t>& payload);
+                            const std::vector<std::uint8_t>& payload, int device);
 
 }  // namespace qvlink::sim

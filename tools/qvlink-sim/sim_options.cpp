@@ -14,8 +14,9 @@ const char* const SIM_USAGE =
     "receiver got exactly the right bytes and saw no protocol error; 2 for usage errors.\n"
     "\n"
     "  --device PATH       serve on an existing device instead of a new pseudo-terminal\n"
-    "  --protocol P        how the receiver announces itself: block-crc ('C', the default),\n"
-    "                      block-sum (NAK), bulk (0x77), cancel (CAN), silent (nothing)\n"
+    "  --protocol P[,P...] how each receiver announces itself: block-crc ('C', the default),\n"
+    "                      block-sum (NAK), bulk (0x77), cancel (CAN), silent (nothing); with a\n"
+    "                      list, receiver i plays entry i, starting again at the end of the list\n"
     "  --noise N           send N bytes of boot chatter before the announcement\n"
     "  --devices N         serve N receivers one after another (0: until stopped; default 1)\n"
     "  --baud B            take the time B baud would take for every byte (8N1)\n"
@@ -47,6 +48,19 @@ const std::map<std::string, Announce> ANNOUNCEMENTS = {
     {"block-crc", Announce::BlockCrc}, {"block-sum", Announce::BlockSum}, {"bulk", Announce::Bulk},
     {"cancel", Announce::Cancel},      {"silent", Announce::Silent},
 };
+
+bool ParseAnnouncements(const std::string& list, std::vector<Announce>& out) {
+    out.clear();
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = list.find(',', start);
+        const auto found = ANNOUNCEMENTS.find(list.substr(start, comma - start));
+        if (found == ANNOUNCEMENTS.end()) return false;
+        out.push_back(found->second);
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
 
 }  // namespace
 
@@ -88,12 +102,10 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             }
             options.stallAt = value;
         } else if (arg == "--protocol") {
-            const auto found = hasValue ? ANNOUNCEMENTS.find(argv[++i]) : ANNOUNCEMENTS.end();
-            if (found == ANNOUNCEMENTS.end()) {
-                error = "--protocol takes block-crc, block-sum, bulk, cancel or silent";
+            if (!hasValue || !ParseAnnouncements(argv[++i], options.announcements)) {
+                error = "--protocol takes a list of block-crc, block-sum, bulk, cancel and silent";
                 return std::nullopt;
             }
-            options.announce = found->second;
         } else if (arg == "--device" || arg == "--log") {
             if (!hasValue) {
                 error = arg + " needs a path";

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qvlink::sim {
 
@@ -12,7 +13,7 @@ struct SimOptions {
     std::string firmwarePath;
     std::string devicePath;  // serve here instead of on a new pseudo-terminal
     std::string logPath;
-    Announce announce = Announce::BlockCrc;
+    std::vector<Announce> announcements{Announce::BlockCrc};  // receiver i plays entry (i-1) % size
     int noiseBytes = 0;
     int verdict = 0;  // bulk path: the byte sent after the checksum's acknowledgement
     bool burnFails = false;

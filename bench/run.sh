@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds the release tools and prints the upgrade benchmark's figures (takes a few minutes).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/release -j "$(nproc)"
+build/release/bench/upgrade_bench build/release/tools

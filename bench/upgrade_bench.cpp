@@ -1,0 +1,235 @@
+// Benchmark: full upgrades against qvlink-sim (as fast as the line goes, and paced at 921600
+// baud next to the time the bytes alone take on such a wire), and qvlink-cli next to lrzsz's
+// `sx -k` sending the same megabyte to `rx -c`. Five runs each; prints the medians of wall time
+// and of the sender's CPU time (user + sys). Figures, not a pass/fail test.
+//
+// usage: upgrade_bench BUILD_TOOLS_DIR [rx]   (rx: only the comparison with sx -k)
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int RUNS = 5;
+constexpr double BITS_PER_BYTE = 10.0;
+
+struct Measure {
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+};
+
+struct ChildIo {
+    int input = -1;   // becomes the child's stdin when >= 0
+    int output = -1;  // becomes the child's stdout when >= 0
+    std::string directory;
+};
+
+pid_t Spawn(const std::vector<std::string>& args, const ChildIo& io) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (io.input >= 0) posix_spawn_file_actions_adddup2(&actions, io.input, STDIN_FILENO);
+    if (io.output >= 0) posix_spawn_file_actions_adddup2(&actions, io.output, STDOUT_FILENO);
+    if (!io.directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, io.directory.c_str());
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + args[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Waits for `pid`; returns its CPU time in seconds, and throws when it failed.
+double Reap(pid_t pid, const char* what) {
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(std::string(what) + " failed");
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
+}
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Starts qvlink-sim and returns its pid, with the device it serves in `device`.
+pid_t StartSim(const std::string& tools, const std::vector<std::string>& options,
+               const std::string& firmware, std::string& device) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) throw std::runtime_error("pipe");
+    std::vector<std::string> args{tools + "/qvlink-sim"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(firmware);
+    const pid_t pid = Spawn(args, {-1, pipeFds[1], {}});
+    close(pipeFds[1]);
+    char line[256] = {};
+    std::size_t used = 0;
+    while (used < sizeof line - 1 && read(pipeFds[0], line + used, 1) == 1 && line[used] != '\n')
+        ++used;
+    line[used] = '\0';
+    close(pipeFds[0]);
+    device = line;
+    return pid;
+}
+
+Measure FlashAgainstSim(const std::string& tools, const std::vector<std::string>& simOptions,
+                        const std::string& firmware) {
+    std::string device;
+    const pid_t sim = StartSim(tools, simOptions, firmware, device);
+    const int quiet = open("/dev/null", O_WRONLY);
+    const auto start = Clock::now();
+    const pid_t cli = Spawn({tools + "/qvlink-cli", "--port", device, firmware}, {-1, quiet, {}});
+    Measure m;
+    m.cpuSeconds = Reap(cli, "qvlink-cli");
+    m.wallSeconds = Seconds(start);
+    close(quiet);
+    Reap(sim, "qvlink-sim (the receiver did not get exactly the image)");
+    return m;
+}
+
+// Waits until the file at `path` has something in it.
+void AwaitOutput(const std::filesystem::path& path) {
+    std::error_code error;
+    while (std::filesystem::file_size(path, error) == 0 || error) usleep(10'000);
+}
+
+// One sender on the peer side of a pseudo-terminal, rx -c on the master side. A sender that
+// opens the device itself (our flasher) is started first, since bytes sent to a pseudo-terminal
+// that nobody holds open are lost.
+Measure SendToRx(const std::vector<std::string>& sender, bool senderOpensDevice,
+                 const std::string& directory) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(master);
+    unlockpt(master);
+    termios raw{};
+    tcgetattr(master, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(master, TCSANOW, &raw);  // no echo of rx's bytes before the sender sets its mode
+    const std::string peer = ptsname(master);
+    const auto senderLog = std::filesystem::path(directory) / "sender.out";
+    std::vector<std::string> args = sender;
+    pid_t child = -1;
+    int peerFd = -1;
+    const int log = open(senderLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (senderOpensDevice) {
+        args.insert(args.begin() + 1, {"--port", peer});
+        child = Spawn(args, {-1, log, directory});
+        AwaitOutput(senderLog);
+    }
+    if (!senderOpensDevice) peerFd = open(peer.c_str(), O_RDWR | O_NOCTTY);
+    const auto start = Clock::now();
+    const pid_t rx = Spawn({"rx", "-c", "-q", "received.img"}, {master, master, directory});
+    if (!senderOpensDevice) child = Spawn(args, {peerFd, peerFd, directory});
+    Reap(rx, "rx");
+    const double rxWall = Seconds(start);
+    // rx may take its last ACK back off the line as it ends; our flasher then also waits for
+    // the receiver's burn.
+    const unsigned char ackThenBurnDone[2] = {0x06, 0xA0};
+    const std::size_t feed = senderOpensDevice ? 2 : 1;
+    if (write(master, ackThenBurnDone, feed) != static_cast<ssize_t>(feed))
+        throw std::runtime_error("pty write");
+    Measure m;
+    m.cpuSeconds = Reap(child, args[0].c_str());
+    m.wallSeconds = rxWall;
+    close(log);
+    if (peerFd >= 0) close(peerFd);
+    close(master);
+    std::filesystem::remove(std::filesystem::path(directory) / "received.img");
+    return m;
+}
+
+template <typename Run>
+Measure Median(Run run) {
+    std::vector<Measure> runs;
+    for (int i = 0; i < RUNS; ++i) runs.push_back(run());
+    auto median = [&](auto field) {
+        std::vector<double> values;
+        for (const auto& m : runs) values.push_back(m.*field);
+        std::sort(values.begin(), values.end());
+        return values[RUNS / 2];
+    };
+    return {median(&Measure::wallSeconds), median(&Measure::cpuSeconds)};
+}
+
+void Print(const char* name, const Measure& m, double wireSeconds = 0) {
+    std::printf("%-44s wall %8.3f s   cpu %7.3f s (%5.2f%% of wall)", name, m.wallSeconds,
+                m.cpuSeconds, 100.0 * m.cpuSeconds / m.wallSeconds);
+    if (wireSeconds > 0)
+        std::printf("   wire %7.3f s (+%.2f%%)", wireSeconds,
+                    100.0 * (m.wallSeconds / wireSeconds - 1.0));
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+void RunSimScenarios(const std::string& tools, const std::string& firmware) {
+    Print("block ('C') vs qvlink-sim, unlimited", Median([&] {
+              return FlashAgainstSim(tools, {"--protocol", "block-crc"}, firmware);
+          }));
+    Print("bulk vs qvlink-sim, unlimited", Median([&] {
+              return FlashAgainstSim(tools, {"--protocol", "bulk"}, firmware);
+          }));
+    // Bytes each way on the wire: handshake, blocks or chunks, answers, EOT or checksum, burn.
+    const double blockBytes = 1 + 1 + 1025.0 * 1029 + 1025 + 1 + 1 + 17;
+    const double bulkBytes = 1 + 1 + 1 + 1 + 1 + 256.0 * 4096 + 256 + 1 + 1 + 1 + 17;
+    Print("block ('C') vs qvlink-sim at 921600 baud", Median([&] {
+              return FlashAgainstSim(tools, {"--protocol", "block-crc", "--baud", "921600"},
+                                     firmware);
+          }),
+          blockBytes * BITS_PER_BYTE / 921600);
+    Print("bulk vs qvlink-sim at 921600 baud", Median([&] {
+              return FlashAgainstSim(tools, {"--protocol", "bulk", "--baud", "921600"}, firmware);
+          }),
+          bulkBytes * BITS_PER_BYTE / 921600);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3 || (argc == 3 && std::string(argv[2]) != "rx")) {
+        std::fprintf(stderr, "usage: upgrade_bench BUILD_TOOLS_DIR [rx]\n");
+        return 2;
+    }
+    const bool onlyRx = argc == 3;
+    const std::string tools = std::filesystem::absolute(argv[1]).string();
+    const auto work =
+        std::filesystem::temp_directory_path() / ("qvlink-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(work);
+    const std::string firmware = (work / "fw.bin").string();
+    const std::string raw = (work / "image.raw").string();
+    std::system(("head -c 1048576 /dev/urandom > " + raw + " && " + tools + "/qvlink-pack pack " +
+                 raw + " " + firmware + " > /dev/null")
+                    .c_str());
+    try {
+        std::printf("median of %d runs each\n", RUNS);
+        if (!onlyRx) RunSimScenarios(tools, firmware);
+        Print("qvlink-cli -> rx -c (wall includes rx's time-out)", Median([&] {
+                  return SendToRx({tools + "/qvlink-cli", firmware}, true, work.string());
+              }));
+        Print("sx -k -> rx -c", Median([&] {
+                  return SendToRx({"sx", "-k", "-q", raw}, false, work.string());
+              }));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "upgrade_bench: %s\n", e.what());
+        std::filesystem::remove_all(work);
+        return 1;
+    }
+    std::filesystem::remove_all(work);
+    return 0;
+}

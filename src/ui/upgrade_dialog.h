@@ -1,0 +1,89 @@
+// The operator's dialog, free of any toolkit: port choice, start and stop, continuous mode,
+// the status display with its blink and clock timers, and the result of every run. It owns
+// the firmware image and the serial port, and hosts each run as its UpgradeHost. It reaches
+// the screen only through a DialogView; everything but the UpgradeHost calls runs on the
+// window's thread.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "dialog_view.h"
+#include "firmware_image.h"
+#include "serial_port.h"
+#include "upgrade_host.h"
+#include "upgrade_worker.h"
+
+namespace qvlink {
+
+inline constexpr const char* START_CAPTION = "Upgrade Software";
+inline constexpr const char* STOP_CAPTION = "Stop";
+inline constexpr int STOP_WAIT_STEP_MS = 100;
+
+class UpgradeDialog final : public UpgradeHost {
+  public:
+    // `selectedPort` is the settings' port index; the dialog reads and writes it in place, and
+    // it must outlive the dialog.
+    explicit UpgradeDialog(int& selectedPort) : selectedPort_(selectedPort) {}
+    ~UpgradeDialog() override;
+    UpgradeDialog(const UpgradeDialog&) = delete;
+    UpgradeDialog& operator=(const UpgradeDialog&) = delete;
+
+    // Connects the window; `view` must live until the dialog has closed.
+    void Attach(DialogView& view) { view_ = &view; }
+
+    void OnInitDialog();
+    void OnPortRadio(int portIndex) { selectedPort_ = portIndex; }
+    // Starts a run (chooser, load, port) when idle; when a run is active, asks it to stop and
+    // holds this thread, in steps of 100 ms, until the worker is idle.
+    void OnStartStop();
+    void OnContinuousCheck();
+    void OnTimer(int id);
+    // Exit, Escape and the close box: stops a running worker first, then closes.
+    void OnCancel();
+    void OnOK() {}
+
+    // Steps of a start, public for the window and for tests.
+    int LoadFirmwareFile();
+    int StartRun();
+    void OnUpgradeDone(int code);
+    // Applies a status report to the title, status line and progress bar.
+    void ApplyStatus(const StatusReport& report);
+
+    // UpgradeHost, called on the worker thread; each hands its work to the window's thread.
+    const std::uint8_t* Image() const override { return image_.bytes.get(); }
+    std::size_t ImageSize() const override { return image_.size; }
+    SerialLine& Port() override { return port_; }
+    RunFlags& Flags() override { return flags_; }
+    void ReportStatus(const StatusReport& report) override;
+    void NotifyConnected() override;
+    void PostResult(int result) override;
+
+    const FirmwareImage& LoadedImage() const { return image_; }
+    bool PortIsOpen() const { return port_.IsOpen(); }
+    bool Running() const { return running_; }
+    bool ContinuousMode() const { return continuousMode_.load() != 0; }
+
+  private:
+    void StartBlinkTimer() { view_->StartTimer(BLINK_TIMER, BLINK_PERIOD_MS); }
+    void StopBlinkTimer() { view_->StopTimer(BLINK_TIMER); }
+    void StartClockTimer() { view_->StartTimer(CLOCK_TIMER, CLOCK_PERIOD_MS); }
+    void StopClockTimer() { view_->StopTimer(CLOCK_TIMER); }
+    void ResetProgress();
+    void GoIdle(const std::string& text, int code);
+
+    int& selectedPort_;
+    DialogView* view_ = nullptr;
+    FirmwareImage image_;
+    SerialPort port_;
+    RunFlags flags_;
+    WorkerThread worker_;
+    int portChoice_ = -1;
+    std::atomic<int> continuousMode_{0};
+    bool running_ = false;  // the Running state: from a start until the dialog goes idle
+    bool closed_ = false;   // after OnCancel, late hand-overs from a run are dropped
+    int blinkPhase_ = 0;
+    int clockBusy_ = 0;
+};
+
+}  // namespace qvlink

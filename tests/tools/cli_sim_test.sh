@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# qvlink-cli against qvlink-sim on a pseudo-terminal: every path end to end, the receiver's
+# failures and cancel, the operator's stop in each kind of wait, and continuous mode.
+# usage: cli_sim_test.sh QVLINK_CLI QVLINK_SIM QVLINK_PACK
+set -u
+cli=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
+work=$(mktemp -d)
+sim_pid=""
+trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
+cd "$work"
+head -c 1048576 /dev/urandom > image.raw
+"$pack" pack image.raw fw.bin >/dev/null
+failures=0
+checks=0
+
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+check() {  # check NAME CONDITION-COMMAND...
+    local name="$1"
+    shift
+    checks=$((checks + 1))
+    if "$@"; then echo "ok   $name"; else fail "$name"; fi
+}
+
+start_sim() {  # start_sim SIM-OPTIONS...; sets $device
+    "$sim" "$@" fw.bin > sim.out 2>sim.err &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        [ -s sim.out ] && break
+        sleep 0.05
+    done
+    device=$(head -n 1 sim.out)
+}
+
+wait_sim() {  # wait_sim; sets $sim_status
+    wait "$sim_pid"
+    sim_status=$?
+    sim_pid=""
+}
+
+# run_case NAME WANT_CLI_STATUS WANT_LAST_LINE "SIM OPTIONS" [CLI OPTIONS...]
+run_case() {
+    local name="$1" want_status="$2" want_line="$3" sim_options="$4"
+    shift 4
+    # shellcheck disable=SC2086
+    start_sim $sim_options
+    timeout 60 "$cli" --port "$device" "$@" fw.bin > cli.out 2> cli.err
+    local status=$?
+    wait_sim
+    local last
+    last=$(tail -n 1 cli.out)
+    checks=$((checks + 1))
+    if [ "$status" != "$want_status" ] || [ "$last" != "$want_line" ]; then
+        fail "$name: exit $status (want $want_status), last line '$last' (want '$want_line')"
+        sed 's/^/    sim: /' sim.out
+        sed 's/^/    cli: /' cli.err
+    else
+        echo "ok   $name"
+    fi
+}
+
+run_case block-crc 0 "Upgrade Completed" "--protocol block-crc"
+check "block-crc: receiver got exactly the image" [ "$sim_status" = 0 ]
+run_case block-sum 0 "Upgrade Completed" "--protocol block-sum --noise 700"
+check "block-sum with boot chatter: receiver got exactly the image" [ "$sim_status" = 0 ]
+run_case bulk 0 "Upgrade Completed" "--protocol bulk --noise 50"
+check "bulk: receiver got exactly the image" [ "$sim_status" = 0 ]
+run_case block-faults 0 "Upgrade Completed" "--protocol block-crc --nak-block 300 --early-c --nak-eot"
+check "block resends: receiver got identical blocks" [ "$sim_status" = 0 ]
+check "status lines show progress" grep -q '^\[step 1/2\] transfering data ... % 99$' cli.out
+
+run_case bulk-checksum-error 1 "Checksum Error" "--protocol bulk --verdict 3"
+run_case bulk-memory-error 1 "Allow Memory Error" "--protocol bulk --verdict 4"
+run_case bulk-sdram-error 1 "SDram Error" "--protocol bulk --verdict 5"
+run_case bulk-burn-error 1 "Burning Error" "--protocol bulk --burn-fail"
+run_case block-burn-error 1 "Burning Error" "--protocol block-sum --burn-fail"
+
+run_case cancel-then-restart 0 "Upgrade Completed" "--protocol cancel,block-crc --devices 2"
+check "cancel is reported before the restart" grep -q '^Receiver Abort$' cli.out
+check "receiver saw nothing after its cancel" [ "$sim_status" = 0 ]
+
+run_case continuous-three 0 "Upgrade Completed" "--protocol block-crc,bulk,block-sum --devices 3 --noise 20" --continuous --count 3
+check "continuous: three receivers upgraded" [ "$(grep -c '^Upgrade Completed$' cli.out)" = 3 ]
+check "continuous: every receiver got exactly the image" [ "$sim_status" = 0 ]
+
+# stop_case NAME "SIM OPTIONS" WANT_SIM_VERDICT_PART: stops the flasher where the receiver stalls.
+stop_case() {
+    local name="$1" sim_options="$2" want="$3"
+    # shellcheck disable=SC2086
+    start_sim $sim_options --timeout 5
+    timeout 60 "$cli" --port "$device" fw.bin > cli.out 2> cli.err &
+    local cli_pid=$!
+    for _ in $(seq 400); do
+        grep -q stalling sim.out && break
+        sleep 0.05
+    done
+    kill -INT "$cli_pid"
+    wait "$cli_pid"
+    local status=$?
+    wait_sim
+    checks=$((checks + 1))
+    if [ "$status" != 130 ] || [ "$(tail -n 1 cli.out)" != "Stopped" ] || ! grep -q -- "$want" sim.out; then
+        fail "stop $name: exit $status, last line '$(tail -n 1 cli.out)', sim: $(tail -n 1 sim.out)"
+    else
+        echo "ok   stop $name"
+    fi
+}
+
+stop_case handshake "--protocol silent" "sent nothing and closed"
+stop_case block-answer "--protocol block-crc --stall-at 5" "sent 0x18 0x18"
+stop_case eot-answer "--protocol block-sum --stall-at 1026" "sent 0x18 0x18"
+stop_case block-burn "--protocol block-crc --stall-burn" "sent nothing and closed"
+stop_case bulk-sync "--protocol bulk --stall-at 0" "sent nothing and closed"
+stop_case bulk-chunk "--protocol bulk --stall-at 9" "sent nothing and closed"
+stop_case bulk-checksum "--protocol bulk --stall-at 257" "sent nothing and closed"
+stop_case bulk-verdict "--protocol bulk --stall-verdict" "sent nothing and closed"
+stop_case bulk-burn "--protocol bulk --stall-burn" "sent nothing and closed"
+
+# Refusals before any run.
+printf 'too short' > short.bin
+timeout 10 "$cli" --port /dev/null short.bin >/dev/null 2>cli.err
+status=$?
+check "refused file: exit 3 and the load's text" [ "$status" = 3 ] && check "refused file text" [ "$(head -n 1 cli.err)" = "file size error [1]" ]
+QVLINK_COM3=/dev/qvlink-no-such-device timeout 10 "$cli" --port COM3 fw.bin >/dev/null 2>cli.err
+status=$?
+check "unopenable port: exit 4" [ "$status" = 4 ]
+check "unopenable port: dialog's text" [ "$(head -n 1 cli.err)" = "open port3 error!" ]
+timeout 10 "$cli" --port COM1 >/dev/null 2>&1
+check "usage error: exit 2" [ "$?" = 2 ]
+
+run_case trace 0 "Upgrade Completed" "--protocol bulk" --trace trace.txt
+check "trace records the chunks" grep -q -- '-> 4096 bytes' trace.txt
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" = 0 ]

@@ -1,0 +1,73 @@
+#include "progress_display.h"
+
+#include <cstdio>
+
+#include "status_texts.h"
+
+namespace qvlink::cli {
+namespace {
+
+std::string WithClock(const StatusReport& report, int elapsedSeconds) {
+    std::string text = StatusLineText(report);
+    if (elapsedSeconds >= 0) text += "   " + ElapsedText(elapsedSeconds);
+    return text;
+}
+
+class TerminalDisplay final : public ProgressDisplay {
+  public:
+    void Show(const StatusReport& report, int elapsedSeconds) override {
+        std::lock_guard lock(mutex_);
+        last_ = report;
+        Draw(WithClock(report, elapsedSeconds));
+    }
+    void Tick(int elapsedSeconds) override {
+        std::lock_guard lock(mutex_);
+        if (elapsedSeconds >= 0) Draw(WithClock(last_, elapsedSeconds));
+    }
+    void Announce(const std::string& line) override {
+        std::lock_guard lock(mutex_);
+        std::printf("\r\033[K%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+
+  private:
+    void Draw(const std::string& text) {
+        std::printf("\r\033[K%s", text.c_str());
+        std::fflush(stdout);
+    }
+
+    std::mutex mutex_;
+    StatusReport last_{STATUS_WAITING};
+};
+
+class LineDisplay final : public ProgressDisplay {
+  public:
+    void Show(const StatusReport& report, int) override {
+        std::lock_guard lock(mutex_);
+        const std::string text = StatusLineText(report);
+        if (text == lastText_) return;
+        lastText_ = text;
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+    }
+    void Tick(int) override {}
+    void Announce(const std::string& line) override {
+        std::lock_guard lock(mutex_);
+        lastText_.clear();
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string lastText_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgressDisplay> MakeProgressDisplay(bool isTerminal) {
+    if (isTerminal) return std::make_unique<TerminalDisplay>();
+    return std::make_unique<LineDisplay>();
+}
+
+}  // namespace qvlink::cli
