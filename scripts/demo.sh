@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: sets up the machine, builds everything, makes a sample firmware file, starts a
-# virtual receiver on a pseudo-terminal and upgrades it with the command-line flasher.
+# The main job: sets up the machine, builds everything and makes a sample firmware file. With a
+# display it opens the dialog with COM1 mapped to a virtual receiver that serves receiver after
+# receiver (press "Upgrade Software", then "Open"); without one it starts a virtual receiver and
+# upgrades it with the command-line flasher.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -14,12 +16,25 @@ head -c 1048576 /dev/urandom > "$demo/image.raw"
 "$tools/qvlink-pack" pack "$demo/image.raw" "$demo/quorvane.bin"
 "$tools/qvlink-pack" check "$demo/quorvane.bin"
 
-"$tools/qvlink-sim" --protocol block-crc --noise 64 "$demo/quorvane.bin" > "$demo/sim.out" &
-sim=$!
-trap 'kill $sim 2>/dev/null || true' EXIT
-for _ in $(seq 100); do [ -s "$demo/sim.out" ] && break; sleep 0.05; done
-device=$(head -n 1 "$demo/sim.out")
-echo "virtual receiver on $device"
+start_receiver() {  # start_receiver SIM-OPTIONS...; sets $device and $sim
+    "$tools/qvlink-sim" "$@" "$demo/quorvane.bin" > "$demo/sim.out" &
+    sim=$!
+    trap 'kill $sim 2>/dev/null || true' EXIT
+    for _ in $(seq 100); do [ -s "$demo/sim.out" ] && break; sleep 0.05; done
+    device=$(head -n 1 "$demo/sim.out")
+    echo "virtual receiver on $device"
+}
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    # Receiver after receiver, each as fast as a 921600 baud line, so that the progress shows.
+    start_receiver --protocol block-crc,bulk,block-sum --devices 0 --noise 64 --baud 921600
+    build_dir=$PWD/build/release
+    (cd "$demo" && QVLINK_COM1="$device" "$build_dir/src/app/qvlink")
+    kill $sim 2>/dev/null || true
+    exit 0
+fi
+
+start_receiver --protocol block-crc --noise 64
 "$tools/qvlink-cli" --port "$device" "$demo/quorvane.bin"
 wait $sim
 tail -n +2 "$demo/sim.out"

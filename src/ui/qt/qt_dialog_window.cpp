@@ -114,7 +114,6 @@ void QtDialogWindow::BuildControls() {
     for (int i = 0; i < 8; ++i) {
         auto* radio = new QRadioButton(QString("COM%1").arg(i + 1), this);
         radio->setGeometry(DialogUnits(20 + 42 * i, 27, 32, 10));
-        radio->setToolTip(QString::fromStdString(DeviceForPortNumber(i + 1)));
         connect(radio, &QRadioButton::clicked, this, [this, i] { dialog_.OnPortRadio(i); });
         portRadios_[static_cast<std::size_t>(i)] = radio;
     }
@@ -158,6 +157,9 @@ void QtDialogWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (initialised_) return;
     initialised_ = true;
+    for (int i = 0; i < 8; ++i)
+        portRadios_[static_cast<std::size_t>(i)]->setToolTip(
+            QString::fromStdString(DeviceForPortNumber(i + 1)));
     dialog_.OnInitDialog();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
