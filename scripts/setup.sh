@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev fonts-noto-cjk
     lrzsz
     clang libclang-rt-14-dev
+    g++-mingw-w64-x86-64 wine wine64
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: a normal build, a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and the firmware fuzzer.
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, the Windows build under
+# Wine, and the firmware fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -24,6 +25,17 @@ suite() {  # suite BUILD_DIR CTEST_ARGS -- CMAKE_ARGS...
 suite build/release "" --
 suite build/asan "" -- -DQVLINK_SANITIZE=address,undefined
 suite build/tsan "-L threaded" -- -DQVLINK_SANITIZE=thread
+
+echo "== Windows build, tests under Wine"
+bash scripts/build-windows.sh
+export WINEPREFIX="$PWD/build/win/wineprefix" WINEDEBUG=-all
+# A running server keeps Wine's services from holding ctest's output open.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -p 20 >/dev/null 2>&1
+wine cmd /c exit >/dev/null 2>&1 || true
+ctest --test-dir build/win --output-on-failure
+wineserver -k >/dev/null 2>&1 || true
+bash tests/tools/wine_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack
 
 echo "== firmware fuzzer (60 s)"
 mkdir -p build/fuzz/corpus

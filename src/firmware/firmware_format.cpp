@@ -1,5 +1,6 @@
 #include "firmware_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -30,7 +31,10 @@ LoadResult UnpackFirmware(FirmwareImage& slot, std::size_t fileLength) {
     std::unique_ptr<std::uint8_t[]> payload(new (std::nothrow) std::uint8_t[n]);
     if (!payload)
         return LoadResult::Refused("Alloc Memory error 'pDataOutput'", MessageChannel::Application);
-    for (std::size_t k = 0; k < n; ++k) payload[k] = raw[fileLength - 1 - k] ^ SCRAMBLE_MASK;
+    // Payload byte k is file byte L - 1 - k, unmasked: reverse first, then unmask in one
+    // straight pass that the compiler can vectorise.
+    std::reverse_copy(raw + OUTER_MAGIC.size(), raw + fileLength, payload.get());
+    for (std::size_t k = 0; k < n; ++k) payload[k] ^= SCRAMBLE_MASK;
 
     LoadResult verdict = VerifyFirmware(payload.get(), n);
     slot.Take(std::move(payload), n,

@@ -41,7 +41,6 @@ class SerialPort final : public SerialLine {
 #ifdef _WIN32
     OVERLAPPED readRequest{};
     OVERLAPPED writeRequest{};
-    OVERLAPPED waitRequest{};
     HANDLE handle = nullptr;
 #else
     int handle = -1;

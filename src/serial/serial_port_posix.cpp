@@ -14,7 +14,6 @@
 #include <cstring>
 #include <thread>
 
-#include "port_names.h"
 #include "serial_port.h"
 
 namespace qvlink {
@@ -89,14 +88,6 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline) {
 }
 
 }  // namespace
-
-SerialPort::~SerialPort() {
-    Close();
-}
-
-int SerialPort::Open(int portNumber, int baud) {
-    return OpenDevice(DeviceForPortNumber(portNumber), baud);
-}
 
 int SerialPort::OpenDevice(const std::string& device, int baud) {
     Close();

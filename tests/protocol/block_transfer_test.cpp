@@ -19,13 +19,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test::ScriptedLine;
 
-Bytes StandardPayload() {
-    return BuildPayload(test::PatternData(0x100000));
-}
-
 class BlockTransferTest : public ::testing::Test {
   protected:
-    BlockTransferTest() : host_(StandardPayload(), line_) {}
+    BlockTransferTest() : host_(test::StandardPayload(), line_) {}
 
     int Run() {
         const std::size_t before = host_.AwaitResults(0).size();
@@ -56,7 +52,7 @@ TEST(CheckCodes, CrcAndSumCheckValues) {
 }
 
 TEST(BuildBlock, LastBlockHoldsSixteenBytesThenSubPadding) {
-    const Bytes payload = StandardPayload();
+    const Bytes payload = test::StandardPayload();
     Bytes block(1029, 0);
     EXPECT_EQ(BuildBlock(payload.data(), 1024 * 1024, 1, block.data(), CheckMode::Crc16), 16);
     EXPECT_EQ(Bytes(block.begin() + 3, block.begin() + 19),
@@ -68,7 +64,7 @@ TEST(BuildBlock, LastBlockHoldsSixteenBytesThenSubPadding) {
 }
 
 TEST(BuildBlock, PositionAtTheEndGivesNoBlock) {
-    const Bytes payload = StandardPayload();
+    const Bytes payload = test::StandardPayload();
     Bytes block(1029, 0);
     EXPECT_EQ(BuildBlock(payload.data(), TRANSFER_SIZE, 7, block.data(), CheckMode::Sum8), 0);
 }
@@ -81,7 +77,7 @@ TEST_F(BlockTransferTest, EveryBlockIsNumberedAcrossTheWrapAndCheckedInItsMode) 
         ASSERT_EQ(line_.writes.front(), Bytes{BLOCK_ACCEPT});
         const auto blocks = test::BlocksWritten(line_);
         ASSERT_EQ(blocks.size(), 1025u);
-        const Bytes payload = StandardPayload();
+        const Bytes payload = test::StandardPayload();
         for (std::size_t i = 0; i < blocks.size(); ++i) {
             const Bytes& block = blocks[i];
             ASSERT_EQ(block.size(), start == START_CRC ? 1029u : 1028u);

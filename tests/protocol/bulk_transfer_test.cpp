@@ -18,7 +18,7 @@ using test::ScriptedLine;
 
 class BulkTransferTest : public ::testing::Test {
   protected:
-    BulkTransferTest() : host_(BuildPayload(test::PatternData(0x100000)), line_) {}
+    BulkTransferTest() : host_(test::StandardPayload(), line_) {}
 
     int Run() {
         UpgradeWorkerProc(host_);
@@ -55,7 +55,7 @@ TEST(BulkPercentage, LagsTheCountByOneChunk) {
 TEST_F(BulkTransferTest, SendsTheImageDataInChunksWithChecksumAndFollowsTheBurn) {
     test::PlayBulkReceiver(line_, 0, test::FullBurn());
     ASSERT_EQ(Run(), BULK_COMPLETED);
-    const Bytes payload = BuildPayload(test::PatternData(0x100000));
+    const Bytes payload = test::StandardPayload();
     ASSERT_EQ(line_.writes.size(), 2u + 256u + 1u);
     EXPECT_EQ(line_.writes[0], Bytes{BULK_ACCEPT});
     EXPECT_EQ(line_.writes[1], Bytes{BULK_GO});

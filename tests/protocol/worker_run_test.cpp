@@ -18,10 +18,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test::ScriptedLine;
 
-Bytes StandardPayload() {
-    return BuildPayload(test::PatternData(0x100000));
-}
-
 struct Dispatch {
     const char* name;
     Bytes announcement;
@@ -33,7 +29,7 @@ class HandshakeDispatch : public ::testing::TestWithParam<Dispatch> {};
 
 TEST_P(HandshakeDispatch, BootChatterIsDiscardedAndTheFirstDispatchByteDecides) {
     ScriptedLine line;
-    test::RecordingHost host(StandardPayload(), line);
+    test::RecordingHost host(test::StandardPayload(), line);
     line.Queue({'B', 'o', 'o', 't', 0x00, 0xFF, 0x06, 0x66});
     line.Queue(GetParam().announcement);
     line.onIdle = [&](ScriptedLine&) { host.flags.abortRequested = 1; };
@@ -62,7 +58,7 @@ TEST(WorkerRun, CancelEndsWithReceiverAbortAndSilenceWithUserAbort) {
     for (const auto& [announcement, result] :
          {std::pair{Bytes{CAN}, RECEIVER_ABORT}, std::pair{Bytes{}, USER_ABORT}}) {
         ScriptedLine line;
-        test::RecordingHost host(StandardPayload(), line);
+        test::RecordingHost host(test::StandardPayload(), line);
         line.Queue(announcement);
         line.onIdle = [&](ScriptedLine&) { host.flags.abortRequested = 1; };
         host.flags.workerIdle = 0;
@@ -74,7 +70,7 @@ TEST(WorkerRun, CancelEndsWithReceiverAbortAndSilenceWithUserAbort) {
 
 TEST(WorkerRun, ADispatchByteAlreadyQueuedIsAnsweredEvenAfterAStop) {
     ScriptedLine line;
-    test::RecordingHost host(StandardPayload(), line);
+    test::RecordingHost host(test::StandardPayload(), line);
     line.Queue({START_CRC});
     host.flags.abortRequested = 1;
     UpgradeWorkerProc(host);
@@ -87,7 +83,7 @@ TEST(WorkerRun, ADispatchByteAlreadyQueuedIsAnsweredEvenAfterAStop) {
 
 TEST(WorkerRun, MissingBlockBuffersEndTheRunWithUpgradeErrorPostedOnce) {
     ScriptedLine line;
-    test::RecordingHost host(StandardPayload(), line);
+    test::RecordingHost host(test::StandardPayload(), line);
     test::PlayBlockReceiver(line, START_CRC, test::FullBurn());
     int handedOut = 0;
     UpgradeWorkerProc(host, [&]() -> std::unique_ptr<std::uint8_t[]> {
@@ -114,7 +110,7 @@ class WorkerThreadTest : public ::testing::Test {
 
     test::PtyPair pty_;
     SerialPort port_;
-    test::RecordingHost host_{StandardPayload(), port_};
+    test::RecordingHost host_{test::StandardPayload(), port_};
     WorkerThread worker_;
 };
 

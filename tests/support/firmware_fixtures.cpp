@@ -18,6 +18,8 @@ std::vector<std::uint8_t> PatternData(std::size_t size) {
     return data;
 }
 
+std::vector<std::uint8_t> StandardPayload() { return BuildPayload(PatternData(0x100000)); }
+
 std::vector<std::uint8_t> PatternFirmwareFile(std::size_t dataSize) {
     return ScramblePayload(BuildPayload(PatternData(dataSize)));
 }

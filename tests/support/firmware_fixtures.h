@@ -11,6 +11,9 @@ namespace qvlink::test {
 // `size` bytes of image data that differ from block to block and chunk to chunk.
 std::vector<std::uint8_t> PatternData(std::size_t size);
 
+// The descrambled payload of a standard 1 MiB firmware with PatternData.
+std::vector<std::uint8_t> StandardPayload();
+
 // A complete, valid firmware file for PatternData(dataSize).
 std::vector<std::uint8_t> PatternFirmwareFile(std::size_t dataSize);
 

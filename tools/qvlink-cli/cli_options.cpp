@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "firmware_argument.h"
+
 namespace qvlink::cli {
 
 const char* const CLI_USAGE =
@@ -45,13 +47,7 @@ std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& er
                 return std::nullopt;
             }
             options.count = static_cast<int>(count);
-        } else if (!arg.empty() && arg[0] == '-') {
-            error = "unknown option or missing value: " + arg;
-            return std::nullopt;
-        } else if (options.firmwarePath.empty()) {
-            options.firmwarePath = arg;
-        } else {
-            error = "only one firmware file";
+        } else if (error = tools::TakeFirmwareArgument(arg, options.firmwarePath); !error.empty()) {
             return std::nullopt;
         }
     }

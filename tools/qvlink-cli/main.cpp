@@ -36,11 +36,8 @@ extern "C" void OnStopSignal(int) {
 }
 
 void InstallStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
 }
 
 int OpenFailure(const std::string& portName, const qvlink::SerialPort& port) {

@@ -26,17 +26,23 @@ class TerminalDisplay final : public ProgressDisplay {
     }
     void Announce(const std::string& line) override {
         std::lock_guard lock(mutex_);
-        std::printf("\r\033[K%s\n", line.c_str());
+        Draw(line);
+        std::printf("\n");
         std::fflush(stdout);
+        drawnLength_ = 0;
     }
 
   private:
+    // Rewrites the line in place; blanks cover what a longer previous text left behind.
     void Draw(const std::string& text) {
-        std::printf("\r\033[K%s", text.c_str());
+        const std::size_t blanks = drawnLength_ > text.size() ? drawnLength_ - text.size() : 0;
+        std::printf("\r%s%*s", text.c_str(), static_cast<int>(blanks), "");
         std::fflush(stdout);
+        drawnLength_ = text.size();
     }
 
     std::mutex mutex_;
+    std::size_t drawnLength_ = 0;
     StatusReport last_{STATUS_WAITING};
 };
 

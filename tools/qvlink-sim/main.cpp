@@ -10,6 +10,10 @@
 #include "sim_options.h"
 #include "transcript.h"
 
+namespace {
+constexpr auto NEXT_RECEIVER_DELAY = std::chrono::milliseconds(500);
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace qvlink::sim;
     std::string error;
@@ -55,8 +59,14 @@ int main(int argc, char** argv) {
 
     bool allOk = true;
     for (int device = 1; options->devices == 0 || device <= options->devices; ++device) {
-        line->WaitForPeer();
-        const SessionOutcome outcome = PlayReceiver(*line, *options, payload, device);
+        // A flasher that takes one receiver at a time closes the line right after a result;
+        // the next receiver announces itself only once that has happened, or has not in a while.
+        if (device > 1) line->Linger(NEXT_RECEIVER_DELAY);
+        SessionOutcome outcome;
+        do {
+            line->WaitForPeer();
+            outcome = PlayReceiver(*line, *options, payload, device);
+        } while (outcome.flasherLeftBeforeContact);
         const std::string verdict = "device " + std::to_string(device) + ": " + outcome.summary;
         transcript.Note(verdict);
         std::printf("%s\n", verdict.c_str());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "check_codes.h"
 #include "protocol_bytes.h"
@@ -35,6 +36,8 @@ class ReceiverSession {
     // Goes silent and records what the flasher does: nothing until it closes, or CAN CAN.
     SessionOutcome Stall(const std::string& where);
     std::string ExpectByte(std::uint8_t wanted, const char* name);
+    // Waits for the flasher's answer to the announcement.
+    std::optional<SessionOutcome> ExpectAccept(std::uint8_t wanted, const char* name);
     std::string ReadBlock(Bytes& block, int number, bool crcMode);
     Bytes ExpectedBlock(int number, bool crcMode) const;
     void SendNoise();
@@ -60,14 +63,30 @@ void ReceiverSession::SendNoise() {
     line_.Send(noise);
 }
 
-std::string ReceiverSession::ExpectByte(std::uint8_t wanted, const char* name) {
-    std::uint8_t got = 0;
-    const ReadStatus status = line_.ReadByte(got, timeout_);
-    if (status != ReadStatus::Ok)
-        return std::string("waiting for ") + name + ": " + Describe(status);
+// Names what is wrong with a byte read while `wanted` was awaited; empty when it is right.
+std::string Judge(ReadStatus status, std::uint8_t got, std::uint8_t wanted, const char* name) {
+    if (status == ReadStatus::Hangup)
+        return std::string("waiting for ") + name + ": the flasher closed the line";
+    if (status == ReadStatus::Timeout)
+        return std::string("waiting for ") + name + ": nothing came in time";
     if (got != wanted)
         return std::string("expected ") + name + " (" + Hex(wanted) + "), got " + Hex(got);
     return {};
+}
+
+std::string ReceiverSession::ExpectByte(std::uint8_t wanted, const char* name) {
+    std::uint8_t got = 0;
+    const ReadStatus status = line_.ReadByte(got, timeout_);
+    return Judge(status, got, wanted, name);
+}
+
+std::optional<SessionOutcome> ReceiverSession::ExpectAccept(std::uint8_t wanted, const char* name) {
+    std::uint8_t got = 0;
+    const ReadStatus status = line_.ReadByte(got, timeout_);
+    if (status == ReadStatus::Hangup)
+        return SessionOutcome{false, "the flasher left before it answered", true};
+    if (auto error = Judge(status, got, wanted, name); !error.empty()) return Fail(error);
+    return std::nullopt;
 }
 
 SessionOutcome ReceiverSession::Stall(const std::string& where) {
@@ -159,7 +178,7 @@ std::string ReceiverSession::ReadBlock(Bytes& block, int number, bool crcMode) {
 
 SessionOutcome ReceiverSession::BlockPath(bool crcMode) {
     line_.Send(crcMode ? START_CRC : NAK);
-    if (auto error = ExpectByte(BLOCK_ACCEPT, "BLOCK_ACCEPT"); !error.empty()) return Fail(error);
+    if (auto refused = ExpectAccept(BLOCK_ACCEPT, "BLOCK_ACCEPT")) return *refused;
     Bytes block, again;
     for (int number = 1; number <= BLOCK_COUNT; ++number) {
         if (auto error = ReadBlock(block, number, crcMode); !error.empty()) return Fail(error);
@@ -193,7 +212,7 @@ SessionOutcome ReceiverSession::BlockPath(bool crcMode) {
 
 SessionOutcome ReceiverSession::BulkPath() {
     line_.Send(BULK_REQUEST);
-    if (auto error = ExpectByte(BULK_ACCEPT, "BULK_ACCEPT"); !error.empty()) return Fail(error);
+    if (auto refused = ExpectAccept(BULK_ACCEPT, "BULK_ACCEPT")) return *refused;
     if (options_.stallAt == 0) return Stall("before BULK_READY");
     line_.Send(BULK_READY);
     if (auto error = ExpectByte(BULK_GO, "BULK_GO"); !error.empty()) return Fail(error);

@@ -14,6 +14,9 @@ namespace qvlink::sim {
 struct SessionOutcome {
     bool ok = false;      // exactly the right bytes, no protocol error, and what was asked of it
     std::string summary;  // one line for the operator
+    // The flasher closed the line before it answered the announcement: the same receiver
+    // announces itself again once the line is opened again, as a real one does when it retries.
+    bool flasherLeftBeforeContact = false;
 };
 
 // Plays receiver number `device` (from 1) on `line`. `payload` is the descrambled firmware

@@ -1,6 +1,8 @@
 #include "sim_options.h"
 
 #include <cstdlib>
+
+#include "firmware_argument.h"
 #include <cstring>
 #include <map>
 
@@ -112,13 +114,7 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
                 return std::nullopt;
             }
             (arg == "--device" ? options.devicePath : options.logPath) = argv[++i];
-        } else if (!arg.empty() && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return std::nullopt;
-        } else if (options.firmwarePath.empty()) {
-            options.firmwarePath = arg;
-        } else {
-            error = "only one firmware file";
+        } else if (error = tools::TakeFirmwareArgument(arg, options.firmwarePath); !error.empty()) {
             return std::nullopt;
         }
     }

@@ -1,0 +1,165 @@
+// The serial port on Windows: the device opened for overlapped I/O with exclusive sharing,
+// reads that hand back only what has arrived, and writes bounded to 5000 ms. A read or write
+// that is given up is cancelled and waited for, so nothing touches the caller's buffer after the
+// call has returned. The bounded wait for incoming bytes looks at the queue every millisecond,
+// asleep in between: an event wait (WaitCommEvent) costs a helper thread that polls hard under
+// Wine, where half a core went on an idle wait.
+// clang-format off
+#include <windows.h>
+#include <mmsystem.h>  // needs <windows.h> first
+// clang-format on
+
+#include <string>
+
+#include "serial_port.h"
+
+namespace qvlink {
+namespace {
+
+constexpr DWORD READ_TIMEOUT_MS = 2000;
+constexpr DWORD WRITE_TIMEOUT_MS = 5000;
+constexpr DWORD QUEUE_SIZE = 10000;
+constexpr UINT TIMER_PERIOD_MS = 1;  // while a port is open, Sleep(1) sleeps one millisecond
+
+// One place that turns a Windows error into the operator's words for a failed open.
+std::string DescribeError(const std::string& device, const char* step, DWORD error) {
+    char text[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   text, sizeof text, nullptr);
+    std::string message = device + ": " + step + ": " + text;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
+        message.pop_back();
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+        message += " (the port is in use by another program)";
+    else if (error == ERROR_FILE_NOT_FOUND)
+        message += " (no such port)";
+    return message;
+}
+
+void CloseIfSet(HANDLE& handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    handle = nullptr;
+}
+
+// Finishes an overlapped request: waits up to `timeoutMs` for it, cancels it when it is not
+// done by then, and always waits until the system has let go of the buffer. Returns the bytes
+// moved, or 0 when the request was given up.
+DWORD Finish(HANDLE port, OVERLAPPED& request, DWORD timeoutMs) {
+    DWORD moved = 0;
+    if (WaitForSingleObject(request.hEvent, timeoutMs) == WAIT_OBJECT_0) {
+        return GetOverlappedResult(port, &request, &moved, FALSE) ? moved : 0;
+    }
+    CancelIoEx(port, &request);
+    GetOverlappedResult(port, &request, &moved, TRUE);
+    return 0;
+}
+
+}  // namespace
+
+int SerialPort::OpenDevice(const std::string& device, int baud) {
+    if (isOpen) Close();
+    lastOpenError.clear();
+    HANDLE opened =
+        CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        lastOpenError = DescribeError(device, "open", GetLastError());
+        return 0;
+    }
+    handle = opened;
+    readRequest = {};
+    writeRequest = {};
+
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;  // a read returns at once with what has arrived
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = WRITE_TIMEOUT_MS;
+    SetCommTimeouts(handle, &timeouts);
+
+    readRequest.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    writeRequest.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+    DCB line{};
+    GetCommState(handle, &line);
+    line.DCBlength = sizeof(DCB);
+    line.BaudRate = static_cast<DWORD>(baud);
+    line.ByteSize = 8;
+    const bool stateSet = SetCommState(handle, &line) != 0;
+    const DWORD stateError = GetLastError();
+    const bool queuesSet = stateSet && SetupComm(handle, QUEUE_SIZE, QUEUE_SIZE) != 0;
+    const bool eventsMade = readRequest.hEvent != nullptr && writeRequest.hEvent != nullptr;
+    if (stateSet && queuesSet && eventsMade) {
+        timeBeginPeriod(TIMER_PERIOD_MS);
+        isOpen = 1;
+        return 1;
+    }
+    lastOpenError = DescribeError(device, "configure", stateSet ? GetLastError() : stateError);
+    CloseIfSet(readRequest.hEvent);
+    CloseIfSet(writeRequest.hEvent);
+    CloseIfSet(handle);
+    return 0;
+}
+
+int SerialPort::SetBinaryMode(int flag) {
+    if (!isOpen || handle == nullptr) return 0;
+    DCB line{};
+    line.DCBlength = sizeof(DCB);
+    if (!GetCommState(handle, &line)) return 0;
+    line.fBinary = flag & 1;
+    return SetCommState(handle, &line) ? 1 : 0;
+}
+
+void SerialPort::Close() {
+    if (isOpen) {
+        CloseIfSet(handle);
+        timeEndPeriod(TIMER_PERIOD_MS);
+    }
+    CloseIfSet(readRequest.hEvent);
+    CloseIfSet(writeRequest.hEvent);
+    isOpen = 0;
+    handle = nullptr;
+}
+
+int SerialPort::QueuedBytes() {
+    if (!isOpen || handle == nullptr) return 0;
+    DWORD errors = 0;
+    COMSTAT status{};
+    ClearCommError(handle, &errors, &status);  // also clears overrun, framing, parity and break
+    return static_cast<int>(status.cbInQue);
+}
+
+int SerialPort::Read(std::uint8_t* buffer, std::uint32_t maxCount) {
+    const int queued = QueuedBytes();
+    if (queued <= 0) return 0;
+    const DWORD wanted =
+        maxCount < static_cast<DWORD>(queued) ? maxCount : static_cast<DWORD>(queued);
+    DWORD got = 0;
+    if (ReadFile(handle, buffer, wanted, &got, &readRequest)) return static_cast<int>(got);
+    if (GetLastError() != ERROR_IO_PENDING) return 0;
+    return static_cast<int>(Finish(handle, readRequest, READ_TIMEOUT_MS));
+}
+
+int SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
+    if (!isOpen || handle == nullptr) return 0;
+    DWORD written = 0;
+    if (!WriteFile(handle, bytes, count, &written, &writeRequest)) {
+        if (GetLastError() != ERROR_IO_PENDING) return 0;
+        written = Finish(handle, writeRequest, WRITE_TIMEOUT_MS);
+    }
+    // A write that timed out may report fewer bytes than asked for: that is a failure too.
+    return written == count ? static_cast<int>(count) : 0;
+}
+
+bool SerialPort::WaitForInput(int timeoutMs) {
+    if (!isOpen || handle == nullptr) return false;
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    while (QueuedBytes() == 0) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+}  // namespace qvlink
