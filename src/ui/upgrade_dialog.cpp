@@ -61,8 +61,12 @@ void UpgradeDialog::OnStartStop() {
         } while (flags_.workerIdle.load() == 0);
         return;
     }
-    // A run that has ended but whose result has not been handled yet: that result decides.
-    if (running_) return;
+    // The run has ended but its result is still on its way: the operator's stop then means
+    // that no next run starts after it.
+    if (running_) {
+        stopPending_ = true;
+        return;
+    }
     if (LoadFirmwareFile() == 0) return;
     running_ = true;
     ApplyStatus({STATUS_WAITING, 0, -1, -1});
@@ -103,7 +107,7 @@ void UpgradeDialog::OnUpgradeDone(int code) {
     StopClockTimer();
     const bool continuous = ContinuousMode();
     const std::string text = ResultText(code, continuous);
-    if (!RestartsAfter(code, continuous)) {
+    if (stopPending_ || !RestartsAfter(code, continuous)) {
         GoIdle(text, code);
         return;
     }
@@ -120,6 +124,7 @@ void UpgradeDialog::GoIdle(const std::string& text, int code) {
     worker_.Join();
     port_.Close();
     running_ = false;
+    stopPending_ = false;
     ApplyStatus({STATUS_READY, 0, -1, -1});
     view_->SetStartStopCaption(START_CAPTION);
     view_->SetLockableControlsEnabled(true);

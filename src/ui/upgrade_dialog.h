@@ -80,8 +80,9 @@ class UpgradeDialog final : public UpgradeHost {
     WorkerThread worker_;
     int portChoice_ = -1;
     std::atomic<int> continuousMode_{0};
-    bool running_ = false;  // the Running state: from a start until the dialog goes idle
-    bool closed_ = false;   // after OnCancel, late hand-overs from a run are dropped
+    bool running_ = false;      // the Running state: from a start until the dialog goes idle
+    bool stopPending_ = false;  // stop pressed between a run's end and its handled result
+    bool closed_ = false;       // after OnCancel, late hand-overs from a run are dropped
     int blinkPhase_ = 0;
     int clockBusy_ = 0;
 };

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <thread>
+
 #include "firmware_fixtures.h"
 #include "recording_view.h"
 #include "sim_process.h"
@@ -161,7 +164,8 @@ TEST_F(UpgradeDialogTest, StopMidTransferGoesIdleWithoutAMessage) {
     EXPECT_EQ(sim->Wait(), 1);
     // The receiver saw the flasher's CAN CAN, whether it had stalled yet or not.
     const std::string verdicts = sim->AllVerdicts();
-    EXPECT_TRUE(verdicts.find("sent 0x18 0x18") != std::string::npos || verdicts.find("(CAN CAN)") != std::string::npos)
+    EXPECT_TRUE(verdicts.find("sent 0x18 0x18") != std::string::npos ||
+                verdicts.find("(CAN CAN)") != std::string::npos)
         << verdicts;
 }
 
@@ -184,6 +188,23 @@ TEST_F(UpgradeDialogTest, ContinuousModeShowsEachResultAndWaitsForTheNextReceive
     ASSERT_TRUE(AwaitIdle());
     EXPECT_TRUE(view_.messages.empty());
     EXPECT_EQ(sim->Wait(), 0) << sim->AllVerdicts();
+}
+
+TEST_F(UpgradeDialogTest, StopPressedWhileAResultIsOnItsWayEndsContinuousMode) {
+    view_.continuousChecked = true;
+    dialog_.OnContinuousCheck();
+    auto sim = StartReceiver({"--protocol", "bulk", "--devices", "2", "--timeout", "2"});
+    PressStart();
+    // Without pumping, the run's hand-overs wait: the run ends and its result is still queued.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (dialog_.Flags().workerIdle.load() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(dialog_.Flags().workerIdle.load(), 1);
+    dialog_.OnStartStop();
+    ASSERT_TRUE(AwaitIdle());
+    EXPECT_FALSE(dialog_.PortIsOpen()) << "no next run was started";
+    EXPECT_EQ(view_.messages,
+              (std::vector<ShownMessage>{{BoxKind::Application, "Upgrade Completed", ""}}));
 }
 
 TEST_F(UpgradeDialogTest, ReceiverAbortRestartsEvenWithoutContinuousMode) {
