@@ -30,8 +30,9 @@ echo "== Windows build, tests under Wine"
 bash scripts/build-windows.sh
 export WINEPREFIX="$PWD/build/win/wineprefix" WINEDEBUG=-all
 # A running server keeps Wine's services from holding ctest's output open.
+mkdir -p "$WINEPREFIX"
 wineserver -k >/dev/null 2>&1 || true
-wineserver -p 20 >/dev/null 2>&1
+wineserver -p 20
 wine cmd /c exit >/dev/null 2>&1 || true
 ctest --test-dir build/win --output-on-failure
 wineserver -k >/dev/null 2>&1 || true
