@@ -8,6 +8,7 @@
 
 #include <thread>
 
+#include "closed_port_checks.h"
 #include "port_names.h"
 #include "pty_pair.h"
 
@@ -19,20 +20,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 TEST(SerialPort, ClosedPortDoesNothingAndReturnsZero) {
     SerialPort port;
-    std::uint8_t buffer[4] = {9, 9, 9, 9};
     EXPECT_EQ(port.OpenDevice("/dev/qvlink-no-such-device", 115200), 0);
     EXPECT_NE(port.LastOpenError().find("no such device"), std::string::npos)
         << port.LastOpenError();
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(port.QueuedBytes(), 0);
-    EXPECT_EQ(port.Read(buffer, 4), 0);
-    EXPECT_EQ(port.Write(buffer, 4), 0);
-    EXPECT_EQ(port.SetBinaryMode(1), 0);
-    EXPECT_FALSE(port.WaitForInput(1));
-    EXPECT_EQ(buffer[0], 9);
-    port.Close();
-    port.Close();
-    EXPECT_FALSE(port.IsOpen());
+    test::ExpectClosedPortIsInert(port);
 }
 
 TEST(SerialPort, OpensRawEightBitsNoParityAtTheGivenBaud) {
