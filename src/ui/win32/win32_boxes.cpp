@@ -1,0 +1,77 @@
+#include "win32_boxes.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "status_texts.h"
+#include "wide_text.h"
+
+namespace qvlink {
+namespace {
+
+// The explorer-style chooser; an existing file must be picked; no read-only box.
+constexpr DWORD CHOOSER_FLAGS =
+    OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+static_assert(CHOOSER_FLAGS == 0x81006);
+
+std::wstring ProgramName() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).stem().wstring();
+}
+
+bool IsAscii(const std::wstring& text) {
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
+}
+
+// The file loader opens narrow paths, which here reach only ASCII names. A name outside ASCII
+// is therefore handed over in its short 8.3 form where the volume keeps one.
+std::wstring OpenablePath(const std::wstring& path) {
+    if (IsAscii(path)) return path;
+    wchar_t shortPath[MAX_PATH] = {};
+    const DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !IsAscii(shortPath)) return path;
+    return shortPath;
+}
+
+}  // namespace
+
+void ShowMessageBox(HWND dialog, BoxKind kind, const std::string& text,
+                    const std::string& plainCaption) {
+    const std::wstring wideText = WideFromUtf8(text);
+    switch (kind) {
+        case BoxKind::Dialog:
+            MessageBoxW(dialog, wideText.c_str(), WideFromUtf8(PRODUCT_TITLE).c_str(), MB_OK);
+            return;
+        case BoxKind::Application:
+            MessageBoxW(dialog, wideText.c_str(), ProgramName().c_str(),
+                        MB_OK | MB_ICONEXCLAMATION);
+            return;
+        case BoxKind::Plain:
+            MessageBoxW(nullptr, wideText.c_str(), WideFromUtf8(plainCaption).c_str(), MB_OK);
+            return;
+    }
+}
+
+std::optional<std::string> ChooseFirmwareFile(HWND dialog) {
+    // One entry: description and pattern, each ended by a null, and a null after the last.
+    static constexpr wchar_t FILTER[] = L"quorvane upgrade file(*.bin)\0*.bin\0";
+    std::wstring name = L"quorvane.bin";
+    name.resize(32 * 1024);  // room for the longest path the system hands back
+    OPENFILENAMEW chooser{};
+    chooser.lStructSize = sizeof chooser;
+    chooser.hwndOwner = dialog;
+    chooser.lpstrFilter = FILTER;
+    chooser.nFilterIndex = 1;
+    chooser.lpstrFile = name.data();
+    chooser.nMaxFile = static_cast<DWORD>(name.size());
+    chooser.lpstrTitle = L"open quorvane upgrade file(*.bin)";
+    chooser.Flags = CHOOSER_FLAGS;
+    if (!GetOpenFileNameW(&chooser)) return std::nullopt;
+    name.resize(name.find(L'\0'));
+    return Utf8FromWide(OpenablePath(name));
+}
+
+}  // namespace qvlink
