@@ -37,6 +37,7 @@ wine cmd /c exit >/dev/null 2>&1 || true
 ctest --test-dir build/win --output-on-failure
 wineserver -k >/dev/null 2>&1 || true
 bash tests/tools/wine_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack
+bash tests/tools/wine_dialog_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack
 
 echo "== firmware fuzzer (60 s)"
 mkdir -p build/fuzz/corpus

@@ -1,0 +1,295 @@
+#!/usr/bin/env bash
+# The Windows dialog qvlink.exe under Wine, driven like an operator on a virtual display with a
+# window manager (keys and mouse clicks from xdotool) against qvlink-sim receivers mapped to
+# Wine's COM ports. qvlink-probe.exe reads the dialog's controls and boxes; Wine's window trace
+# records every title and text the dialog set, so short-lived titles are seen too.
+# Every wait is bounded; failures leave a screenshot and the logs in the log folder.
+# usage: wine_dialog_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK [LOG_DIR]
+set -u
+if [ -z "${QVLINK_ON_XVFB:-}" ]; then
+    QVLINK_ON_XVFB=1 exec timeout -k 10 900 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+        bash "$0" "$@"
+fi
+win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
+logs=$(realpath -m "${4:-$win/wine-dialog-logs}")
+exe="$win/src/app/qvlink.exe" probe_exe="$win/tests/qvlink-probe.exe"
+rm -rf "$logs" && mkdir -p "$logs"
+work=$(mktemp -d)
+export WINEPREFIX="$win/wineprefix-dialog-test" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wineserver -k >/dev/null 2>&1
+    cp "$work"/*.out "$work"/*.log "$logs"/ 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work"
+
+failures=0
+checks=0
+shots=0
+shot() {  # shot NAME: the whole screen into the log folder
+    shots=$((shots + 1))
+    import -window root "$logs/$(printf %02d "$shots")-$1.png" 2>/dev/null
+}
+check() {  # check NAME CONDITION-COMMAND...
+    local name="$1"
+    shift
+    checks=$((checks + 1))
+    if "$@"; then
+        echo "ok   $name"
+    else
+        echo "FAIL $name"
+        failures=$((failures + 1))
+        shot "$(echo "$name" | tr -c 'A-Za-z0-9\n' - | head -c 60)"
+    fi
+}
+wait_until() {  # wait_until SECONDS COMMAND...: true once COMMAND is, false after SECONDS
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -ge "$end" ] && return 1
+        sleep 0.3
+    done
+}
+
+probe() { timeout 20 wine "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
+# The dialog's controls, tab-separated: id, class, state, centre, text (see qvlink-probe.exe).
+read_dialog() { probe dialog > dialog.txt && [ -s dialog.txt ]; }
+title() { awk -F'\t' '$1 == "title" { print $2 }' dialog.txt; }
+text_of() { awk -F'\t' -v id="$1" '$1 == id { print $5; exit }' dialog.txt; }
+state_of() { awk -F'\t' -v id="$1" '$1 == id { print $3; exit }' dialog.txt; }
+has_state() { [[ ",$(state_of "$1")," == *",$2,"* ]]; }
+dialog_shows() { read_dialog && [ "$(text_of "$1")" = "$2" ]; }
+is_ready() {
+    dialog_shows 1087 ready && [ "$(title)" = "Quorvane Link 1.1  2006-FEB-9" ] &&
+        [ "$(text_of 1107)" = "Upgrade Software" ] && [ "$(text_of 1057)" = 0 ] &&
+        ! has_state 1118 disabled && ! has_state 1110 disabled
+}
+checked_port() {  # the id of the one checked port, "none", or "several"
+    local ids
+    ids=$(awk -F'\t' '$1 ~ /^(1110|111[2-7]|1125)$/ && $3 ~ /checked/ { print $1 }' dialog.txt)
+    case $(echo "$ids" | grep -c .) in 0) echo none ;; 1) echo "$ids" ;; *) echo several ;; esac
+}
+click() {  # click ID: a mouse click in the middle of the dialog's control ID
+    read_dialog || return 1
+    local at
+    at=$(awk -F'\t' -v id="$1" '$1 == id { print $4; exit }' dialog.txt)
+    xdotool mousemove --sync "${at%,*}" "${at#*,}" click 1
+}
+press() {  # press KEY TITLE: KEY in the shown window titled exactly TITLE
+    local pattern window
+    pattern="^$(printf '%s' "$2" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
+    window=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | tail -n 1)
+    [ -n "$window" ] && xdotool windowactivate --sync "$window" 2>/dev/null
+    xdotool key "$1"
+}
+window_shown() { probe window "$1" > box.txt && [ -s box.txt ]; }
+shown_windows() { probe windows | grep -c .; }
+# box_is CAPTION OWNER ICON(0/1) TEXT: the message box now shown with CAPTION.
+box_is() {
+    window_shown "$1" || return 1
+    [ "$(awk -F'\t' '$1 == "owner" { print $2 }' box.txt)" = "$2" ] || return 1
+    grep -qP '^\S+\tStatic\t[^\t]*\t[^\t]*\t\Q'"$4"'\E$' box.txt || return 1
+    local icons
+    icons=$(awk -F'\t' '$2 == "Static" && $3 ~ /icon/ && $3 !~ /hidden/' box.txt | grep -c .)
+    [ "$icons" = "$3" ]
+}
+trace_lines() { grep -c 'set_window_text' "$trace"; }
+# Texts the dialog's process set after line $1 of its trace (titles, statics, buttons).
+texts_since() {
+    grep 'set_window_text' "$trace" | tail -n +"$(($1 + 1))" | sed -n 's/.*set_window_text L"\(.*\)"$/\1/p'
+}
+start_dialog() {  # start_dialog DIR: qvlink.exe in DIR, with its window trace in qvlink-DIR.log
+    trace="$work/qvlink-$1.log"
+    (cd "$1" && WINEDEBUG=-all,trace+win exec timeout 600 wine "$exe") 2> "$trace" &
+    dialog_pid=$!
+    pids+=("$dialog_pid")
+    wait_until 120 read_dialog
+}
+process_ended() { ! kill -0 "$1" 2>/dev/null; }
+sim_verdict() { sed -n "$((1 + $2))p" "$1.out"; }  # sim_verdict NAME N: receiver N's line
+
+# The template and the imports, read from the exe itself.
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort)
+check "qvlink.exe imports only system DLLs: $(echo $imports)" \
+    test -z "$(echo "$imports" | grep -vxE 'KERNEL32.DLL|USER32.DLL|GDI32.DLL|COMCTL32.DLL|COMDLG32.DLL|WINMM.DLL|MSVCRT.DLL')"
+probe template "$(winepath -w "$exe" 2>/dev/null)" > template.txt
+cat > template.want <<'EOF'
+dialog	0x80CA00C0	0x00000000	0,0,367,193	font 9 宋体	menu ''	class ''
+1111	Button	0x50000007	7,7,353,179	
+1107	Button	0x50010000	99,163,72,14	Upgrade Software
+2	Button	0x50010000	195,163,72,14	Exit
+1110	Button	0x50020009	20,27,32,10	COM1
+1112	Button	0x50000009	62,27,32,10	COM2
+1113	Button	0x50000009	104,27,32,10	COM3
+1114	Button	0x50000009	146,27,32,10	COM4
+1115	Button	0x50000009	188,27,32,10	COM5
+1116	Button	0x50000009	230,27,32,10	COM6
+1117	Button	0x50000009	272,27,32,10	COM7
+1125	Button	0x50000009	314,27,32,10	COM8
+-1	Button	0x50000007	20,56,323,93	
+1057	msctls_progress32	0x50810000	33,99,295,12	
+1087	Static	0x50020000	36,75,205,17	
+1088	Static	0x50020000	242,75,85,17	
+1119	Static	0x40020000	171,128,143,8	
+1118	Button	0x50010003	35,127,111,10	Continuously Upgrade
+EOF
+# Class names are compared without case, as Windows compares them.
+check "dialog template 140: ids, classes, styles, positions, texts, font" \
+    diff <(tr -d '\r' < template.want | awk -F'\t' -v OFS='\t' '{ $2 = tolower($2) } 1') \
+    <(awk -F'\t' -v OFS='\t' '{ $2 = tolower($2) } 1' template.txt)
+
+head -c 1048576 /dev/urandom > image.raw
+"$pack" pack image.raw quorvane.bin >/dev/null
+{ printf 'quorvane DVB##########'; tail -c +23 quorvane.bin; } > bad.bin
+head -c 38 quorvane.bin > short.bin
+
+start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serves
+    local name="$1"
+    shift
+    "$sim" --timeout 300 "$@" quorvane.bin > "$name.out" 2> "$name.err" &
+    pids+=($!)
+    printf -v "${name}_pid" '%s' $!
+    for _ in $(seq 100); do [ -s "$name.out" ] && break; sleep 0.05; done
+    printf -v "$name" '%s' "$(head -n 1 "$name.out")"
+}
+start_sim whole --protocol block-crc
+start_sim stopped --protocol block-sum --baud 115200
+start_sim serial --protocol block-crc,block-sum,bulk,silent --devices 4
+ports=("$whole" "$stopped" "$serial" "" /nonexistent/qvlink-no-device)
+
+# Wine links its COM ports from the registry when its server starts.
+wineserver -k >/dev/null 2>&1
+for n in 1 2 3 5; do
+    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "${ports[n - 1]}" /f >/dev/null 2>&1
+done
+wineserver -k >/dev/null 2>&1
+wineserver -p 60 >/dev/null 2>&1
+wine cmd /c exit >/dev/null 2>&1
+for n in 1 2 3 5; do
+    if [ "$(readlink "$WINEPREFIX/dosdevices/com$n")" != "${ports[n - 1]}" ]; then
+        echo "FAIL COM$n does not point at '${ports[n - 1]}'; nothing is run"
+        exit 1
+    fi
+done
+echo "ok   COM1, COM2, COM3 point at the test's receivers, COM5 at no device"
+
+openbox > openbox.log 2>&1 &
+pids+=($!)
+wait_until 20 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 ||
+    echo "     (the window manager did not announce itself)"
+
+# 1. Start: the port stored in QVLink.cfg (02 00 00 00: COM3) is chosen.
+mkdir session && printf '\x02\x00\x00\x00' > session/QVLink.cfg
+cp quorvane.bin bad.bin short.bin session/
+check "the dialog opens" start_dialog session || { shot no-dialog; exit 1; }
+check "start: title, status 'ready', progress 0, controls enabled" is_ready
+check "start: COM3 from QVLink.cfg is checked, alone ($(checked_port))" [ "$(checked_port)" = 1113 ]
+check "start: result line hidden" has_state 1119 hidden
+
+# 2. A whole upgrade on COM1.
+click 1110
+mark=$(trace_lines)
+click 1107
+check "the chooser opens, titled 'open quorvane upgrade file(*.bin)'" \
+    wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
+check "the chooser's name box holds 'quorvane.bin'" \
+    grep -qP '^\S+\tEdit\t[^\t]*\t[^\t]*\tquorvane\.bin$' box.txt
+press Return "open quorvane upgrade file(*.bin)"
+check "the upgrade ends in a box captioned 'qvlink': 'Upgrade Completed', icon, owned by the dialog" \
+    wait_until 120 box_is qvlink "Quorvane Link 1.1  2006-FEB-9" 1 "Upgrade Completed"
+texts_since "$mark" > whole.texts
+check "the run started waiting ('Waiting...' title)" grep -qx 'Waiting\.\.\.' whole.texts
+check "the title passed '[step 1/2]  %N' ($(grep -c '^\[step 1/2\]  %' whole.texts) times)" \
+    grep -qE '^\[step 1/2\]  %[0-9]+$' whole.texts
+check "the title passed '[step 2/2]  %N' ($(grep -c '^\[step 2/2\]  %' whole.texts) times)" \
+    grep -qE '^\[step 2/2\]  %[0-9]+$' whole.texts
+press Return qvlink
+check "after the box the dialog is ready again" wait_until 10 is_ready
+wait_until 30 process_ended "$whole_pid"
+check "the receiver got exactly the image: $(sim_verdict whole 1)" grep -q '^device 1: OK' whole.out
+
+# 3. Stop in the middle of a block transfer on COM2.
+click 1112
+click 1107
+wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
+press Return "open quorvane upgrade file(*.bin)"
+transfer_at() {
+    read_dialog && [[ "$(title)" =~ ^\[step\ 1/2\]\ \ %([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -ge "$1" ]
+}
+check "the paced transfer is under way (title '[step 1/2]  %N', N >= 3)" wait_until 90 transfer_at 3
+import -frame -window "$(xdotool search --onlyvisible --name '^\[step 1/2\]' | tail -n 1)" \
+    "$logs/dialog-windows.png" 2>/dev/null
+check "the button reads 'Stop' and the port choice is locked" \
+    eval '[ "$(text_of 1107)" = Stop ] && has_state 1110 disabled && has_state 1118 disabled'
+click 1107
+check "after Stop the dialog is ready" wait_until 20 is_ready
+check "no box after Stop" [ "$(shown_windows)" = 1 ]
+wait_until 30 process_ended "$stopped_pid"
+check "the receiver saw CAN CAN: $(sim_verdict stopped 1)" grep -q 'cancelled (CAN CAN)' stopped.out
+
+# 4. Continuous mode on COM3 over three receivers of different protocols.
+click 1113
+click 1118
+check "ticking 'Continuously Upgrade' shows an empty result line" \
+    eval 'read_dialog && has_state 1118 checked && ! has_state 1119 hidden && [ -z "$(text_of 1119)" ]'
+mark=$(trace_lines)
+click 1107
+wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
+press Return "open quorvane upgrade file(*.bin)"
+three_done() { [ "$(texts_since "$mark" | grep -cx 'Upgrade Completed')" -ge 3 ]; }
+check "three upgrades completed one after another" wait_until 180 three_done
+check "then it waits for the next receiver: 'Waiting...', 'Upgrade Completed' in the result line, 'Stop'" \
+    wait_until 10 eval '[ "$(read_dialog && title)" = Waiting... ] && [ "$(text_of 1119)" = "Upgrade Completed" ] && [ "$(text_of 1107)" = Stop ]'
+check "no box during continuous mode" [ "$(shown_windows)" = 1 ]
+for n in 1 2 3; do
+    check "continuous receiver $n: $(sim_verdict serial $n)" grep -q "^device $n: OK" serial.out
+done
+click 1107
+check "Stop ends continuous mode: ready, no box" \
+    eval 'wait_until 20 is_ready && [ "$(shown_windows)" = 1 ]'
+click 1118
+
+# 5. Refused files, each in its box, and a port that cannot be opened.
+refuse() {  # refuse FILE CAPTION ICON TEXT
+    click 1107
+    wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
+    xdotool type --delay 20 "$1"
+    press Return "open quorvane upgrade file(*.bin)"
+    check "$1: '$4' in a box captioned '$2' ($([ "$3" = 1 ] && echo with || echo without) icon)" \
+        wait_until 20 box_is "$2" "Quorvane Link 1.1  2006-FEB-9" "$3" "$4"
+    press Return "$2"
+    check "$1: the dialog stays ready" wait_until 10 is_ready
+}
+refuse bad.bin qvlink 1 "File Data Error [1]"
+refuse short.bin "Quorvane Link 1.1" 0 "file size error [1]"
+click 1115
+click 1107
+wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
+press Return "open quorvane upgrade file(*.bin)"
+check "COM5 cannot be opened: 'open port5 error!' in the dialog's box" \
+    wait_until 20 box_is "Quorvane Link 1.1" "Quorvane Link 1.1  2006-FEB-9" 0 "open port5 error!"
+press Return "Quorvane Link 1.1"
+check "after the port error the dialog is ready" wait_until 10 is_ready
+
+# 6. Exit keeps the chosen port (COM5, index 4) in exactly 4 bytes.
+press Escape "Quorvane Link 1.1  2006-FEB-9"
+check "Escape closes the dialog and ends the program" wait_until 30 process_ended "$dialog_pid"
+cfg_bytes() { od -An -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
+check "QVLink.cfg holds exactly 04 00 00 00 ($(cfg_bytes session/QVLink.cfg))" \
+    [ "$(cfg_bytes session/QVLink.cfg)" = "04 00 00 00" ]
+
+# A settings file that cannot be written: a box without owner, with the full-width "！".
+mkdir -p locked/QVLink.cfg
+start_dialog locked
+check "with no readable settings COM1 is checked" eval '[ "$(checked_port)" = 1110 ]'
+press Escape "Quorvane Link 1.1  2006-FEB-9"
+check "an unwritable QVLink.cfg: 'save config info error！' in a box without owner" \
+    wait_until 30 box_is "Quorvane Link 1.1" - 0 "save config info error！"
+press Return "Quorvane Link 1.1"
+check "the program ends once that box is dismissed" wait_until 30 process_ended "$dialog_pid"
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" = 0 ]
