@@ -10,7 +10,7 @@ packages=(
     lrzsz
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 wine wine64
-    xvfb xauth x11-utils xdotool openbox imagemagick zip
+    xvfb xauth x11-utils xdotool openbox imagemagick zip unzip
 )
 
 missing=()

@@ -18,29 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "wide_text.h"
+
 namespace {
 
 constexpr int TEMPLATE_ID = 140;
 constexpr int DIALOG_RESOURCE_TYPE = 5;  // RT_DIALOG
 constexpr int START_STOP_ID = 1107;      // a control only the operator's dialog has
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), length, nullptr, nullptr);
-    return utf8;
-}
-
-std::wstring Wide(const char* text) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
+using qvlink::Utf8FromWide;
+using qvlink::WideFromUtf8;
 
 void PrintLine(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -59,7 +46,7 @@ std::wstring TextOf(HWND window) {
 std::string ClassOf(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, static_cast<int>(std::size(name)));
-    return Utf8(name);
+    return Utf8FromWide(name);
 }
 
 // checked, disabled, hidden, icon (a static showing an icon), or "-".
@@ -88,7 +75,7 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM) {
     const std::string className = ClassOf(control);
     const std::string text = className == "msctls_progress32"
                                  ? std::to_string(SendMessageW(control, PBM_GETPOS, 0, 0))
-                                 : Utf8(TextOf(control));
+                                 : Utf8FromWide(TextOf(control));
     PrintLine(std::to_string(static_cast<int>(GetDlgCtrlID(control))) + "\t" + className + "\t" +
               StateOf(control, className) + "\t" + CentreOf(control) + "\t" + text);
     return TRUE;
@@ -96,8 +83,8 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM) {
 
 void PrintWindow(HWND window) {
     const HWND owner = GetWindow(window, GW_OWNER);
-    PrintLine("title\t" + Utf8(TextOf(window)));
-    PrintLine("owner\t" + (owner ? Utf8(TextOf(owner)) : std::string("-")));
+    PrintLine("title\t" + Utf8FromWide(TextOf(window)));
+    PrintLine("owner\t" + (owner ? Utf8FromWide(TextOf(owner)) : std::string("-")));
     EnumChildWindows(window, &PrintControl, 0);
 }
 
@@ -132,7 +119,7 @@ int PrintNamedWindow(const std::wstring& title) {
 }
 
 int PrintWindowTitles() {
-    for (HWND window : ShownTopLevelWindows()) PrintLine(Utf8(TextOf(window)));
+    for (HWND window : ShownTopLevelWindows()) PrintLine(Utf8FromWide(TextOf(window)));
     return 0;
 }
 
@@ -159,7 +146,7 @@ class TemplateReader {
         }
         std::wstring text;
         while (const auto c = Take<std::uint16_t>()) text += static_cast<wchar_t>(c);
-        return Utf8(text);
+        return Utf8FromWide(text);
     }
     void AlignTo4(const std::uint8_t* base) {
         while ((at_ - base) % 4 != 0) ++at_;
@@ -235,9 +222,9 @@ int PrintTemplate(const std::wstring& exe) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "template" && argc == 3) return PrintTemplate(Wide(argv[2]));
+    if (command == "template" && argc == 3) return PrintTemplate(WideFromUtf8(argv[2]));
     if (command == "dialog" && argc == 2) return PrintDialog();
-    if (command == "window" && argc == 3) return PrintNamedWindow(Wide(argv[2]));
+    if (command == "window" && argc == 3) return PrintNamedWindow(WideFromUtf8(argv[2]));
     if (command == "windows" && argc == 2) return PrintWindowTitles();
     std::fputs("usage: qvlink-probe template EXE | dialog | window TITLE | windows\n", stderr);
     return 2;

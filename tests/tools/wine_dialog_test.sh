@@ -115,6 +115,10 @@ sim_verdict() { sed -n "$((1 + $2))p" "$1.out"; }  # sim_verdict NAME N: receive
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort)
 check "qvlink.exe imports only system DLLs: $(echo $imports)" \
     test -z "$(echo "$imports" | grep -vxE 'KERNEL32.DLL|USER32.DLL|GDI32.DLL|COMCTL32.DLL|COMDLG32.DLL|WINMM.DLL|MSVCRT.DLL')"
+zip="$win/QuorvaneLink-1.1-win64.zip"
+check "the Windows download holds README.txt and the three programs, this qvlink.exe among them" \
+    eval '[ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr "\n" " ")" = "README.txt qvlink-cli.exe qvlink-pack.exe qvlink.exe " ] &&
+        unzip -p "$zip" qvlink.exe | cmp -s - "$exe"'
 probe template "$(winepath -w "$exe" 2>/dev/null)" > template.txt
 cat > template.want <<'EOF'
 dialog	0x80CA00C0	0x00000000	0,0,367,193	font 9 宋体	menu ''	class ''
