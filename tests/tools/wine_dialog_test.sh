@@ -24,7 +24,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-cd "$work"
+cd "$work" || exit 1
 
 failures=0
 checks=0
@@ -44,6 +44,14 @@ check() {  # check NAME CONDITION-COMMAND...
         failures=$((failures + 1))
         shot "$(echo "$name" | tr -c 'A-Za-z0-9\n' - | head -c 60)"
     fi
+}
+finish() {
+    echo "$((checks - failures)) passed, $failures failed"
+    [ "$failures" = 0 ]
+    exit
+}
+require() {  # require NAME CONDITION-COMMAND...: a check the rest depends on; ends the test
+    check "$@" || finish
 }
 wait_until() {  # wait_until SECONDS COMMAND...: true once COMMAND is, false after SECONDS
     local end=$((SECONDS + $1))
@@ -108,6 +116,13 @@ start_dialog() {  # start_dialog DIR: qvlink.exe in DIR, with its window trace i
     pids+=("$dialog_pid")
     wait_until 120 read_dialog
 }
+chooser="open quorvane upgrade file(*.bin)"
+choose() {  # choose [FILE]: "Upgrade Software", then FILE (or the name offered) in the chooser
+    click 1107
+    wait_until 20 window_shown "$chooser" || require "the chooser opens" false
+    [ -z "${1:-}" ] || xdotool type --delay 20 "$1"
+    press Return "$chooser"
+}
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
 sim_verdict() { sed -n "$((1 + $2))p" "$1.out"; }  # sim_verdict NAME N: receiver N's line
 
@@ -115,10 +130,14 @@ sim_verdict() { sed -n "$((1 + $2))p" "$1.out"; }  # sim_verdict NAME N: receive
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort)
 check "qvlink.exe imports only system DLLs: $(echo $imports)" \
     test -z "$(echo "$imports" | grep -vxE 'KERNEL32.DLL|USER32.DLL|GDI32.DLL|COMCTL32.DLL|COMDLG32.DLL|WINMM.DLL|MSVCRT.DLL')"
-zip="$win/QuorvaneLink-1.1-win64.zip"
+download_holds_the_programs() {
+    local zip="$win/QuorvaneLink-1.1-win64.zip"
+    [ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" = \
+        "README.txt qvlink-cli.exe qvlink-pack.exe qvlink.exe " ] &&
+        unzip -p "$zip" qvlink.exe | cmp -s - "$exe"
+}
 check "the Windows download holds README.txt and the three programs, this qvlink.exe among them" \
-    eval '[ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr "\n" " ")" = "README.txt qvlink-cli.exe qvlink-pack.exe qvlink.exe " ] &&
-        unzip -p "$zip" qvlink.exe | cmp -s - "$exe"'
+    download_holds_the_programs
 probe template "$(winepath -w "$exe" 2>/dev/null)" > template.txt
 cat > template.want <<'EOF'
 dialog	0x80CA00C0	0x00000000	0,0,367,193	font 9 宋体	menu ''	class ''
@@ -188,21 +207,33 @@ wait_until 20 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 ||
 # 1. Start: the port stored in QVLink.cfg (02 00 00 00: COM3) is chosen.
 mkdir session && printf '\x02\x00\x00\x00' > session/QVLink.cfg
 cp quorvane.bin bad.bin short.bin session/
-check "the dialog opens" start_dialog session || { shot no-dialog; exit 1; }
+require "the dialog opens" start_dialog session
 check "start: title, status 'ready', progress 0, controls enabled" is_ready
 check "start: COM3 from QVLink.cfg is checked, alone ($(checked_port))" [ "$(checked_port)" = 1113 ]
 check "start: result line hidden" has_state 1119 hidden
+# The keyboard: the first button has the focus and Return presses it; Escape in the chooser
+# cancels it without a word; Return while a port has the focus is the ignored OK command.
+press Return "Quorvane Link 1.1  2006-FEB-9"
+require "Return on the focused 'Upgrade Software' opens the chooser" \
+    wait_until 20 window_shown "$chooser"
+press Escape "$chooser"
+require "a cancelled chooser leaves the dialog ready, with no box" \
+    eval 'wait_until 10 is_ready && [ "$(shown_windows)" = 1 ]'
+click 1113
+press Return "Quorvane Link 1.1  2006-FEB-9"
+sleep 1
+check "Return on a port does nothing" eval 'is_ready && [ "$(shown_windows)" = 1 ]'
 
 # 2. A whole upgrade on COM1.
 click 1110
 mark=$(trace_lines)
 click 1107
-check "the chooser opens, titled 'open quorvane upgrade file(*.bin)'" \
-    wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
+require "the chooser opens, titled 'open quorvane upgrade file(*.bin)'" \
+    wait_until 20 window_shown "$chooser"
 check "the chooser's name box holds 'quorvane.bin'" \
     grep -qP '^\S+\tEdit\t[^\t]*\t[^\t]*\tquorvane\.bin$' box.txt
-press Return "open quorvane upgrade file(*.bin)"
-check "the upgrade ends in a box captioned 'qvlink': 'Upgrade Completed', icon, owned by the dialog" \
+press Return "$chooser"
+require "the upgrade ends in a box captioned 'qvlink': 'Upgrade Completed', icon, owned by the dialog" \
     wait_until 120 box_is qvlink "Quorvane Link 1.1  2006-FEB-9" 1 "Upgrade Completed"
 texts_since "$mark" > whole.texts
 check "the run started waiting ('Waiting...' title)" grep -qx 'Waiting\.\.\.' whole.texts
@@ -211,25 +242,23 @@ check "the title passed '[step 1/2]  %N' ($(grep -c '^\[step 1/2\]  %' whole.tex
 check "the title passed '[step 2/2]  %N' ($(grep -c '^\[step 2/2\]  %' whole.texts) times)" \
     grep -qE '^\[step 2/2\]  %[0-9]+$' whole.texts
 press Return qvlink
-check "after the box the dialog is ready again" wait_until 10 is_ready
+require "after the box the dialog is ready again" wait_until 10 is_ready
 wait_until 30 process_ended "$whole_pid"
 check "the receiver got exactly the image: $(sim_verdict whole 1)" grep -q '^device 1: OK' whole.out
 
 # 3. Stop in the middle of a block transfer on COM2.
 click 1112
-click 1107
-wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
-press Return "open quorvane upgrade file(*.bin)"
+choose
 transfer_at() {
     read_dialog && [[ "$(title)" =~ ^\[step\ 1/2\]\ \ %([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -ge "$1" ]
 }
-check "the paced transfer is under way (title '[step 1/2]  %N', N >= 3)" wait_until 90 transfer_at 3
+require "the paced transfer is under way (title '[step 1/2]  %N', N >= 3)" wait_until 90 transfer_at 3
 import -frame -window "$(xdotool search --onlyvisible --name '^\[step 1/2\]' | tail -n 1)" \
     "$logs/dialog-windows.png" 2>/dev/null
 check "the button reads 'Stop' and the port choice is locked" \
     eval '[ "$(text_of 1107)" = Stop ] && has_state 1110 disabled && has_state 1118 disabled'
 click 1107
-check "after Stop the dialog is ready" wait_until 20 is_ready
+require "after Stop the dialog is ready" wait_until 20 is_ready
 check "no box after Stop" [ "$(shown_windows)" = 1 ]
 wait_until 30 process_ended "$stopped_pid"
 check "the receiver saw CAN CAN: $(sim_verdict stopped 1)" grep -q 'cancelled (CAN CAN)' stopped.out
@@ -240,11 +269,9 @@ click 1118
 check "ticking 'Continuously Upgrade' shows an empty result line" \
     eval 'read_dialog && has_state 1118 checked && ! has_state 1119 hidden && [ -z "$(text_of 1119)" ]'
 mark=$(trace_lines)
-click 1107
-wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
-press Return "open quorvane upgrade file(*.bin)"
+choose
 three_done() { [ "$(texts_since "$mark" | grep -cx 'Upgrade Completed')" -ge 3 ]; }
-check "three upgrades completed one after another" wait_until 180 three_done
+require "three upgrades completed one after another" wait_until 180 three_done
 check "then it waits for the next receiver: 'Waiting...', 'Upgrade Completed' in the result line, 'Stop'" \
     wait_until 10 eval '[ "$(read_dialog && title)" = Waiting... ] && [ "$(text_of 1119)" = "Upgrade Completed" ] && [ "$(text_of 1107)" = Stop ]'
 check "no box during continuous mode" [ "$(shown_windows)" = 1 ]
@@ -252,16 +279,13 @@ for n in 1 2 3; do
     check "continuous receiver $n: $(sim_verdict serial $n)" grep -q "^device $n: OK" serial.out
 done
 click 1107
-check "Stop ends continuous mode: ready, no box" \
+require "Stop ends continuous mode: ready, no box" \
     eval 'wait_until 20 is_ready && [ "$(shown_windows)" = 1 ]'
 click 1118
 
 # 5. Refused files, each in its box, and a port that cannot be opened.
 refuse() {  # refuse FILE CAPTION ICON TEXT
-    click 1107
-    wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
-    xdotool type --delay 20 "$1"
-    press Return "open quorvane upgrade file(*.bin)"
+    choose "$1"
     check "$1: '$4' in a box captioned '$2' ($([ "$3" = 1 ] && echo with || echo without) icon)" \
         wait_until 20 box_is "$2" "Quorvane Link 1.1  2006-FEB-9" "$3" "$4"
     press Return "$2"
@@ -270,17 +294,15 @@ refuse() {  # refuse FILE CAPTION ICON TEXT
 refuse bad.bin qvlink 1 "File Data Error [1]"
 refuse short.bin "Quorvane Link 1.1" 0 "file size error [1]"
 click 1115
-click 1107
-wait_until 20 window_shown "open quorvane upgrade file(*.bin)"
-press Return "open quorvane upgrade file(*.bin)"
+choose
 check "COM5 cannot be opened: 'open port5 error!' in the dialog's box" \
     wait_until 20 box_is "Quorvane Link 1.1" "Quorvane Link 1.1  2006-FEB-9" 0 "open port5 error!"
 press Return "Quorvane Link 1.1"
-check "after the port error the dialog is ready" wait_until 10 is_ready
+require "after the port error the dialog is ready" wait_until 10 is_ready
 
 # 6. Exit keeps the chosen port (COM5, index 4) in exactly 4 bytes.
 press Escape "Quorvane Link 1.1  2006-FEB-9"
-check "Escape closes the dialog and ends the program" wait_until 30 process_ended "$dialog_pid"
+require "Escape closes the dialog and ends the program" wait_until 30 process_ended "$dialog_pid"
 cfg_bytes() { od -An -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
 check "QVLink.cfg holds exactly 04 00 00 00 ($(cfg_bytes session/QVLink.cfg))" \
     [ "$(cfg_bytes session/QVLink.cfg)" = "04 00 00 00" ]
@@ -289,11 +311,10 @@ check "QVLink.cfg holds exactly 04 00 00 00 ($(cfg_bytes session/QVLink.cfg))" \
 mkdir -p locked/QVLink.cfg
 start_dialog locked
 check "with no readable settings COM1 is checked" eval '[ "$(checked_port)" = 1110 ]'
-press Escape "Quorvane Link 1.1  2006-FEB-9"
+press alt+F4 "Quorvane Link 1.1  2006-FEB-9"  # the window manager's close
 check "an unwritable QVLink.cfg: 'save config info error！' in a box without owner" \
     wait_until 30 box_is "Quorvane Link 1.1" - 0 "save config info error！"
 press Return "Quorvane Link 1.1"
-check "the program ends once that box is dismissed" wait_until 30 process_ended "$dialog_pid"
+check "the close box ended the dialog; the program ends once that box is dismissed" wait_until 30 process_ended "$dialog_pid"
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" = 0 ]
+finish

@@ -90,8 +90,17 @@ void Win32DialogWindow::OnInitDialog(HWND window) {
     CenterOnScreen(window);
 }
 
-// Enter on a focused push button arrives as that button's command; Enter elsewhere is IDOK,
-// which the dialog ignores. Escape and the close box arrive as IDCANCEL, the Exit button's id.
+int Win32DialogWindow::FocusedPushButton() const {
+    const HWND focus = GetFocus();
+    if (focus == nullptr || !IsChild(window_, focus)) return 0;
+    const auto code = SendMessageW(focus, WM_GETDLGCODE, 0, 0);
+    return (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0 ? GetDlgCtrlID(focus) : 0;
+}
+
+// Enter on a focused push button presses it; Enter elsewhere is the OK command, which the
+// dialog ignores. Some systems report Enter on the button that got the first focus as the OK
+// command too, so OK with a push button focused presses that button. Escape and the close box
+// arrive as IDCANCEL, the Exit button's id.
 void Win32DialogWindow::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return;
     switch (id) {
@@ -105,7 +114,10 @@ void Win32DialogWindow::OnCommand(int id, int code) {
             dialog_.OnCancel();
             return;
         case IDOK:
-            dialog_.OnOK();
+            if (const int focused = FocusedPushButton(); focused != 0)
+                OnCommand(focused, BN_CLICKED);
+            else
+                dialog_.OnOK();
             return;
         default:
             break;

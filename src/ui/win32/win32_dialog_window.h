@@ -53,6 +53,8 @@ class Win32DialogWindow final : public DialogView {
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog(HWND window);
     void OnCommand(int id, int code);
+    // The id of the push button that has the keyboard focus, or 0.
+    int FocusedPushButton() const;
     void RunQueuedCalls();
     void SetControlText(int id, const std::string& text);
     HWND Control(int id) const { return GetDlgItem(window_, id); }
