@@ -13,6 +13,6 @@ int BurnPercentage(std::uint8_t progressByte);
 
 // Follows the burn until BURN_DONE (reports 100, returns `doneResult`), BURN_FAILED (returns
 // `failedResult`) or the stop request (returns USER_ABORT, sends nothing). Other bytes are ignored.
-int FollowBurn(RunContext& context, int doneResult, int failedResult);
+UpgradeResult FollowBurn(RunContext& context, UpgradeResult doneResult, UpgradeResult failedResult);
 
 }  // namespace qvlink

@@ -6,7 +6,7 @@
 
 namespace qvlink {
 
-int Handshake(RunContext& context) {
+UpgradeResult Handshake(RunContext& context) {
     for (;;) {
         std::uint8_t byte = 0;
         // A dispatch byte already queued is answered even when a stop has just been asked

@@ -1,5 +1,6 @@
-// The context of one run: the borrowed port, image and host, and the two block buffers the
-// block protocol keeps its sent and its next block in. Made and destroyed on the worker thread.
+// The context of one run: the borrowed line, image, flags and host, and the two block buffers
+// the block protocol keeps its sent and its next block in. Made and destroyed on the worker
+// thread.
 #pragma once
 
 #include <cstdint>
@@ -17,22 +18,24 @@ using BlockBufferSource = std::function<std::unique_ptr<std::uint8_t[]>()>;
 std::unique_ptr<std::uint8_t[]> AllocateBlockBuffer();
 
 struct RunContext {
-    RunContext(UpgradeHost& runHost, const BlockBufferSource& obtainBuffer)
-        : port(&runHost.Port()),
+    RunContext(const RunInputs& inputs, UpgradeHost& runHost, const BlockBufferSource& obtainBuffer)
+        : port(inputs.line),
           blockBufferA(obtainBuffer()),
           blockBufferB(obtainBuffer()),
-          image(runHost.Image()),
-          imageSize(runHost.ImageSize()),
+          image(inputs.image),
+          imageSize(inputs.imageSize),
+          flags(inputs.flags),
           host(&runHost) {}
 
     bool HasBuffers() const { return blockBufferA && blockBufferB; }
-    bool StopRequested() const { return host->Flags().abortRequested.load() != 0; }
+    bool StopRequested() const { return flags->abortRequested.load() != 0; }
 
     SerialLine* port;
     std::unique_ptr<std::uint8_t[]> blockBufferA;
     std::unique_ptr<std::uint8_t[]> blockBufferB;
     const std::uint8_t* image;
     std::size_t imageSize;
+    RunFlags* flags;
     UpgradeHost* host;
 };
 

@@ -24,6 +24,11 @@ enum UpgradeResult : int {
     UPGRADE_ERROR = 1006,  // the run could not get what it needs (its buffers, an image)
 };
 
+// Whether `result` means the receiver has the new firmware.
+constexpr bool Succeeded(UpgradeResult result) {
+    return result == BULK_COMPLETED || result == BLOCK_COMPLETED;
+}
+
 enum StatusKind : std::int32_t {
     STATUS_READY = 0,
     STATUS_WAITING = 1,

@@ -25,7 +25,7 @@ class BlockTransferTest : public ::testing::Test {
 
     int Run() {
         const std::size_t before = host_.AwaitResults(0).size();
-        UpgradeWorkerProc(host_);
+        UpgradeWorkerProc(host_.Inputs(), host_);
         const auto results = host_.AwaitResults(before + 1);
         EXPECT_EQ(results.size(), before + 1) << "exactly one result per run";
         return results.back();

@@ -21,7 +21,7 @@ class BulkTransferTest : public ::testing::Test {
     BulkTransferTest() : host_(test::StandardPayload(), line_) {}
 
     int Run() {
-        UpgradeWorkerProc(host_);
+        UpgradeWorkerProc(host_.Inputs(), host_);
         return host_.AwaitResults(1).front();
     }
 

@@ -23,7 +23,7 @@ void CliHost::NotifyConnected() {
     contact_ = std::chrono::steady_clock::now();
 }
 
-void CliHost::PostResult(int result) {
+void CliHost::PostResult(UpgradeResult result) {
     std::lock_guard lock(mutex_);
     result_ = result;
     resultPosted_.notify_all();
@@ -35,14 +35,13 @@ void CliHost::BeginRun() {
     contact_.reset();
 }
 
-std::optional<int> CliHost::AwaitResult(std::chrono::milliseconds timeout) {
+std::optional<UpgradeResult> CliHost::AwaitResult(std::chrono::milliseconds timeout) {
     int elapsed;
     {
         std::unique_lock lock(mutex_);
         if (resultPosted_.wait_for(lock, timeout, [this] { return result_.has_value(); }))
             return result_;
         elapsed = ElapsedSeconds();
-        flags_.elapsedSeconds.store(std::max(elapsed, 0));
     }
     display_.Tick(elapsed);
     return std::nullopt;

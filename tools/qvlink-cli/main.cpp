@@ -9,13 +9,10 @@
 
 #include "cli_host.h"
 #include "cli_options.h"
-#include "firmware_loader.h"
-#include "port_names.h"
 #include "progress_display.h"
-#include "serial_port.h"
 #include "status_texts.h"
 #include "tracing_line.h"
-#include "upgrade_worker.h"
+#include "upgrade_session.h"
 
 namespace {
 
@@ -24,15 +21,14 @@ constexpr int EXIT_USAGE = 2;
 constexpr int EXIT_REFUSED = 3;
 constexpr int EXIT_NO_PORT = 4;
 constexpr int EXIT_STOPPED = 130;
-constexpr int LINK_BAUD = 115200;
 
-// Set from the signal handler; lock-free atomics are safe there.
+// Set from the signal handler; a session's stop request is only lock-free atomic stores.
 std::atomic<int> stopRequested{0};
-std::atomic<qvlink::RunFlags*> activeFlags{nullptr};
+std::atomic<qvlink::UpgradeSession*> activeSession{nullptr};
 
 extern "C" void OnStopSignal(int) {
     stopRequested.store(1);
-    if (qvlink::RunFlags* flags = activeFlags.load()) flags->abortRequested.store(1);
+    if (qvlink::UpgradeSession* session = activeSession.load()) session->RequestStop();
 }
 
 void InstallStopHandlers() {
@@ -40,18 +36,15 @@ void InstallStopHandlers() {
     std::signal(SIGTERM, OnStopSignal);
 }
 
-int OpenFailure(const std::string& portName, const qvlink::SerialPort& port) {
-    const int number = qvlink::PortNumberOfName(portName);
-    if (number > 0)
-        std::fprintf(stderr, "open port%d error!\n", number);
-    else
-        std::fprintf(stderr, "open %s error!\n", portName.c_str());
-    std::fprintf(stderr, "qvlink-cli: %s\n", port.LastOpenError().c_str());
-    return EXIT_NO_PORT;
-}
-
-bool Succeeded(int result) {
-    return result == qvlink::BULK_COMPLETED || result == qvlink::BLOCK_COMPLETED;
+// The serial port, wrapped in a transcript when one is written.
+qvlink::LineOpener MakeOpener(qvlink::tools::Transcript& transcript, bool tracing) {
+    if (!tracing) return qvlink::OpenSerialPort;
+    return [&transcript](const std::string& device,
+                         std::string& why) -> std::unique_ptr<qvlink::SerialLine> {
+        auto port = qvlink::OpenSerialPort(device, why);
+        if (!port) return nullptr;
+        return std::make_unique<qvlink::tools::TracingLine>(std::move(port), transcript);
+    };
 }
 
 }  // namespace
@@ -70,59 +63,57 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
 
-    FirmwareImage image;
-    if (const LoadResult loaded = LoadFirmwareFile(options->firmwarePath, image); !loaded.ok) {
+    const auto display = cli::MakeProgressDisplay(isatty(STDOUT_FILENO) == 1);
+    cli::CliHost host(*display);
+    tools::Transcript transcript(options->tracePath);
+    const bool tracing = !options->tracePath.empty();
+    UpgradeSession session(host, MakeOpener(transcript, tracing));
+
+    if (const LoadResult loaded = session.LoadFirmware(options->firmwarePath); !loaded.ok) {
         std::fprintf(stderr, "%s\n", loaded.message.c_str());
         return EXIT_REFUSED;
     }
-    tools::Transcript transcript(options->tracePath);
-    if (!options->tracePath.empty() && !transcript.Active()) {
+    if (tracing && !transcript.Active()) {
         std::fprintf(stderr, "qvlink-cli: cannot write %s\n", options->tracePath.c_str());
         return EXIT_USAGE;
     }
+    if (const PortOpening opening = session.OpenNamedPort(options->port); !opening.ok) {
+        std::fprintf(stderr, "%s\nqvlink-cli: %s\n", opening.message.c_str(),
+                     opening.cause.c_str());
+        return EXIT_NO_PORT;
+    }
 
-    SerialPort port;
-    if (!port.OpenDevice(DeviceForName(options->port), LINK_BAUD))
-        return OpenFailure(options->port, port);
-    port.SetBinaryMode(1);
-    tools::TracingLine tracedPort(port, transcript);
-    SerialLine& line = options->tracePath.empty() ? static_cast<SerialLine&>(port) : tracedPort;
-
-    const auto display = cli::MakeProgressDisplay(isatty(STDOUT_FILENO) == 1);
-    cli::CliHost host(image, line, *display);
-    activeFlags.store(&host.Flags());
+    session.SetContinuous(options->continuous);
+    session.SetReceiverLimit(options->count);
+    activeSession.store(&session);
     InstallStopHandlers();
+    display->Show({STATUS_WAITING}, -1);
+    if (!session.Start()) {
+        std::fprintf(stderr, "qvlink-cli: cannot start the upgrade thread\n");
+        return EXIT_DEVICE_FAILURE;
+    }
+    // A stop that came before the session was reachable must still end it.
+    if (stopRequested.load()) session.RequestStop();
 
-    WorkerThread worker;
-    int finished = 0;
-    bool anyFailure = false;
-    bool stopped = false;
-    for (;;) {
-        host.BeginRun();
-        display->Show({STATUS_WAITING}, -1);
-        if (!worker.Start(host)) {
-            std::fprintf(stderr, "qvlink-cli: cannot start the upgrade thread\n");
-            return EXIT_DEVICE_FAILURE;
-        }
-        // A stop that came between two runs must reach the new one.
-        if (stopRequested.load()) host.Flags().abortRequested.store(1);
-        std::optional<int> result;
+    const auto announce = [&](UpgradeResult result) {
+        display->Announce(result == USER_ABORT ? "Stopped" : ResultText(result, true));
+    };
+    RunOutcome outcome;
+    do {
+        std::optional<UpgradeResult> result;
         while (!(result = host.AwaitResult(std::chrono::seconds(1)))) {
         }
-        worker.Join();
-
-        if (*result == USER_ABORT) {
-            display->Announce("Stopped");
-            stopped = true;
-            break;
-        }
-        display->Announce(ResultText(*result, true));
-        if (*result == RECEIVER_ABORT) continue;
-        ++finished;
-        anyFailure = anyFailure || !Succeeded(*result);
-        if (!options->continuous || (options->count > 0 && finished >= options->count)) break;
+        outcome = session.Finish(*result, [&](const RunOutcome&) {
+            announce(*result);
+            host.BeginRun();
+            display->Show({STATUS_WAITING}, -1);
+        });
+        if (!outcome.restarted) announce(*result);
+    } while (outcome.restarted);
+    activeSession.store(nullptr);
+    if (outcome.stopped) {
+        if (outcome.result != USER_ABORT) announce(USER_ABORT);
+        return EXIT_STOPPED;
     }
-    activeFlags.store(nullptr);
-    if (stopped) return EXIT_STOPPED;
-    return anyFailure ? EXIT_DEVICE_FAILURE : 0;
+    return session.Tally().failed > 0 ? EXIT_DEVICE_FAILURE : 0;
 }

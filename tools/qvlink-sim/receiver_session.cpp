@@ -101,7 +101,7 @@ SessionOutcome ReceiverSession::Stall(const std::string& where) {
     }
     std::string text = "stalled " + where + "; the flasher then sent";
     if (heard.empty()) text += " nothing";
-    for (std::uint8_t b : heard) text += " " + Hex(b);
+    for (std::uint8_t b : heard) text.append(" ").append(Hex(b));
     text += status == ReadStatus::Ok       ? ""
             : status == ReadStatus::Hangup ? " and closed the line"
                                            : " and nothing more";
