@@ -128,6 +128,29 @@ TEST(SerialPort, A4096ByteWriteArrivesWhole) {
     EXPECT_EQ(pty.Receive(4096), chunk);
 }
 
+TEST(SerialPort, AWriteThePortTakesInPartsArrivesInOrder) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    // Far more than a pseudo-terminal buffers: the port takes it in parts as the reader drains.
+    Bytes pattern(96 * 1024);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<std::uint8_t>(i ^ (i >> 8) ^ (i >> 16));
+    Bytes got;
+    std::thread reader([&] {
+        while (got.size() < pattern.size()) {
+            const Bytes part = pty.Receive(1024);
+            if (part.empty()) return;
+            got.insert(got.end(), part.begin(), part.end());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    EXPECT_EQ(port.Write(pattern.data(), static_cast<std::uint32_t>(pattern.size())),
+              static_cast<int>(pattern.size()));
+    reader.join();
+    EXPECT_TRUE(got == pattern) << "received " << got.size() << " bytes, not the pattern";
+}
+
 TEST(SerialPort, WaitForInputReturnsWhenAByteArrives) {
     PtyPair pty;
     SerialPort port;

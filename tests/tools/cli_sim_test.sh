@@ -81,6 +81,8 @@ check "receiver saw nothing after its cancel" [ "$sim_status" = 0 ]
 run_case continuous-three 0 "Upgrade Completed" "--protocol block-crc,bulk,block-sum --devices 3 --noise 20" --continuous --count 3
 check "continuous: three receivers upgraded" [ "$(grep -c '^Upgrade Completed$' cli.out)" = 3 ]
 check "continuous: every receiver got exactly the image" [ "$sim_status" = 0 ]
+run_case continuous-failure-then-good 1 "Upgrade Completed" "--protocol bulk,block-crc --devices 2 --verdict 3" --continuous --count 2
+check "continuous: an earlier failure is reported" grep -q '^Checksum Error$' cli.out
 
 # stop_case NAME "SIM OPTIONS" WANT_SIM_VERDICT_PART: stops the flasher where the receiver stalls.
 stop_case() {
