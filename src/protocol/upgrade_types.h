@@ -22,6 +22,7 @@ enum UpgradeResult : int {
     TRANSFER_ERROR = 1004,  // known to the dialog; no run ends with it
     BLOCK_BURN_ERROR = 1005,
     UPGRADE_ERROR = 1006,  // the run could not get what it needs (its buffers, an image)
+    PORT_LOST = 1007,      // the line went away (the device was removed or the peer closed)
 };
 
 // Whether `result` means the receiver has the new firmware.

@@ -79,6 +79,8 @@ std::string ResultText(UpgradeResult result, bool continuousMode) {
             return "Transfering Error";
         case UPGRADE_ERROR:
             return "Upgrade Error";
+        case PORT_LOST:
+            return "Port Lost";
         default:
             return {};
     }

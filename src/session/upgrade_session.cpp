@@ -11,7 +11,7 @@ namespace qvlink {
 
 bool RestartsAfter(UpgradeResult result, bool continuousMode) {
     if (result == RECEIVER_ABORT) return true;
-    return continuousMode && result != USER_ABORT && result != UPGRADE_ERROR;
+    return continuousMode && result != USER_ABORT && result != UPGRADE_ERROR && result != PORT_LOST;
 }
 
 std::string OpenPortErrorText(std::int64_t portNumber) {

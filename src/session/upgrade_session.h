@@ -22,7 +22,7 @@ namespace qvlink {
 
 // Whether the next run starts by itself after `result`: after a receiver's cancel always; in
 // continuous mode after every result but a stop, a run that could not get what it needs and a
-// lost line, each of which would only end the next run the same way.
+// lost line (the port is gone), each of which would only end the next run the same way.
 bool RestartsAfter(UpgradeResult result, bool continuousMode);
 
 // The operator's text for a port that could not be opened: "open port3 error!" for a COM

@@ -73,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ResultCase{1001, "TimeOut", "TimeOut"},
                       ResultCase{1002, "", "Receiver Abort"},
                       ResultCase{1004, "Transfering Error", "Transfering Error"},
-                      ResultCase{1006, "Upgrade Error", "Upgrade Error"}, ResultCase{253, "", ""},
+                      ResultCase{1006, "Upgrade Error", "Upgrade Error"},
+                      ResultCase{1007, "Port Lost", "Port Lost"}, ResultCase{253, "", ""},
                       ResultCase{1003, "", ""}, ResultCase{-1, "", ""}, ResultCase{2000, "", ""}));
 
 }  // namespace

@@ -173,6 +173,7 @@ TEST_F(UpgradeSessionTest, WhatFollowsEachResultInAndOutOfContinuousMode) {
         {RECEIVER_ABORT, true, true},
         {USER_ABORT, false, false},
         {UPGRADE_ERROR, false, false},
+        {PORT_LOST, false, false},
     };
     for (const AfterResult& row : table) {
         for (const bool continuous : {false, true}) {

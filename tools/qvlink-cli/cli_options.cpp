@@ -23,8 +23,8 @@ const char* const CLI_USAGE =
     "start again, with or without --continuous. Ctrl-C (SIGINT) or SIGTERM stops the run.\n"
     "\n"
     "Exit status: 0 every finished receiver ended \"Upgrade Completed\"; 1 a receiver reported a\n"
-    "failure; 2 usage error; 3 the firmware file was refused; 4 the port could not be opened;\n"
-    "130 stopped by the operator.\n";
+    "failure; 2 usage error; 3 the firmware file was refused; 4 the port could not be opened,\n"
+    "or it went away during a run (\"Port Lost\"); 130 stopped by the operator.\n";
 
 std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& error,
                                           bool& helpAsked) {

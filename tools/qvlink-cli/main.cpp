@@ -115,5 +115,6 @@ int main(int argc, char** argv) {
         if (outcome.result != USER_ABORT) announce(USER_ABORT);
         return EXIT_STOPPED;
     }
+    if (outcome.result == PORT_LOST) return EXIT_NO_PORT;
     return session.Tally().failed > 0 ? EXIT_DEVICE_FAILURE : 0;
 }
