@@ -7,7 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev
     qt6-base-dev libgl-dev fonts-noto-cjk
-    lrzsz
+    lrzsz time
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 wine wine64
 )

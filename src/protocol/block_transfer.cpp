@@ -51,7 +51,7 @@ SendOutcome WaitBlockResponse(RunContext& context, std::uint8_t& answer) {
     for (;;) {
         if (context.StopRequested()) {
             static constexpr std::uint8_t cancelTwice[2] = {CAN, CAN};
-            SendBytes(context, cancelTwice, 2);
+            if (!context.lineLost) SendBytes(context, cancelTwice, 2);
             return SendOutcome::Stopped;
         }
         std::uint8_t byte = 0;
@@ -117,7 +117,7 @@ SendOutcome SendImageBlocks(RunContext& context, std::uint8_t startByte) {
 
 UpgradeResult RunBlockTransfer(RunContext& context, std::uint8_t startByte) {
     const SendOutcome sent = SendImageBlocks(context, startByte);
-    if (sent == SendOutcome::Stopped) return USER_ABORT;
+    if (sent == SendOutcome::Stopped) return context.StopResult();
     if (sent == SendOutcome::Cancelled) return RECEIVER_ABORT;
     context.host->ReportStatus({STATUS_TRANSFER, 100, -1, -1});
     context.host->ReportStatus({STATUS_BURN, 0, -1, -1});

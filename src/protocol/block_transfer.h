@@ -16,7 +16,7 @@ enum class SendOutcome { Done, Cancelled, Stopped };
 enum class CheckMode { Sum8, Crc16 };
 
 // Runs the protocol after the handshake accepted `startByte` (NAK or 'C'). Returns
-// BLOCK_COMPLETED, BLOCK_BURN_ERROR, RECEIVER_ABORT or USER_ABORT.
+// BLOCK_COMPLETED, BLOCK_BURN_ERROR, RECEIVER_ABORT, USER_ABORT or PORT_LOST.
 UpgradeResult RunBlockTransfer(RunContext& context, std::uint8_t startByte);
 
 // Sends every block and the EOT.

@@ -43,25 +43,25 @@ UpgradeResult RunBulkTransfer(RunContext& context) {
     for (;;) {
         std::uint8_t byte = 0;
         if (PollByte(context, byte) && byte == BULK_READY) break;
-        if (context.StopRequested()) return USER_ABORT;
+        if (context.StopRequested()) return context.StopResult();
     }
     SendBytes(context, &BULK_GO, 1);
     context.host->NotifyConnected();
     context.host->ReportStatus({STATUS_TRANSFER, 0, 0, BULK_REPORT_TOTAL});
-    if (!WaitChunkAck(context)) return USER_ABORT;
+    if (!WaitChunkAck(context)) return context.StopResult();
 
     for (int k = 0; k < CHUNK_COUNT; ++k) {
         SendBytes(context, data + static_cast<std::size_t>(k) * CHUNK_SIZE, CHUNK_SIZE);
-        if (!WaitChunkAck(context) || context.StopRequested()) return USER_ABORT;
+        if (!WaitChunkAck(context) || context.StopRequested()) return context.StopResult();
         context.host->ReportStatus({STATUS_TRANSFER, BulkPercentage(k), k + 1, BULK_REPORT_TOTAL});
     }
     SendBytes(context, &checksum, 1);
-    if (!WaitChunkAck(context)) return USER_ABORT;
+    if (!WaitChunkAck(context)) return context.StopResult();
     context.host->ReportStatus({STATUS_TRANSFER, 100, BULK_REPORT_TOTAL, BULK_REPORT_TOTAL});
 
     std::uint8_t verdict = 0;
     while (!PollByte(context, verdict)) {
-        if (context.StopRequested()) return USER_ABORT;
+        if (context.StopRequested()) return context.StopResult();
     }
     if (const auto refused = VerdictResult(verdict)) return *refused;
     context.host->ReportStatus({STATUS_BURN, 0, -1, -1});

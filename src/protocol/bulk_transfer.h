@@ -10,10 +10,11 @@
 namespace qvlink {
 
 // Returns BULK_COMPLETED, DEVICE_CHECKSUM_ERROR, DEVICE_MEMORY_ERROR, DEVICE_SDRAM_ERROR,
-// BULK_BURN_ERROR or USER_ABORT.
+// BULK_BURN_ERROR, USER_ABORT or PORT_LOST.
 UpgradeResult RunBulkTransfer(RunContext& context);
 
-// Waits for CHUNK_ACK, discarding other bytes: true when it came, false on a stop.
+// Waits for CHUNK_ACK, discarding other bytes: true when it came, false on a stop or a lost
+// line.
 bool WaitChunkAck(RunContext& context);
 
 // The result a verdict byte ends the run with: 3, 4 and 5 name the receiver's error; any

@@ -24,7 +24,7 @@ UpgradeResult FollowBurn(RunContext& context, UpgradeResult doneResult,
                 return failedResult;
             }
         }
-        if (context.StopRequested()) return USER_ABORT;
+        if (context.StopRequested()) return context.StopResult();
     }
 }
 

@@ -22,7 +22,7 @@ UpgradeResult Handshake(RunContext& context) {
             }
             if (byte == CAN) return RECEIVER_ABORT;
         }
-        if (context.StopRequested()) return USER_ABORT;
+        if (context.StopRequested()) return context.StopResult();
     }
 }
 

@@ -24,6 +24,7 @@ bool WorkerThread::Start(const RunInputs& inputs, UpgradeHost& host) {
     Join();
     RunFlags& flags = *inputs.flags;
     flags.abortRequested.store(0);
+    flags.stopWake.Clear();
     flags.workerIdle.store(0);
     flags.elapsedSeconds.store(0);
     try {

@@ -61,13 +61,13 @@ bool UpgradeSession::StartWorker() {
     const RunInputs inputs{image_.bytes.get(), image_.size, line_.get(), &flags_};
     if (!worker_.Start(inputs, host_)) return false;
     // Starting a run clears the stop flag; a stop the operator asked for meanwhile still holds.
-    if (stopRequested_.load()) flags_.abortRequested.store(1);
+    if (stopRequested_.load()) flags_.RequestStop();
     return true;
 }
 
 void UpgradeSession::RequestStop() {
     stopRequested_.store(true);
-    flags_.abortRequested.store(1);
+    flags_.RequestStop();
 }
 
 void UpgradeSession::WaitUntilRunEnds(int stepMs) const {
@@ -110,7 +110,7 @@ void UpgradeSession::GoIdle() {
 }
 
 void UpgradeSession::Shutdown() {
-    if (RunInProgress()) flags_.abortRequested.store(1);
+    if (RunInProgress()) flags_.RequestStop();
     worker_.Join();
 }
 

@@ -135,7 +135,7 @@ TEST_P(BulkStop, EndsTheRunAndSendsNothing) {
     std::size_t writesAtStop = 0;
     line_.onIdle = [&](ScriptedLine& l) {
         writesAtStop = l.writes.size();
-        host_.flags.abortRequested = 1;
+        host_.flags.RequestStop();
     };
     EXPECT_EQ(Run(), USER_ABORT);
     EXPECT_EQ(line_.writes.size(), writesAtStop) << "a bulk stop sends nothing";

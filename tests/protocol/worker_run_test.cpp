@@ -32,7 +32,7 @@ TEST_P(HandshakeDispatch, BootChatterIsDiscardedAndTheFirstDispatchByteDecides) 
     test::RecordingHost host(test::StandardPayload(), line);
     line.Queue({'B', 'o', 'o', 't', 0x00, 0xFF, 0x06, 0x66});
     line.Queue(GetParam().announcement);
-    line.onIdle = [&](ScriptedLine&) { host.flags.abortRequested = 1; };
+    line.onIdle = [&](ScriptedLine&) { host.flags.RequestStop(); };
     UpgradeWorkerProc(host.Inputs(), host);
     if (GetParam().firstReply.empty()) {
         EXPECT_TRUE(line.writes.empty());
@@ -60,7 +60,7 @@ TEST(WorkerRun, CancelEndsWithReceiverAbortAndSilenceWithUserAbort) {
         ScriptedLine line;
         test::RecordingHost host(test::StandardPayload(), line);
         line.Queue(announcement);
-        line.onIdle = [&](ScriptedLine&) { host.flags.abortRequested = 1; };
+        line.onIdle = [&](ScriptedLine&) { host.flags.RequestStop(); };
         host.flags.workerIdle = 0;
         EXPECT_EQ(UpgradeWorkerProc(host.Inputs(), host), 0);
         EXPECT_EQ(host.AwaitResults(1), std::vector<int>{result});
@@ -72,7 +72,7 @@ TEST(WorkerRun, ADispatchByteAlreadyQueuedIsAnsweredEvenAfterAStop) {
     ScriptedLine line;
     test::RecordingHost host(test::StandardPayload(), line);
     line.Queue({START_CRC});
-    host.flags.abortRequested = 1;
+    host.flags.RequestStop();
     UpgradeWorkerProc(host.Inputs(), host);
     EXPECT_EQ(host.AwaitResults(1), std::vector<int>{USER_ABORT});
     ASSERT_EQ(line.writes.size(), 3u);
@@ -118,7 +118,7 @@ TEST_F(WorkerThreadTest, AStopAskedRightAfterStartIsNeverWipedOut) {
     host_.flags.elapsedSeconds = 99;
     ASSERT_TRUE(worker_.Start(host_.Inputs(), host_));
     EXPECT_EQ(host_.flags.elapsedSeconds.load(), 0);
-    host_.flags.abortRequested = 1;  // the operator's stop, before the thread may have run at all
+    host_.flags.RequestStop();  // the operator's stop, before the thread may have run at all
     EXPECT_EQ(host_.AwaitResults(1), std::vector<int>{USER_ABORT});
     worker_.Join();
     EXPECT_EQ(host_.flags.workerIdle.load(), 1);
@@ -135,7 +135,7 @@ TEST_F(WorkerThreadTest, ANewRunStartedOnTheResultIsNeverMarkedIdleByTheOldOne) 
         // still be about to mark itself idle.
         ASSERT_TRUE(worker_.Start(host_.Inputs(), host_));
         EXPECT_EQ(host_.flags.workerIdle.load(), 0) << "round " << round;
-        host_.flags.abortRequested = 1;
+        host_.flags.RequestStop();
         host_.AwaitResults(2 * round);
         worker_.Join();
     }

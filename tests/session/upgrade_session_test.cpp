@@ -1,5 +1,6 @@
-// The upgrade session on an in-memory line: starting, the operator's stop in each phase, what
-// follows each result in and out of continuous mode, and starting again after a stop.
+// The upgrade session on an in-memory line: starting, the operator's stop and a lost line in
+// each phase, what follows each result in and out of continuous mode, and starting again after
+// a stop.
 #include "upgrade_session.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,9 @@ class BorrowedLine final : public SerialLine {
     int Write(const std::uint8_t* bytes, std::uint32_t count) override {
         return line_.Write(bytes, count);
     }
-    bool WaitForInput(int timeoutMs) override { return line_.WaitForInput(timeoutMs); }
+    LineWait WaitForInput(int timeoutMs, const StopWake& wake) override {
+        return line_.WaitForInput(timeoutMs, wake);
+    }
 
   private:
     ScriptedLine& line_;
@@ -108,29 +111,41 @@ TEST_F(UpgradeSessionTest, PortNumbersAreNamedWithoutOverflowAndAFailedOpenSaysW
 struct StopPhase {
     const char* name;
     std::function<void(ScriptedLine&)> receiver;  // a receiver that falls silent in the phase
-    bool cancelsOnTheLine;                        // whether the stop sends CAN CAN
+    bool cancelsOnTheLine;                        // whether the operator's stop sends CAN CAN
 };
 
-class StopInEachPhase : public UpgradeSessionTest,
-                        public ::testing::WithParamInterface<StopPhase> {};
+class EndInEachPhase : public UpgradeSessionTest, public ::testing::WithParamInterface<StopPhase> {
+  protected:
+    void ExpectIdleAfter(UpgradeResult result) {
+        EXPECT_EQ(NextResult(), result);
+        const RunOutcome outcome = session_.Finish(result);
+        EXPECT_FALSE(outcome.restarted) << "not even in continuous mode";
+        EXPECT_FALSE(session_.Active());
+        EXPECT_FALSE(session_.PortIsOpen());
+    }
+    bool CancelledOnTheLine() const {
+        return !line_.writes.empty() && line_.writes.back() == Bytes{CAN, CAN};
+    }
+};
 
-TEST_P(StopInEachPhase, EndsTheRunAndGoesIdleEvenInContinuousMode) {
+TEST_P(EndInEachPhase, TheOperatorsStopEndsTheRunAndTheSession) {
     GetParam().receiver(line_);
     StopWhenWaiting();
     Start(true);
-    EXPECT_EQ(NextResult(), USER_ABORT);
-    const RunOutcome outcome = session_.Finish(USER_ABORT);
-    EXPECT_FALSE(outcome.restarted);
-    EXPECT_TRUE(outcome.stopped);
-    EXPECT_TRUE(outcome.text.empty());
-    EXPECT_FALSE(session_.Active());
-    EXPECT_FALSE(session_.PortIsOpen());
-    const bool cancelled = !line_.writes.empty() && line_.writes.back() == Bytes{CAN, CAN};
-    EXPECT_EQ(cancelled, GetParam().cancelsOnTheLine);
+    ExpectIdleAfter(USER_ABORT);
+    EXPECT_EQ(CancelledOnTheLine(), GetParam().cancelsOnTheLine);
+}
+
+TEST_P(EndInEachPhase, ALostLineEndsTheRunWithPortLostAndTheSession) {
+    GetParam().receiver(line_);
+    line_.onIdle = [](ScriptedLine& line) { line.lost = true; };
+    Start(true);
+    ExpectIdleAfter(PORT_LOST);
+    EXPECT_FALSE(CancelledOnTheLine()) << "nothing is sent to a line that is gone";
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Phases, StopInEachPhase,
+    Phases, EndInEachPhase,
     ::testing::Values(StopPhase{"Handshake", [](ScriptedLine&) {}, false},
                       StopPhase{"BlockTransfer",
                                 [](ScriptedLine& line) {

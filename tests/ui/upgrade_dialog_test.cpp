@@ -220,6 +220,20 @@ TEST_F(UpgradeDialogTest, StopPressedWhileAResultIsOnItsWayEndsContinuousMode) {
               (std::vector<ShownMessage>{{BoxKind::Application, "Upgrade Completed", ""}}));
 }
 
+TEST_F(UpgradeDialogTest, AReceiverThatGoesAwayEndsContinuousModeWithPortLost) {
+    view_.continuousChecked = true;
+    dialog_.OnContinuousCheck();
+    auto sim = StartReceiver({"--protocol", "block-crc", "--stall-at", "40"});
+    PressStart();
+    ASSERT_TRUE(view_.PumpUntil([&] { return view_.progress > 0; }));
+    sim.reset();  // the receiver's side of the line is gone
+    ASSERT_TRUE(AwaitIdle());
+    EXPECT_EQ(view_.messages,
+              (std::vector<ShownMessage>{{BoxKind::Application, "Port Lost", ""}}));
+    EXPECT_FALSE(dialog_.Session().PortIsOpen());
+    EXPECT_EQ(view_.startStopCaption, "Upgrade Software");
+}
+
 TEST_F(UpgradeDialogTest, ReceiverAbortRestartsEvenWithoutContinuousMode) {
     auto sim = StartReceiver({"--protocol", "cancel,block-crc", "--devices", "2"});
     PressStart();

@@ -24,7 +24,9 @@ class TracingLine final : public SerialLine {
         transcript_.Record("->", bytes, count);
         return inner_->Write(bytes, count);
     }
-    bool WaitForInput(int timeoutMs) override { return inner_->WaitForInput(timeoutMs); }
+    LineWait WaitForInput(int timeoutMs, const StopWake& wake) override {
+        return inner_->WaitForInput(timeoutMs, wake);
+    }
 
   private:
     std::unique_ptr<SerialLine> inner_;
