@@ -21,6 +21,7 @@ void PortBoard::Show(const StatusReport& report, int elapsedSeconds) {
     status_ = report;
     elapsedSeconds_ = elapsedSeconds;
     statusUnshown_ = true;
+    resultIsLatest_ = false;
 }
 
 void PortBoard::Tick(int elapsedSeconds) {
@@ -32,6 +33,7 @@ void PortBoard::Announce(const std::string& line) {
     std::lock_guard lock(mutex_);
     announcements_.push_back(line);
     lastResult_ = line;
+    resultIsLatest_ = true;
     // The status before a result is over; the next one is printed even if its text repeats.
     statusUnshown_ = false;
     lastPrintedStatus_.clear();
@@ -46,10 +48,10 @@ std::string PortBoard::TerminalLine(std::size_t portWidth) {
     std::lock_guard lock(mutex_);
     std::string line = port_;
     line.resize(std::max(portWidth, port_.size()) + 2, ' ');
-    line += StatusWithClock(status_, elapsedSeconds_);
+    line += resultIsLatest_ ? lastResult_ : StatusWithClock(status_, elapsedSeconds_);
     line += "   completed " + std::to_string(tally_.completed) + "  failed " +
             std::to_string(tally_.failed);
-    if (!lastResult_.empty()) line += "   last: " + lastResult_;
+    if (!resultIsLatest_ && !lastResult_.empty()) line += "   last: " + lastResult_;
     return line;
 }
 

@@ -39,6 +39,7 @@ class PortBoard final : public ProgressDisplay {
     std::string lastPrintedStatus_;
     std::deque<std::string> announcements_;  // results not yet printed, in order
     std::string lastResult_;
+    bool resultIsLatest_ = false;  // nothing was shown since the last result
     SessionTally tally_;
 };
 
