@@ -119,24 +119,27 @@ check "record: a later run appends" [ "$status:$(wc -l < rec.jsonl)" = 0:14 ]
 check "record: the earlier lines stay as they were" cmp -s rec.before <(head -n 13 rec.jsonl)
 check "record: a lone port keeps its output" [ "$(tail -n 1 cli.out)" = "Upgrade Completed" ]
 
+# run_then_end_sim NAME CLI-OPTIONS...: runs the flasher on sim NAME's port and sets $status,
+# then ends the sim, which would wait for ever for a flasher that does not come back.
+run_then_end_sim() {
+    local name="$1" pid_var="${1}_pid"
+    shift
+    timeout 60 "$cli" --port "$(cat "$name.paths")" "$@" fw.bin > cli.out 2> cli.err
+    status=$?
+    sleep 0.7
+    kill "${!pid_var}" 2>/dev/null
+}
+
 # --- A record file that cannot be created is refused before anything is sent.
 start_sim untouched 1 --protocol bulk --log untouched.log
-timeout 10 "$cli" --port "$(cat untouched.paths)" --record "$work/missing/rec.jsonl" fw.bin \
-    > cli.out 2> cli.err
-status=$?
-sleep 0.3
-kill "$untouched_pid" 2>/dev/null
+run_then_end_sim untouched --record "$work/missing/rec.jsonl"
 check "record in a missing folder: exit 2" [ "$status" = 2 ]
 check "record in a missing folder: says why" grep -q "cannot append to the record file" cli.err
 check "record in a missing folder: nothing sent" [ "$(grep -c -- '->' untouched.log)" = 0 ]
 
 # --- A record that cannot be written stops its port before the next receiver.
 start_sim full 1 --protocol bulk --devices 2
-timeout 60 "$cli" --port "$(cat full.paths)" --record /dev/full --continuous fw.bin \
-    > cli.out 2> cli.err
-status=$?
-sleep 0.7
-kill "$full_pid" 2>/dev/null
+run_then_end_sim full --record /dev/full --continuous
 check "record not written: exit 2" [ "$status" = 2 ]
 check "record not written: says why" grep -q "cannot write the record" cli.err
 check "record not written: no next receiver" [ "$(grep -c 'device' full.out)" = 1 ]
