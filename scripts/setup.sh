@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev
+    nlohmann-json3-dev libcli11-dev jq
     qt6-base-dev libgl-dev fonts-noto-cjk
     lrzsz time
     clang libclang-rt-14-dev

@@ -88,6 +88,7 @@ SendOutcome SendImageBlocks(RunContext& context, std::uint8_t startByte) {
         if (const auto outcome = WaitBlockResponse(context, answer); outcome != SendOutcome::Done)
             return outcome;
         if (answer == NAK || (answer == START_CRC && !acknowledged)) {
+            context.host->NotifyResend();
             SendBytes(context, buffers[1 - advance], length);
             continue;
         }

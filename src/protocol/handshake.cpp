@@ -13,10 +13,13 @@ UpgradeResult Handshake(RunContext& context) {
         // for; the protocol's first wait then ends the run.
         if (PollByte(context, byte)) {
             if (byte == BULK_REQUEST) {
+                context.host->NotifyProtocol(TransferProtocol::Bulk);
                 SendBytes(context, &BULK_ACCEPT, 1);
                 return RunBulkTransfer(context);
             }
             if (byte == NAK || byte == START_CRC) {
+                context.host->NotifyProtocol(byte == START_CRC ? TransferProtocol::BlockCrc
+                                                               : TransferProtocol::BlockSum);
                 SendBytes(context, &BLOCK_ACCEPT, 1);
                 return RunBlockTransfer(context, byte);
             }

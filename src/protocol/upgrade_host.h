@@ -11,6 +11,9 @@
 
 namespace qvlink {
 
+// How the receiver's announcement chose to take the image.
+enum class TransferProtocol { BlockCrc, BlockSum, Bulk };
+
 class UpgradeHost {
   public:
     virtual ~UpgradeHost() = default;
@@ -20,6 +23,11 @@ class UpgradeHost {
     virtual void ReportStatus(const StatusReport& report) = 0;
     // Called on the worker thread once per run, when the receiver really begins a transfer.
     virtual void NotifyConnected() = 0;
+    // Called on the worker thread once per run when the receiver's announcement has chosen the
+    // protocol, before any of the image is sent. A host that keeps no record may ignore it.
+    virtual void NotifyProtocol(TransferProtocol) {}
+    // Called on the worker thread each time the receiver asks for the block just sent again.
+    virtual void NotifyResend() {}
     // Called on the worker thread exactly once per run, with the run's result. Must not block.
     virtual void PostResult(UpgradeResult result) = 0;
 };

@@ -1,5 +1,5 @@
-// The flasher's side of a run: it shows the run's reports, keeps the time since contact, and
-// hands the posted result to the main thread.
+// The flasher's side of a run: it shows the run's reports, keeps the time since contact and
+// what the record of the run needs, and hands the posted result to the port's own thread.
 #pragma once
 
 #include <chrono>
@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "progress_display.h"
+#include "run_facts.h"
 #include "upgrade_host.h"
 
 namespace qvlink::cli {
@@ -19,21 +20,25 @@ class CliHost final : public UpgradeHost {
 
     void ReportStatus(const StatusReport& report) override;
     void NotifyConnected() override;
+    void NotifyProtocol(TransferProtocol protocol) override;
+    void NotifyResend() override;
     void PostResult(UpgradeResult result) override;
 
-    // Prepares for the next run: no contact yet, no result.
+    // Prepares for the next run: no contact yet, no result, no facts.
     void BeginRun();
     // Waits up to `timeout` for the run's result; the display's clock is advanced meanwhile.
     std::optional<UpgradeResult> AwaitResult(std::chrono::milliseconds timeout);
+    // What the current run has shown so far; complete once its result has been posted.
+    RunFacts Facts() const;
 
   private:
     int ElapsedSeconds() const;  // -1 before contact; call with mutex_ held
 
     ProgressDisplay& display_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable resultPosted_;
     std::optional<UpgradeResult> result_;
-    std::optional<std::chrono::steady_clock::time_point> contact_;
+    RunFacts facts_;
 };
 
 }  // namespace qvlink::cli
