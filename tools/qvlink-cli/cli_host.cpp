@@ -30,6 +30,7 @@ void CliHost::ReportStatus(const StatusReport& report) {
 void CliHost::NotifyConnected() {
     std::lock_guard lock(mutex_);
     facts_.contact = steady_clock::now();
+    resultPosted_.notify_all();  // the clock starts: the waiting thread now ticks
 }
 
 void CliHost::NotifyProtocol(TransferProtocol protocol) {
@@ -58,11 +59,17 @@ void CliHost::BeginRun() {
     facts_ = {};
 }
 
-std::optional<UpgradeResult> CliHost::AwaitResult(std::chrono::milliseconds timeout) {
+std::optional<UpgradeResult> CliHost::AwaitResult(std::chrono::milliseconds tick) {
     int elapsed;
     {
         std::unique_lock lock(mutex_);
-        if (resultPosted_.wait_for(lock, timeout, [this] { return result_.has_value(); }))
+        // Before contact no clock is shown: sleep until the contact or the result.
+        const bool contact = facts_.contact.has_value();
+        const auto wait = contact ? tick : std::chrono::milliseconds(std::chrono::minutes(1));
+        if (resultPosted_.wait_for(
+                lock, wait,
+                [&] { return result_.has_value() || facts_.contact.has_value() != contact; }) &&
+            result_)
             return result_;
         elapsed = ElapsedSeconds();
     }

@@ -26,8 +26,10 @@ class CliHost final : public UpgradeHost {
 
     // Prepares for the next run: no contact yet, no result, no facts.
     void BeginRun();
-    // Waits up to `timeout` for the run's result; the display's clock is advanced meanwhile.
-    std::optional<UpgradeResult> AwaitResult(std::chrono::milliseconds timeout);
+    // Waits for the run's result. Once the receiver has made contact it returns nullopt after
+    // each `tick`, with the display's clock advanced; before contact it sleeps until the contact
+    // or the result, a minute at the most, since nothing on show changes meanwhile.
+    std::optional<UpgradeResult> AwaitResult(std::chrono::milliseconds tick);
     // What the current run has shown so far; complete once its result has been posted.
     RunFacts Facts() const;
 
