@@ -6,3 +6,4 @@ bash scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j "$(nproc)"
 build/release/bench/upgrade_bench build/release/tools
+bash bench/multiport.sh build/release/tools

@@ -1,10 +1,12 @@
 // Benchmark: full upgrades against qvlink-sim (as fast as the line goes, and paced at 921600
 // baud next to the time the bytes alone take on such a wire), and qvlink-cli next to lrzsz's
 // `sx -k` sending the same megabyte to `rx -c`. Five runs each; prints the medians of wall time
-// and of the sender's CPU time (user + sys). Figures, not a pass/fail test.
+// and of the sender's CPU time (user + sys). Also counts how often the flasher wakes while it
+// waits for a receiver that never speaks. Figures, not a pass/fail test.
 //
 // usage: upgrade_bench BUILD_TOOLS_DIR [rx]   (rx: only the comparison with sx -k)
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -16,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -178,7 +181,43 @@ void Print(const char* name, const Measure& m, double wireSeconds = 0) {
     std::fflush(stdout);
 }
 
+// The voluntary context switches of all of a process's threads so far: each is one wake-up
+// after a sleep.
+long VoluntarySwitches(pid_t pid) {
+    long total = 0;
+    const auto tasks = std::filesystem::path("/proc") / std::to_string(pid) / "task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stol(line.substr(24));
+    }
+    return total;
+}
+
+// qvlink-cli waiting on a receiver that never announces itself: wake-ups per second.
+double IdleWakeupsPerSecond(const std::string& tools, const std::string& firmware) {
+    constexpr int SECONDS = 10;
+    std::string device;
+    const pid_t sim =
+        StartSim(tools, {"--protocol", "silent", "--timeout", "60"}, firmware, device);
+    const int quiet = open("/dev/null", O_WRONLY);
+    const pid_t cli = Spawn({tools + "/qvlink-cli", "--port", device, firmware}, {-1, quiet, {}});
+    sleep(1);  // past loading the file and starting the run
+    const long before = VoluntarySwitches(cli);
+    sleep(SECONDS);
+    const long after = VoluntarySwitches(cli);
+    kill(cli, SIGINT);
+    waitpid(cli, nullptr, 0);
+    kill(sim, SIGTERM);
+    waitpid(sim, nullptr, 0);
+    close(quiet);
+    return static_cast<double>(after - before) / SECONDS;
+}
+
 void RunSimScenarios(const std::string& tools, const std::string& firmware) {
+    std::printf("%-48s %6.1f per second (over 10 s)\n", "wake-ups waiting for a silent receiver",
+                IdleWakeupsPerSecond(tools, firmware));
     Print("block ('C') vs qvlink-sim, unlimited", Median([&] {
               return FlashAgainstSim(tools, {"--protocol", "block-crc"}, firmware);
           }));

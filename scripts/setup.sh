@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev
+    nlohmann-json3-dev libcli11-dev jq
     qt6-base-dev libgl-dev fonts-noto-cjk
-    lrzsz
+    lrzsz time
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 wine wine64
     xvfb xauth x11-utils xdotool openbox imagemagick zip unzip

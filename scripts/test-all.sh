@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: a normal build, a build under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, the Windows build under
-# Wine, and the firmware fuzzer.
+# Wine, and the firmware fuzzer. A Release build with g++ and a Debug build with clang++ show
+# that the builds users make stay clean. Warnings are errors in all of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -12,12 +13,18 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
+build() {  # build BUILD_DIR CMAKE_ARGS...
+    local dir="$1"
+    shift
+    echo "== $dir"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVLINK_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
 suite() {  # suite BUILD_DIR CTEST_ARGS -- CMAKE_ARGS...
     local dir="$1" ctest_args="$2"
     shift 3
-    echo "== $dir"
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j "$jobs"
+    build "$dir" "$@"
     # shellcheck disable=SC2086
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" $ctest_args
 }
@@ -25,6 +32,8 @@ suite() {  # suite BUILD_DIR CTEST_ARGS -- CMAKE_ARGS...
 suite build/release "" --
 suite build/asan "" -- -DQVLINK_SANITIZE=address,undefined
 suite build/tsan "-L threaded" -- -DQVLINK_SANITIZE=thread
+build build/release-gcc -DCMAKE_BUILD_TYPE=Release
+build build/debug-clang -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++
 
 echo "== Windows build, tests under Wine"
 bash scripts/build-windows.sh

@@ -1,24 +1,33 @@
 #include "firmware_format.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "byte_order.h"
 #include "crc32_mpeg2.h"
 
 namespace qvlink {
 namespace {
-
-std::uint32_t ReadBigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
-}
 
 bool StartsWith(const std::uint8_t* bytes, std::string_view magic) {
     return std::memcmp(bytes, magic.data(), magic.size()) == 0;
 }
 
 }  // namespace
+
+void ReverseMasked(const std::uint8_t* source, std::size_t n, std::uint8_t* target) {
+    constexpr std::uint64_t WIDE_MASK = 0x0101010101010101u * SCRAMBLE_MASK;
+    // Eight bytes at a time: a word loaded from the end of the source and byte-swapped holds
+    // those bytes in reverse order, whatever the host's byte order.
+    std::size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, source + n - k - 8, 8);
+        word = __builtin_bswap64(word) ^ WIDE_MASK;
+        std::memcpy(target + k, &word, 8);
+    }
+    for (; k < n; ++k) target[k] = source[n - 1 - k] ^ SCRAMBLE_MASK;
+}
 
 LoadResult UnpackFirmware(FirmwareImage& slot, std::size_t fileLength) {
     const std::uint8_t* raw = slot.bytes.get();
@@ -31,10 +40,8 @@ LoadResult UnpackFirmware(FirmwareImage& slot, std::size_t fileLength) {
     std::unique_ptr<std::uint8_t[]> payload(new (std::nothrow) std::uint8_t[n]);
     if (!payload)
         return LoadResult::Refused("Alloc Memory error 'pDataOutput'", MessageChannel::Application);
-    // Payload byte k is file byte L - 1 - k, unmasked: reverse first, then unmask in one
-    // straight pass that the compiler can vectorise.
-    std::reverse_copy(raw + OUTER_MAGIC.size(), raw + fileLength, payload.get());
-    for (std::size_t k = 0; k < n; ++k) payload[k] ^= SCRAMBLE_MASK;
+    // Payload byte k is file byte L - 1 - k, unmasked.
+    ReverseMasked(raw + OUTER_MAGIC.size(), n, payload.get());
 
     LoadResult verdict = VerifyFirmware(payload.get(), n);
     slot.Take(std::move(payload), n,

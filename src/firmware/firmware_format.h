@@ -21,6 +21,11 @@ inline constexpr std::size_t MIN_FILE_SIZE = 39;      // outer magic and a 17-by
 inline constexpr std::size_t STANDARD_PAYLOAD_SIZE = 0x100010;
 inline constexpr std::size_t STANDARD_DATA_SIZE = 0x100000;
 
+// Writes the n bytes of `source` into `target` in reverse order, each XORed with SCRAMBLE_MASK.
+// The operation is its own inverse: it scrambles a payload into file order and back. The two
+// buffers must not overlap.
+void ReverseMasked(const std::uint8_t* source, std::size_t n, std::uint8_t* target);
+
 // Descrambles the raw file held in `slot` (fileLength bytes) and verifies the payload.
 // The slot holds the payload afterwards whenever the outer magic matched and the payload buffer
 // could be obtained (RejectedPayload or ValidPayload); otherwise it still holds the raw file.

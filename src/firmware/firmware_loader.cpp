@@ -23,9 +23,11 @@ std::string FullPath(const std::filesystem::path& path) {
 }  // namespace
 
 LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot) {
+    // Only a regular file (or a link to one) is opened: opening a FIFO would block until a
+    // writer appears, and directories and devices hold no firmware.
     std::error_code error;
     std::ifstream file;
-    if (!std::filesystem::is_directory(path, error))
+    if (std::filesystem::is_regular_file(path, error))
         file.open(path, std::ios::binary | std::ios::ate);
     if (!file.is_open()) {
         return LoadResult::Refused("Open file<" + FullPath(path) + "> error" + FULLWIDTH_BANG,

@@ -10,8 +10,9 @@
 
 namespace qvlink {
 
-// Loads `path` into `slot`. On refusal the slot is left as follows: untouched when the file
-// cannot be opened or is too small; Empty when no buffer could be had; RawFile after a failed
+// Loads `path` into `slot`. Anything but a regular file is refused as unopenable, without
+// blocking (a FIFO is never opened). On refusal the slot is left as follows: untouched when the
+// file cannot be opened or is too small; Empty when no buffer could be had; RawFile after a failed
 // read or a wrong outer magic; RejectedPayload when the payload fails a check.
 LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot);
 

@@ -1,5 +1,8 @@
 #include "firmware_packer.h"
 
+#include <algorithm>
+
+#include "byte_order.h"
 #include "crc32_mpeg2.h"
 #include "firmware_format.h"
 
@@ -7,8 +10,8 @@ namespace qvlink {
 namespace {
 
 void AppendBigEndian32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    out.resize(out.size() + 4);
+    StoreBigEndian32(out.data() + out.size() - 4, value);
 }
 
 }  // namespace
@@ -24,10 +27,9 @@ std::vector<std::uint8_t> BuildPayload(const std::vector<std::uint8_t>& data) {
 }
 
 std::vector<std::uint8_t> ScramblePayload(const std::vector<std::uint8_t>& payload) {
-    std::vector<std::uint8_t> file(OUTER_MAGIC.begin(), OUTER_MAGIC.end());
-    file.reserve(OUTER_MAGIC.size() + payload.size());
-    for (auto it = payload.rbegin(); it != payload.rend(); ++it)
-        file.push_back(*it ^ SCRAMBLE_MASK);
+    std::vector<std::uint8_t> file(OUTER_MAGIC.size() + payload.size());
+    std::copy(OUTER_MAGIC.begin(), OUTER_MAGIC.end(), file.begin());
+    ReverseMasked(payload.data(), payload.size(), file.data() + OUTER_MAGIC.size());
     return file;
 }
 

@@ -46,30 +46,30 @@ int BuildBlock(const std::uint8_t* image, std::size_t position, std::uint8_t num
     return count;
 }
 
-int WaitBlockResponse(RunContext& context, std::uint8_t& answer) {
+SendOutcome WaitBlockResponse(RunContext& context, std::uint8_t& answer) {
     int cancels = 0;
     for (;;) {
         if (context.StopRequested()) {
             static constexpr std::uint8_t cancelTwice[2] = {CAN, CAN};
-            SendBytes(context, cancelTwice, 2);
-            return USER_ABORT;
+            if (!context.lineLost) SendBytes(context, cancelTwice, 2);
+            return SendOutcome::Stopped;
         }
         std::uint8_t byte = 0;
         if (!PollByte(context, byte)) continue;
         if (byte == ACK || byte == NAK || byte == START_CRC) {
             answer = byte;
-            return SEND_OK;
+            return SendOutcome::Done;
         }
         if (byte != CAN) {
             cancels = 0;
         } else if (++cancels == 2) {
             answer = CAN;
-            return SEND_CANCELLED;
+            return SendOutcome::Cancelled;
         }
     }
 }
 
-int SendImageBlocks(RunContext& context, std::uint8_t startByte) {
+SendOutcome SendImageBlocks(RunContext& context, std::uint8_t startByte) {
     const CheckMode mode = startByte == START_CRC ? CheckMode::Crc16 : CheckMode::Sum8;
     const std::uint16_t length = BlockLength(mode);
     std::uint8_t* buffers[2] = {context.blockBufferA.get(), context.blockBufferB.get()};
@@ -85,8 +85,10 @@ int SendImageBlocks(RunContext& context, std::uint8_t startByte) {
 
     for (;;) {
         std::uint8_t answer = 0;
-        if (const int result = WaitBlockResponse(context, answer); result != SEND_OK) return result;
+        if (const auto outcome = WaitBlockResponse(context, answer); outcome != SendOutcome::Done)
+            return outcome;
         if (answer == NAK || (answer == START_CRC && !acknowledged)) {
+            context.host->NotifyResend();
             SendBytes(context, buffers[1 - advance], length);
             continue;
         }
@@ -108,15 +110,16 @@ int SendImageBlocks(RunContext& context, std::uint8_t startByte) {
     for (;;) {
         SendBytes(context, &EOT, 1);
         std::uint8_t answer = 0;
-        if (const int result = WaitBlockResponse(context, answer); result != SEND_OK) return result;
-        if (answer == ACK) return SEND_OK;
+        if (const auto outcome = WaitBlockResponse(context, answer); outcome != SendOutcome::Done)
+            return outcome;
+        if (answer == ACK) return SendOutcome::Done;
     }
 }
 
-int RunBlockTransfer(RunContext& context, std::uint8_t startByte) {
-    const int sent = SendImageBlocks(context, startByte);
-    if (sent == USER_ABORT) return USER_ABORT;
-    if (sent == SEND_CANCELLED) return RECEIVER_ABORT;
+UpgradeResult RunBlockTransfer(RunContext& context, std::uint8_t startByte) {
+    const SendOutcome sent = SendImageBlocks(context, startByte);
+    if (sent == SendOutcome::Stopped) return context.StopResult();
+    if (sent == SendOutcome::Cancelled) return RECEIVER_ABORT;
     context.host->ReportStatus({STATUS_TRANSFER, 100, -1, -1});
     context.host->ReportStatus({STATUS_BURN, 0, -1, -1});
     return FollowBurn(context, BLOCK_COMPLETED, BLOCK_BURN_ERROR);

@@ -9,22 +9,22 @@
 
 namespace qvlink {
 
-// Results inside the block protocol; never posted.
-inline constexpr int SEND_OK = 2000;
-inline constexpr int SEND_CANCELLED = 2002;
+// How sending, or waiting for an answer, ended inside the block protocol: done, cancelled by
+// the receiver (two CAN in a row), or stopped by the operator (after sending CAN CAN).
+enum class SendOutcome { Done, Cancelled, Stopped };
 
 enum class CheckMode { Sum8, Crc16 };
 
 // Runs the protocol after the handshake accepted `startByte` (NAK or 'C'). Returns
-// BLOCK_COMPLETED, BLOCK_BURN_ERROR, RECEIVER_ABORT or USER_ABORT.
-int RunBlockTransfer(RunContext& context, std::uint8_t startByte);
+// BLOCK_COMPLETED, BLOCK_BURN_ERROR, RECEIVER_ABORT, USER_ABORT or PORT_LOST.
+UpgradeResult RunBlockTransfer(RunContext& context, std::uint8_t startByte);
 
-// Sends every block and the EOT. Returns SEND_OK, SEND_CANCELLED or USER_ABORT.
-int SendImageBlocks(RunContext& context, std::uint8_t startByte);
+// Sends every block and the EOT.
+SendOutcome SendImageBlocks(RunContext& context, std::uint8_t startByte);
 
-// Waits for ACK, NAK or 'C' (stored in `answer`, SEND_OK). Two CAN in a row give
-// SEND_CANCELLED; a stop sends CAN CAN and gives USER_ABORT.
-int WaitBlockResponse(RunContext& context, std::uint8_t& answer);
+// Waits for ACK, NAK or 'C' (stored in `answer`, Done). Two CAN in a row give Cancelled; a
+// stop sends CAN CAN and gives Stopped.
+SendOutcome WaitBlockResponse(RunContext& context, std::uint8_t& answer);
 
 // Writes block `number` with the transfer bytes from `position` into `buffer` (1028 or 1029
 // bytes) and returns how many transfer bytes it holds; 0 at the end of the transfer.

@@ -3,16 +3,23 @@
 // the receiver's verdict follows, then the burn phase. A stop sends nothing to the receiver.
 #pragma once
 
+#include <optional>
+
 #include "run_context.h"
 
 namespace qvlink {
 
 // Returns BULK_COMPLETED, DEVICE_CHECKSUM_ERROR, DEVICE_MEMORY_ERROR, DEVICE_SDRAM_ERROR,
-// BULK_BURN_ERROR or USER_ABORT.
-int RunBulkTransfer(RunContext& context);
+// BULK_BURN_ERROR, USER_ABORT or PORT_LOST.
+UpgradeResult RunBulkTransfer(RunContext& context);
 
-// Waits for CHUNK_ACK, discarding other bytes: 0 when it came, USER_ABORT on a stop.
-int WaitChunkAck(RunContext& context);
+// Waits for CHUNK_ACK, discarding other bytes: true when it came, false on a stop or a lost
+// line.
+bool WaitChunkAck(RunContext& context);
+
+// The result a verdict byte ends the run with: 3, 4 and 5 name the receiver's error; any
+// other byte accepts the data (nullopt) and the burn begins.
+std::optional<UpgradeResult> VerdictResult(std::uint8_t verdict);
 
 // The transfer percentage shown after chunk `k` (from 0) was acknowledged: the bytes sent
 // before it over 1,048,577, so it stays at 99 or below until the checksum is acknowledged.

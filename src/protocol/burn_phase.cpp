@@ -10,7 +10,8 @@ int BurnPercentage(std::uint8_t progressByte) {
     return std::min(100, (progressByte * 100 - 12700) / 16);
 }
 
-int FollowBurn(RunContext& context, int doneResult, int failedResult) {
+UpgradeResult FollowBurn(RunContext& context, UpgradeResult doneResult,
+                         UpgradeResult failedResult) {
     for (;;) {
         std::uint8_t byte = 0;
         if (PollByte(context, byte)) {
@@ -23,7 +24,7 @@ int FollowBurn(RunContext& context, int doneResult, int failedResult) {
                 return failedResult;
             }
         }
-        if (context.StopRequested()) return USER_ABORT;
+        if (context.StopRequested()) return context.StopResult();
     }
 }
 

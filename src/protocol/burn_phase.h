@@ -12,7 +12,8 @@ namespace qvlink {
 int BurnPercentage(std::uint8_t progressByte);
 
 // Follows the burn until BURN_DONE (reports 100, returns `doneResult`), BURN_FAILED (returns
-// `failedResult`) or the stop request (returns USER_ABORT, sends nothing). Other bytes are ignored.
-int FollowBurn(RunContext& context, int doneResult, int failedResult);
+// `failedResult`) or the stop request (returns USER_ABORT, or PORT_LOST on a lost line; sends
+// nothing). Other bytes are ignored.
+UpgradeResult FollowBurn(RunContext& context, UpgradeResult doneResult, UpgradeResult failedResult);
 
 }  // namespace qvlink

@@ -7,7 +7,7 @@
 namespace qvlink {
 
 // NAK or 'C' start the block protocol, BULK_REQUEST the bulk protocol, CAN ends the run with
-// RECEIVER_ABORT; the stop request ends it with USER_ABORT. Returns the run's result.
-int Handshake(RunContext& context);
+// RECEIVER_ABORT; the stop request ends it with USER_ABORT, a lost line with PORT_LOST.
+UpgradeResult Handshake(RunContext& context);
 
 }  // namespace qvlink

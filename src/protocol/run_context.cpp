@@ -15,7 +15,8 @@ int SendBytes(RunContext& context, const std::uint8_t* bytes, std::uint16_t coun
 bool PollByte(RunContext& context, std::uint8_t& byte) {
     // Read hands back only what has arrived, so it doubles as the test for a queued byte.
     if (context.port->Read(&byte, 1) == 1) return true;
-    context.port->WaitForInput(POLL_INTERVAL_MS);
+    if (context.port->WaitForInput(WAIT_BOUND_MS, context.flags->stopWake) == LineWait::Lost)
+        context.lineLost = true;
     return false;
 }
 

@@ -1,5 +1,6 @@
-// The context of one run: the borrowed port, image and host, and the two block buffers the
-// block protocol keeps its sent and its next block in. Made and destroyed on the worker thread.
+// The context of one run: the borrowed line, image, flags and host, and the two block buffers
+// the block protocol keeps its sent and its next block in. Made and destroyed on the worker
+// thread.
 #pragma once
 
 #include <cstdint>
@@ -17,31 +18,38 @@ using BlockBufferSource = std::function<std::unique_ptr<std::uint8_t[]>()>;
 std::unique_ptr<std::uint8_t[]> AllocateBlockBuffer();
 
 struct RunContext {
-    RunContext(UpgradeHost& runHost, const BlockBufferSource& obtainBuffer)
-        : port(&runHost.Port()),
+    RunContext(const RunInputs& inputs, UpgradeHost& runHost, const BlockBufferSource& obtainBuffer)
+        : port(inputs.line),
           blockBufferA(obtainBuffer()),
           blockBufferB(obtainBuffer()),
-          image(runHost.Image()),
-          imageSize(runHost.ImageSize()),
+          image(inputs.image),
+          imageSize(inputs.imageSize),
+          flags(inputs.flags),
           host(&runHost) {}
 
     bool HasBuffers() const { return blockBufferA && blockBufferB; }
-    bool StopRequested() const { return host->Flags().abortRequested.load() != 0; }
+    // The operator asked to stop, or the line is gone: either way every wait ends the run.
+    bool StopRequested() const { return lineLost || flags->abortRequested.load() != 0; }
+    // The result a run ends with when StopRequested.
+    UpgradeResult StopResult() const { return lineLost ? PORT_LOST : USER_ABORT; }
 
     SerialLine* port;
     std::unique_ptr<std::uint8_t[]> blockBufferA;
     std::unique_ptr<std::uint8_t[]> blockBufferB;
     const std::uint8_t* image;
     std::size_t imageSize;
+    RunFlags* flags;
     UpgradeHost* host;
+    bool lineLost = false;  // the line reported that the receiver is gone
 };
 
 // The one write path of the handshake and both protocols; returns the port's result.
 int SendBytes(RunContext& context, const std::uint8_t* bytes, std::uint16_t count);
 
-// Takes one received byte if one is queued. Otherwise blocks on the port for at most
-// POLL_INTERVAL_MS and returns false, so that every wait re-checks the stop request that often.
+// Takes one received byte if one is queued. Otherwise sleeps on the line until a byte comes,
+// the stop wake is raised, the line is lost (context.lineLost) or WAIT_BOUND_MS has passed,
+// and returns false; every wait then looks at the stop request again.
 bool PollByte(RunContext& context, std::uint8_t& byte);
-inline constexpr int POLL_INTERVAL_MS = 40;
+inline constexpr int WAIT_BOUND_MS = 5000;
 
 }  // namespace qvlink

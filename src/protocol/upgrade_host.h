@@ -1,5 +1,6 @@
-// What a run needs from the program that hosts it (the dialog, or the command-line flasher).
-// The host owns the image and the port; a run borrows them from its start to its posted result.
+// What a run reports to the program that hosts it (a dialog, the command-line flasher): its
+// progress, the receiver's first contact and its one result. What a run needs to do its work
+// is handed to it at its start (RunInputs).
 #pragma once
 
 #include <cstddef>
@@ -10,24 +11,34 @@
 
 namespace qvlink {
 
+// How the receiver's announcement chose to take the image.
+enum class TransferProtocol { BlockCrc, BlockSum, Bulk };
+
 class UpgradeHost {
   public:
     virtual ~UpgradeHost() = default;
-
-    // The payload to send and its length; unchanged while a run is active.
-    virtual const std::uint8_t* Image() const = 0;
-    virtual std::size_t ImageSize() const = 0;
-    // The open line to the receiver.
-    virtual SerialLine& Port() = 0;
-    virtual RunFlags& Flags() = 0;
 
     // Called on the worker thread; must not wait for the host's own thread, so that a stop
     // that holds that thread can never keep a run from ending. Reports apply in call order.
     virtual void ReportStatus(const StatusReport& report) = 0;
     // Called on the worker thread once per run, when the receiver really begins a transfer.
     virtual void NotifyConnected() = 0;
+    // Called on the worker thread once per run when the receiver's announcement has chosen the
+    // protocol, before any of the image is sent. A host that keeps no record may ignore it.
+    virtual void NotifyProtocol(TransferProtocol) {}
+    // Called on the worker thread each time the receiver asks for the block just sent again.
+    virtual void NotifyResend() {}
     // Called on the worker thread exactly once per run, with the run's result. Must not block.
-    virtual void PostResult(int result) = 0;
+    virtual void PostResult(UpgradeResult result) = 0;
+};
+
+// What a run borrows from its host from its start until its result is posted: the payload to
+// send (unchanged meanwhile), the open line to the receiver, and the flags both threads share.
+struct RunInputs {
+    const std::uint8_t* image = nullptr;
+    std::size_t imageSize = 0;
+    SerialLine* line = nullptr;
+    RunFlags* flags = nullptr;
 };
 
 }  // namespace qvlink

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "stop_wake.h"
+
 namespace qvlink {
 
 // The code a run ends with. Success and burn failure have one code per protocol.
@@ -22,7 +24,13 @@ enum UpgradeResult : int {
     TRANSFER_ERROR = 1004,  // known to the dialog; no run ends with it
     BLOCK_BURN_ERROR = 1005,
     UPGRADE_ERROR = 1006,  // the run could not get what it needs (its buffers, an image)
+    PORT_LOST = 1007,      // the line went away (the device was removed or the peer closed)
 };
+
+// Whether `result` means the receiver has the new firmware.
+constexpr bool Succeeded(UpgradeResult result) {
+    return result == BULK_COMPLETED || result == BLOCK_COMPLETED;
+}
 
 enum StatusKind : std::int32_t {
     STATUS_READY = 0,
@@ -46,6 +54,13 @@ struct RunFlags {
     std::atomic<int> abortRequested{0};  // set by the operator's stop; every wait of a run polls it
     std::atomic<int> workerIdle{1};  // 0 from the start of a run until after its result is posted
     std::atomic<int> elapsedSeconds{0};  // reset when a run starts; advanced by the host's clock
+    StopWake stopWake;  // raised with the stop, so that a waiting run wakes at once
+
+    // The operator's stop. Only an atomic store and a wake: a signal handler may call it.
+    void RequestStop() {
+        abortRequested.store(1);
+        stopWake.Raise();
+    }
 };
 
 }  // namespace qvlink

@@ -7,26 +7,28 @@
 
 namespace qvlink {
 
-int UpgradeWorkerProc(UpgradeHost& host, const BlockBufferSource& obtainBuffer) {
-    int result = UPGRADE_ERROR;
+int UpgradeWorkerProc(const RunInputs& inputs, UpgradeHost& host,
+                      const BlockBufferSource& obtainBuffer) {
+    UpgradeResult result = UPGRADE_ERROR;
     {
-        RunContext context(host, obtainBuffer);
+        RunContext context(inputs, host, obtainBuffer);
         if (context.HasBuffers() && context.image != nullptr && context.imageSize >= TRANSFER_SIZE)
             result = Handshake(context);
         host.PostResult(result);
-        host.Flags().workerIdle.store(1);
+        inputs.flags->workerIdle.store(1);
     }
     return 0;
 }
 
-bool WorkerThread::Start(UpgradeHost& host) {
+bool WorkerThread::Start(const RunInputs& inputs, UpgradeHost& host) {
     Join();
-    RunFlags& flags = host.Flags();
+    RunFlags& flags = *inputs.flags;
     flags.abortRequested.store(0);
+    flags.stopWake.Clear();
     flags.workerIdle.store(0);
     flags.elapsedSeconds.store(0);
     try {
-        thread_ = std::thread([&host] { UpgradeWorkerProc(host); });
+        thread_ = std::thread([inputs, &host] { UpgradeWorkerProc(inputs, host); });
     } catch (const std::system_error&) {
         flags.workerIdle.store(1);
         return false;

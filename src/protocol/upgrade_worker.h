@@ -13,7 +13,8 @@ namespace qvlink {
 // The body of a run, on the calling thread: makes the run context, runs the handshake and the
 // chosen protocol, posts exactly one result, then sets workerIdle. Returns 0 whatever the result.
 // Expects the flags to have been reset for this run (WorkerThread::Start does that).
-int UpgradeWorkerProc(UpgradeHost& host,
+// Expects `inputs.line` and `inputs.flags` to be set.
+int UpgradeWorkerProc(const RunInputs& inputs, UpgradeHost& host,
                       const BlockBufferSource& obtainBuffer = AllocateBlockBuffer);
 
 class WorkerThread {
@@ -23,12 +24,13 @@ class WorkerThread {
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // Joins the previous run, resets the host's flags for the new one (stop request cleared,
+    // Joins the previous run, resets the run's flags for the new one (stop request cleared,
     // then workerIdle 0, then the clock 0) on this thread, and starts it. Because the flags
     // are set before the thread exists, a stop asked right after Start is never wiped out and
     // the host never sees an idle worker that is about to run. False, with workerIdle back at
     // 1, when no thread could be started.
-    bool Start(UpgradeHost& host);
+    // `inputs` and `host` must stay valid until the run's result has been posted.
+    bool Start(const RunInputs& inputs, UpgradeHost& host);
     // Waits for the current run's thread, if any, to end.
     void Join();
 

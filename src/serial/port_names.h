@@ -2,12 +2,14 @@
 // Linux they map to /dev/ttyS0../dev/ttyS7 unless QVLINK_COM<n> names another device.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace qvlink {
 
-// The device that port number n (1 = COM1) opens.
-std::string DeviceForPortNumber(int portNumber);
+// The device that port number n (1 = COM1) opens. Any value is named without overflow; only
+// the dialog's eight exist as COM ports.
+std::string DeviceForPortNumber(std::int64_t portNumber);
 
 // The device for a name the command line gives: "COM<n>" as above, anything else as it is
 // (on Windows, prefixed with \\.\ so that every COM number opens).

@@ -4,7 +4,7 @@
 
 namespace qvlink {
 
-std::string DeviceForPortNumber(int portNumber) {
+std::string DeviceForPortNumber(std::int64_t portNumber) {
     const std::string variable = "QVLINK_COM" + std::to_string(portNumber);
     if (const char* device = std::getenv(variable.c_str()); device != nullptr && *device != '\0')
         return device;

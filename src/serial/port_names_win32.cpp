@@ -2,7 +2,7 @@
 
 namespace qvlink {
 
-std::string DeviceForPortNumber(int portNumber) {
+std::string DeviceForPortNumber(std::int64_t portNumber) {
     return "COM" + std::to_string(portNumber);
 }
 

@@ -4,7 +4,14 @@
 
 #include <cstdint>
 
+#include "stop_wake.h"
+
 namespace qvlink {
+
+// How a wait for input ended: bytes are queued; nothing came (the time passed, or the stop
+// wake was raised); or the line is gone (the device was removed, the other side closed) and
+// nothing will ever come.
+enum class LineWait { Input, Quiet, Lost };
 
 class SerialLine {
   public:
@@ -18,9 +25,11 @@ class SerialLine {
     // Hands `count` bytes to the line; returns `count`, or 0 when they could not all be written
     // within 5000 ms. The caller's buffer is not used after the call returns.
     virtual int Write(const std::uint8_t* bytes, std::uint32_t count) = 0;
-    // Blocks until at least one received byte is queued or `timeoutMs` has passed, without
-    // consuming anything. Returns whether bytes are queued. Callers pass at most 50 ms.
-    virtual bool WaitForInput(int timeoutMs) = 0;
+    // Blocks until at least one received byte is queued, the line is lost, `wake` is raised or
+    // `timeoutMs` has passed, without consuming anything. Bytes that arrived before the line
+    // was lost are reported as Input until they have been read. A line that cannot watch
+    // `wake` returns within 50 ms, so that its caller sees a stop that soon.
+    virtual LineWait WaitForInput(int timeoutMs, const StopWake& wake) = 0;
 };
 
 }  // namespace qvlink

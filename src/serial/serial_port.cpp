@@ -5,8 +5,12 @@
 
 namespace qvlink {
 
-SerialPort::~SerialPort() { Close(); }
+SerialPort::~SerialPort() {
+    Close();
+}
 
-int SerialPort::Open(int portNumber, int baud) { return OpenDevice(DeviceForPortNumber(portNumber), baud); }
+int SerialPort::Open(int portNumber, int baud) {
+    return OpenDevice(DeviceForPortNumber(portNumber), baud);
+}
 
 }  // namespace qvlink

@@ -35,7 +35,7 @@ class SerialPort final : public SerialLine {
     int QueuedBytes() override;
     int Read(std::uint8_t* buffer, std::uint32_t maxCount) override;
     int Write(const std::uint8_t* bytes, std::uint32_t count) override;
-    bool WaitForInput(int timeoutMs) override;
+    LineWait WaitForInput(int timeoutMs, const StopWake& wake) override;
 
   private:
 #ifdef _WIN32
@@ -46,6 +46,7 @@ class SerialPort final : public SerialLine {
     int handle = -1;
 #endif
     int isOpen = 0;
+    bool lost = false;  // the device reported a hang-up or an error that no retry mends
     std::string lastOpenError;
 };
 

@@ -1,5 +1,7 @@
 // The serial port on POSIX systems: termios for the line, FIONREAD for the queue, poll() for
-// the bounded waits. The descriptor is non-blocking; Write waits for room with poll().
+// the bounded waits. The descriptor is non-blocking; Write waits for room with poll(). A
+// hang-up, or a read or write that fails because the device is gone, marks the line lost for
+// good: every later wait says so at once instead of waking on the dead descriptor.
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -8,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -19,6 +22,12 @@ namespace qvlink {
 namespace {
 
 constexpr int WRITE_TIMEOUT_MS = 5000;
+constexpr int UNWATCHED_WAIT_MS = 50;  // the longest wait when there is no stop wake to watch
+
+// Errors after which the device will never answer again: removed, or the other side closed.
+bool MeansLineLost(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
 
 speed_t SpeedFor(int baud) {
     switch (baud) {
@@ -131,6 +140,7 @@ void SerialPort::Close() {
     if (isOpen) ::close(handle);
     isOpen = 0;
     handle = -1;
+    lost = false;
 }
 
 int SerialPort::QueuedBytes() {
@@ -141,10 +151,12 @@ int SerialPort::QueuedBytes() {
 
 int SerialPort::Read(std::uint8_t* buffer, std::uint32_t maxCount) {
     if (!isOpen || handle < 0 || maxCount == 0) return 0;
-    // The descriptor is non-blocking: read hands back what has arrived, up to maxCount, and
-    // fails with EAGAIN (leaving the buffer alone) when nothing has.
+    // The line is raw with no minimum count: read hands back what has arrived, up to maxCount,
+    // and 0 (leaving the buffer alone) when nothing has. A hung-up device fails with EIO.
     const ssize_t got = ::read(handle, buffer, maxCount);
-    return got > 0 ? static_cast<int>(got) : 0;
+    if (got > 0) return static_cast<int>(got);
+    if (got < 0 && MeansLineLost(errno)) lost = true;
+    return 0;
 }
 
 int SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
@@ -158,24 +170,43 @@ int SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
             written += static_cast<std::uint32_t>(done);
             continue;
         }
-        if (done < 0 && errno != EAGAIN && errno != EINTR) return 0;
+        if (done < 0 && errno != EAGAIN && errno != EINTR) {
+            if (MeansLineLost(errno)) lost = true;
+            return 0;
+        }
         pollfd room{handle, POLLOUT, 0};
         const int remaining = RemainingMs(deadline);
-        if (remaining == 0 || ::poll(&room, 1, remaining) == 0) return 0;
+        if (remaining == 0) return 0;
+        const int ready = ::poll(&room, 1, remaining);
+        if (ready == 0 || (ready < 0 && errno != EINTR)) return 0;  // a failing poll is not retried
+        if (ready > 0 && (room.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            lost = true;
+            return 0;
+        }
     }
     return static_cast<int>(written);
 }
 
-bool SerialPort::WaitForInput(int timeoutMs) {
-    if (!isOpen || handle < 0) return false;
-    pollfd incoming{handle, POLLIN, 0};
-    const int ready = ::poll(&incoming, 1, timeoutMs);
-    if (ready > 0 && !(incoming.revents & POLLIN)) {
-        // A hung-up line reports at once and for ever; sleep the wait out instead of spinning.
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
-        return false;
+LineWait SerialPort::WaitForInput(int timeoutMs, const StopWake& wake) {
+    if (!isOpen || handle < 0 || lost) return LineWait::Lost;
+    const int wakeHandle = wake.WaitHandle();
+    pollfd watched[2] = {{handle, POLLIN, 0}, {wakeHandle, POLLIN, 0}};
+    const nfds_t count = wakeHandle >= 0 ? 2 : 1;
+    const int bound = wakeHandle >= 0 ? timeoutMs : std::min(timeoutMs, UNWATCHED_WAIT_MS);
+    const int ready = ::poll(watched, count, bound);
+    if (ready < 0) {
+        // A poll that fails for want of resources fails again at once: sleep instead of spinning.
+        if (errno != EINTR) std::this_thread::sleep_for(std::chrono::milliseconds(bound));
+        return LineWait::Quiet;
     }
-    return ready > 0;
+    const short events = watched[0].revents;
+    if (events & (POLLHUP | POLLERR | POLLNVAL)) {
+        // What arrived before the hang-up is still read first, when the device keeps it.
+        if (!(events & POLLNVAL) && QueuedBytes() > 0) return LineWait::Input;
+        lost = true;
+        return LineWait::Lost;
+    }
+    return (events & POLLIN) ? LineWait::Input : LineWait::Quiet;
 }
 
 }  // namespace qvlink

@@ -2,8 +2,9 @@
 // reads that hand back only what has arrived, and writes bounded to 5000 ms. A read or write
 // that is given up is cancelled and waited for, so nothing touches the caller's buffer after the
 // call has returned. The bounded wait for incoming bytes looks at the queue every millisecond,
-// asleep in between: an event wait (WaitCommEvent) costs a helper thread that polls hard under
-// Wine, where half a core went on an idle wait.
+// asleep in between, for at most 50 ms: an event wait (WaitCommEvent) costs a helper thread that
+// polls hard under Wine, where half a core went on an idle wait. A device that has been removed
+// makes the queue query fail: the line is then lost for good.
 // clang-format off
 #include <windows.h>
 #include <mmsystem.h>  // needs <windows.h> first
@@ -20,6 +21,15 @@ constexpr DWORD READ_TIMEOUT_MS = 2000;
 constexpr DWORD WRITE_TIMEOUT_MS = 5000;
 constexpr DWORD QUEUE_SIZE = 10000;
 constexpr UINT TIMER_PERIOD_MS = 1;  // while a port is open, Sleep(1) sleeps one millisecond
+constexpr ULONGLONG LONGEST_WAIT_MS = 50;
+
+// Errors of a comm call on a handle whose device is gone.
+bool MeansLineLost(DWORD error) {
+    return error == ERROR_DEVICE_REMOVED || error == ERROR_BAD_COMMAND ||
+           error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE ||
+           error == ERROR_GEN_FAILURE || error == ERROR_DEV_NOT_EXIST ||
+           error == ERROR_FILE_NOT_FOUND;
+}
 
 // One place that turns a Windows error into the operator's words for a failed open.
 std::string DescribeError(const std::string& device, const char* step, DWORD error) {
@@ -120,13 +130,18 @@ void SerialPort::Close() {
     CloseIfSet(writeRequest.hEvent);
     isOpen = 0;
     handle = nullptr;
+    lost = false;
 }
 
 int SerialPort::QueuedBytes() {
     if (!isOpen || handle == nullptr) return 0;
     DWORD errors = 0;
     COMSTAT status{};
-    ClearCommError(handle, &errors, &status);  // also clears overrun, framing, parity and break
+    // Also clears overrun, framing, parity and break.
+    if (!ClearCommError(handle, &errors, &status)) {
+        if (MeansLineLost(GetLastError())) lost = true;
+        return 0;
+    }
     return static_cast<int>(status.cbInQue);
 }
 
@@ -145,21 +160,29 @@ int SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
     if (!isOpen || handle == nullptr) return 0;
     DWORD written = 0;
     if (!WriteFile(handle, bytes, count, &written, &writeRequest)) {
-        if (GetLastError() != ERROR_IO_PENDING) return 0;
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            if (MeansLineLost(error)) lost = true;
+            return 0;
+        }
         written = Finish(handle, writeRequest, WRITE_TIMEOUT_MS);
     }
     // A write that timed out may report fewer bytes than asked for: that is a failure too.
     return written == count ? static_cast<int>(count) : 0;
 }
 
-bool SerialPort::WaitForInput(int timeoutMs) {
-    if (!isOpen || handle == nullptr) return false;
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+LineWait SerialPort::WaitForInput(int timeoutMs, const StopWake&) {
+    if (!isOpen || handle == nullptr) return LineWait::Lost;
+    const ULONGLONG bound = static_cast<ULONGLONG>(timeoutMs) < LONGEST_WAIT_MS
+                                ? static_cast<ULONGLONG>(timeoutMs)
+                                : LONGEST_WAIT_MS;
+    const ULONGLONG deadline = GetTickCount64() + bound;
     while (QueuedBytes() == 0) {
-        if (GetTickCount64() >= deadline) return false;
+        if (lost) return LineWait::Lost;
+        if (GetTickCount64() >= deadline) return LineWait::Quiet;
         Sleep(1);
     }
-    return true;
+    return LineWait::Input;
 }
 
 }  // namespace qvlink

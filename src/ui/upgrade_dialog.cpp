@@ -1,15 +1,9 @@
 #include "upgrade_dialog.h"
 
-#include <chrono>
-#include <thread>
-
-#include "firmware_loader.h"
 #include "status_texts.h"
 
 namespace qvlink {
 namespace {
-
-constexpr int LINK_BAUD = 115200;
 
 BoxKind BoxFor(MessageChannel channel) {
     return channel == MessageChannel::Application ? BoxKind::Application : BoxKind::Dialog;
@@ -18,8 +12,7 @@ BoxKind BoxFor(MessageChannel channel) {
 }  // namespace
 
 UpgradeDialog::~UpgradeDialog() {
-    flags_.abortRequested.store(1);
-    worker_.Join();
+    session_.Shutdown();
 }
 
 void UpgradeDialog::OnInitDialog() {
@@ -54,21 +47,14 @@ void UpgradeDialog::ApplyStatus(const StatusReport& report) {
 }
 
 void UpgradeDialog::OnStartStop() {
-    if (flags_.workerIdle.load() == 0) {
-        flags_.abortRequested.store(1);
-        do {
-            std::this_thread::sleep_for(std::chrono::milliseconds(STOP_WAIT_STEP_MS));
-        } while (flags_.workerIdle.load() == 0);
-        return;
-    }
-    // The run has ended but its result is still on its way: the operator's stop then means
-    // that no next run starts after it.
-    if (running_) {
-        stopPending_ = true;
+    // While running, whether the run is still in progress or its result is on its way, the
+    // stop holds: the session goes idle after that result whatever it is.
+    if (session_.Active()) {
+        session_.RequestStop();
+        if (session_.RunInProgress()) session_.WaitUntilRunEnds(STOP_WAIT_STEP_MS);
         return;
     }
     if (LoadFirmwareFile() == 0) return;
-    running_ = true;
     ApplyStatus({STATUS_WAITING, 0, -1, -1});
     StartBlinkTimer();
     view_->SetStartStopCaption(STOP_CAPTION);
@@ -78,7 +64,7 @@ void UpgradeDialog::OnStartStop() {
 int UpgradeDialog::LoadFirmwareFile() {
     const auto path = view_->ChooseFirmwareFile();
     if (!path) return 0;
-    const LoadResult loaded = qvlink::LoadFirmwareFile(*path, image_);
+    const LoadResult loaded = session_.LoadFirmware(*path);
     if (!loaded.ok) {
         view_->ShowMessage(BoxFor(loaded.channel), loaded.message);
         return 0;
@@ -87,53 +73,41 @@ int UpgradeDialog::LoadFirmwareFile() {
 }
 
 int UpgradeDialog::StartRun() {
-    if (image_.state != ImageState::ValidPayload) return 0;
-    if (port_.Open(selectedPort_ + 1, LINK_BAUD) == 0) {
-        view_->ShowMessage(BoxKind::Dialog,
-                           "open port" + std::to_string(selectedPort_ + 1) + " error!");
+    if (session_.Image().state != ImageState::ValidPayload) return 0;
+    // One-based in 64 bits: any stored index, 0x7FFFFFFF included, names its port.
+    const PortOpening opening = session_.OpenPort(std::int64_t{selectedPort_} + 1);
+    if (!opening.ok) {
+        view_->ShowMessage(BoxKind::Dialog, opening.message);
         return 0;
     }
-    port_.SetBinaryMode(1);
-    if (!worker_.Start(*this)) {
-        port_.Close();
-        return 0;
-    }
-    return 1;
+    return session_.Start() ? 1 : 0;
 }
 
-void UpgradeDialog::OnUpgradeDone(int code) {
+void UpgradeDialog::OnUpgradeDone(UpgradeResult code) {
     if (closed_) return;
     StopBlinkTimer();
     StopClockTimer();
-    const bool continuous = ContinuousMode();
-    const std::string text = ResultText(code, continuous);
-    if (stopPending_ || !RestartsAfter(code, continuous)) {
-        GoIdle(text, code);
+    const RunOutcome outcome = session_.Finish(code);
+    if (!outcome.restarted) {
+        ShowIdle(outcome);
         return;
     }
-    view_->SetResultLine(text);
-    if (!worker_.Start(*this)) {
-        GoIdle(text, code);
-        return;
-    }
+    view_->SetResultLine(outcome.text);
     ApplyStatus({STATUS_WAITING, 0, -1, -1});
     StartBlinkTimer();
 }
 
-void UpgradeDialog::GoIdle(const std::string& text, int code) {
-    worker_.Join();
-    port_.Close();
-    running_ = false;
-    stopPending_ = false;
+void UpgradeDialog::ShowIdle(const RunOutcome& outcome) {
     ApplyStatus({STATUS_READY, 0, -1, -1});
     view_->SetStartStopCaption(START_CAPTION);
     view_->SetLockableControlsEnabled(true);
-    if (!text.empty() && code != USER_ABORT) view_->ShowMessage(BoxKind::Application, text);
+    if (!outcome.text.empty() && outcome.result != USER_ABORT)
+        view_->ShowMessage(BoxKind::Application, outcome.text);
 }
 
 void UpgradeDialog::OnContinuousCheck() {
-    continuousMode_.store(view_->ContinuousChecked() ? 1 : 0);
-    if (ContinuousMode()) {
+    session_.SetContinuous(view_->ContinuousChecked());
+    if (session_.Continuous()) {
         view_->SetResultLineVisible(true);
         view_->SetResultLine("");
     } else {
@@ -149,7 +123,7 @@ void UpgradeDialog::OnTimer(int id) {
             view_->SetStatusLine("");
         blinkPhase_ = blinkPhase_ == 0 ? 1 : 0;
     } else if (id == CLOCK_TIMER) {
-        const int seconds = flags_.elapsedSeconds.fetch_add(1) + 1;
+        const int seconds = session_.Flags().elapsedSeconds.fetch_add(1) + 1;
         if (clockBusy_ == 0) {
             clockBusy_ = 1;
             view_->SetElapsedText(ElapsedText(seconds));
@@ -161,8 +135,8 @@ void UpgradeDialog::OnTimer(int id) {
 void UpgradeDialog::OnCancel() {
     StopBlinkTimer();
     StopClockTimer();
-    if (flags_.workerIdle.load() == 0) OnStartStop();
-    worker_.Join();
+    if (session_.RunInProgress()) OnStartStop();
+    session_.Shutdown();
     closed_ = true;
     view_->Close();
 }
@@ -178,11 +152,11 @@ void UpgradeDialog::NotifyConnected() {
         if (closed_) return;
         StopBlinkTimer();
         StartClockTimer();
-        if (ContinuousMode()) view_->SetResultLine("");
+        if (session_.Continuous()) view_->SetResultLine("");
     });
 }
 
-void UpgradeDialog::PostResult(int result) {
+void UpgradeDialog::PostResult(UpgradeResult result) {
     view_->RunOnWindowThread([this, result] { OnUpgradeDone(result); });
 }
 

@@ -1,18 +1,16 @@
 // The operator's dialog, free of any toolkit: port choice, start and stop, continuous mode,
-// the status display with its blink and clock timers, and the result of every run. It owns
-// the firmware image and the serial port, and hosts each run as its UpgradeHost. It reaches
-// the screen only through a DialogView; everything but the UpgradeHost calls runs on the
-// window's thread.
+// the status display with its blink and clock timers, and the result of every run. Its
+// UpgradeSession holds the image, the port and the runs and decides what follows a result;
+// the dialog turns the operator's events into session calls and shows the runs' reports as
+// their UpgradeHost. It reaches the screen only through a DialogView; everything but the
+// UpgradeHost calls runs on the window's thread.
 #pragma once
 
-#include <atomic>
 #include <string>
 
 #include "dialog_view.h"
-#include "firmware_image.h"
-#include "serial_port.h"
 #include "upgrade_host.h"
-#include "upgrade_worker.h"
+#include "upgrade_session.h"
 
 namespace qvlink {
 
@@ -23,8 +21,9 @@ inline constexpr int STOP_WAIT_STEP_MS = 100;
 class UpgradeDialog final : public UpgradeHost {
   public:
     // `selectedPort` is the settings' port index; the dialog reads and writes it in place, and
-    // it must outlive the dialog.
-    explicit UpgradeDialog(int& selectedPort) : selectedPort_(selectedPort) {}
+    // it must outlive the dialog. `opener` gives the session its port.
+    explicit UpgradeDialog(int& selectedPort, LineOpener opener = OpenSerialPort)
+        : selectedPort_(selectedPort), session_(*this, std::move(opener)) {}
     ~UpgradeDialog() override;
     UpgradeDialog(const UpgradeDialog&) = delete;
     UpgradeDialog& operator=(const UpgradeDialog&) = delete;
@@ -46,23 +45,17 @@ class UpgradeDialog final : public UpgradeHost {
     // Steps of a start, public for the window and for tests.
     int LoadFirmwareFile();
     int StartRun();
-    void OnUpgradeDone(int code);
+    void OnUpgradeDone(UpgradeResult code);
     // Applies a status report to the title, status line and progress bar.
     void ApplyStatus(const StatusReport& report);
 
     // UpgradeHost, called on the worker thread; each hands its work to the window's thread.
-    const std::uint8_t* Image() const override { return image_.bytes.get(); }
-    std::size_t ImageSize() const override { return image_.size; }
-    SerialLine& Port() override { return port_; }
-    RunFlags& Flags() override { return flags_; }
     void ReportStatus(const StatusReport& report) override;
     void NotifyConnected() override;
-    void PostResult(int result) override;
+    void PostResult(UpgradeResult result) override;
 
-    const FirmwareImage& LoadedImage() const { return image_; }
-    bool PortIsOpen() const { return port_.IsOpen(); }
-    bool Running() const { return running_; }
-    bool ContinuousMode() const { return continuousMode_.load() != 0; }
+    UpgradeSession& Session() { return session_; }
+    bool Running() const { return session_.Active(); }
 
   private:
     void StartBlinkTimer() { view_->StartTimer(BLINK_TIMER, BLINK_PERIOD_MS); }
@@ -70,19 +63,13 @@ class UpgradeDialog final : public UpgradeHost {
     void StartClockTimer() { view_->StartTimer(CLOCK_TIMER, CLOCK_PERIOD_MS); }
     void StopClockTimer() { view_->StopTimer(CLOCK_TIMER); }
     void ResetProgress();
-    void GoIdle(const std::string& text, int code);
+    void ShowIdle(const RunOutcome& outcome);
 
     int& selectedPort_;
     DialogView* view_ = nullptr;
-    FirmwareImage image_;
-    SerialPort port_;
-    RunFlags flags_;
-    WorkerThread worker_;
+    UpgradeSession session_;
     int portChoice_ = -1;
-    std::atomic<int> continuousMode_{0};
-    bool running_ = false;      // the Running state: from a start until the dialog goes idle
-    bool stopPending_ = false;  // stop pressed between a run's end and its handled result
-    bool closed_ = false;       // after OnCancel, late hand-overs from a run are dropped
+    bool closed_ = false;  // after OnCancel, late hand-overs from a run are dropped
     int blinkPhase_ = 0;
     int clockBusy_ = 0;
 };

@@ -48,13 +48,19 @@ INSTANTIATE_TEST_SUITE_P(
                       StoredCase{"Negative", Bytes{0xFF, 0xFF, 0xFF, 0xFF}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SettingsSave, NegativeValueIsStoredLittleEndian) {
-    test::ScratchDir dir;
-    LinkSettings settings;
-    settings.UseDirectory(dir.Path());
-    settings.selectedPort = -2;
-    EXPECT_EQ(settings.Save(), std::nullopt);
-    EXPECT_EQ(FileBytes(dir.Path() / SETTINGS_FILE_NAME), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
+TEST(SettingsSave, ValuesAreStoredLittleEndianAndReadBackUnchanged) {
+    for (const auto& [value, bytes] : {std::pair{-2, Bytes{0xFE, 0xFF, 0xFF, 0xFF}},
+                                       std::pair{0x12345678, Bytes{0x78, 0x56, 0x34, 0x12}}}) {
+        test::ScratchDir dir;
+        LinkSettings settings;
+        settings.UseDirectory(dir.Path());
+        settings.selectedPort = value;
+        EXPECT_EQ(settings.Save(), std::nullopt);
+        EXPECT_EQ(FileBytes(dir.Path() / SETTINGS_FILE_NAME), bytes);
+        settings.selectedPort = 0;
+        settings.Load();
+        EXPECT_EQ(settings.selectedPort, value);
+    }
 }
 
 TEST(SettingsSave, DirectoryWhereNothingCanBeWrittenIsReported) {

@@ -2,19 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
 
-#include "crc32_mpeg2.h"
+#include "byte_order.h"
 #include "firmware_fixtures.h"
 #include "firmware_format.h"
 #include "firmware_packer.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace qvlink {
 namespace {
 
+using test::CutTail;
+using test::FlipByte;
 using test::PatternData;
 using test::PatternFirmwareFile;
+using test::ResealCrc;
 using test::ScratchDir;
+using test::SwapRanges;
 using Bytes = std::vector<std::uint8_t>;
 
 const std::string BANG = "\xEF\xBC\x81";
@@ -29,18 +41,6 @@ FirmwareImage PreviouslyLoaded() {
 
 Bytes ValidPayload() {
     return BuildPayload(PatternData(STANDARD_DATA_SIZE));
-}
-
-void StoreBigEndian32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-}
-
-// Recomputes the trailing CRC after a payload was edited, so that only the edit is wrong.
-void ResealCrc(Bytes& payload) {
-    payload.resize(payload.size() - 4);
-    const auto crc = FirmwareCrc32(payload.data(), static_cast<std::int64_t>(payload.size()));
-    payload.resize(payload.size() + 4);
-    StoreBigEndian32(payload, payload.size() - 4, crc);
 }
 
 struct Refusal {
@@ -113,9 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"DeclaredLengthCountsOnlyData",
                 [] {
                     Bytes payload = ValidPayload();
-                    StoreBigEndian32(payload, 8, static_cast<std::uint32_t>(payload.size() - 16));
-                    ResealCrc(payload);
-                    return ScramblePayload(payload);
+                    StoreBigEndian32(payload.data() + 8,
+                                     static_cast<std::uint32_t>(payload.size() - 16));
+                    return ScramblePayload(ResealCrc(payload));
                 },
                 "File Data Error [3]", MessageChannel::Dialog, ImageState::RejectedPayload, false},
         Refusal{"OneDataBitFlipped",
@@ -227,6 +227,125 @@ TEST(FirmwareLoad, PackThenLoadGivesBackTheSameData) {
     ASSERT_TRUE(
         LoadFirmwareFile(dir.Write("rt.bin", ScramblePayload(BuildPayload(data))), slot).ok);
     EXPECT_EQ(Bytes(slot.bytes.get() + 12, slot.bytes.get() + 12 + data.size()), data);
+}
+
+#ifndef _WIN32
+TEST(FirmwareLoad, FifoAndDeviceAreRefusedAsUnopenableWithoutBlocking) {
+    ScratchDir dir;
+    const auto fifo = dir.Path() / "pipe.bin";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path& path : {fifo, std::filesystem::path("/dev/null")}) {
+        FirmwareImage slot = PreviouslyLoaded();
+        auto load = std::async(std::launch::async, [&] { return LoadFirmwareFile(path, slot); });
+        if (load.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "loading " << path << " blocked";
+            // A writer lets a reader blocked in open go on, so the test fails instead of hanging.
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        const LoadResult result = load.get();
+        EXPECT_EQ(result.message, "Open file<" + path.string() + "> error" + BANG);
+        EXPECT_EQ(result.channel, MessageChannel::Dialog);
+        EXPECT_EQ(slot.size, 3u);
+    }
+}
+#endif
+
+// The parts of a firmware file of `length` bytes in the order they are checked, each with the
+// refusal that damage to it gives. The payload is stored back to front behind the 22-byte outer
+// magic, so the file holds the CRC first and the inner magic last.
+struct FilePart {
+    std::size_t begin;
+    std::size_t end;
+    const char* refusal;
+};
+
+std::vector<FilePart> PartsInCheckOrder(std::size_t length) {
+    return {{0, 22, "File Data Error [1]"},                    // outer magic
+            {length - 8, length, "File Data Error [2]"},       // inner magic
+            {length - 12, length - 8, "File Data Error [3]"},  // declared length
+            {22, length - 12, "File Data Error [4]"}};         // CRC and image data
+}
+
+// The refusal for damage to bytes [begin, end): that of the first part in check order it reaches.
+std::string RefusalForDamage(std::size_t length, std::size_t begin, std::size_t end) {
+    for (const FilePart& part : PartsInCheckOrder(length))
+        if (begin < part.end && part.begin < end) return part.refusal;
+    return "";
+}
+
+// A file cut to `kept` bytes: under the outer magic and a 17-byte payload it is too small, else
+// the cut tail counts as damage.
+std::string RefusalForCut(std::size_t length, std::size_t kept) {
+    return kept < 22 + 17 ? "file size error [1]" : RefusalForDamage(length, kept, length);
+}
+
+LoadResult LoadBytes(const ScratchDir& dir, const Bytes& file) {
+    FirmwareImage slot;
+    return LoadFirmwareFile(dir.Write("fw.bin", file), slot);
+}
+
+TEST(FirmwareCorruption, EveryCutOfASmallFileIsRefusedForWhatTheCutDestroyed) {
+    ScratchDir dir;
+    const Bytes file = PatternFirmwareFile(64);
+    for (std::size_t kept = 0; kept < file.size(); ++kept) {
+        SCOPED_TRACE(kept);
+        EXPECT_EQ(LoadBytes(dir, CutTail(file, file.size() - kept)).message,
+                  RefusalForCut(file.size(), kept));
+    }
+}
+
+TEST(FirmwareCorruption, CutsOfAFullSizeFileAreRefusedForWhatTheCutDestroyed) {
+    ScratchDir dir;
+    const Bytes file = PatternFirmwareFile(STANDARD_DATA_SIZE);
+    const std::size_t size = file.size();
+    for (std::size_t kept :
+         std::vector<std::size_t>{0, 1, 22, 38, 39, 40, 4096, size / 2, size - 13, size - 12,
+                                  size - 9, size - 8, size - 1}) {
+        SCOPED_TRACE(kept);
+        EXPECT_EQ(LoadBytes(dir, CutTail(file, size - kept)).message, RefusalForCut(size, kept));
+    }
+}
+
+TEST(FirmwareCorruption, EveryByteFlippedInASmallFileIsRefusedForThePartItIsIn) {
+    ScratchDir dir;
+    const Bytes file = PatternFirmwareFile(64);
+    for (std::size_t at = 0; at < file.size(); ++at) {
+        SCOPED_TRACE(at);
+        EXPECT_EQ(LoadBytes(dir, FlipByte(file, at)).message,
+                  RefusalForDamage(file.size(), at, at + 1));
+    }
+}
+
+TEST(FirmwareCorruption, DeclaredLengthOffByOneEitherWayIsALengthError) {
+    ScratchDir dir;
+    const struct {
+        int offBy;
+        std::string refusal;
+    } cases[] = {{-1, "File Data Error [3]"}, {0, ""}, {+1, "File Data Error [3]"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.offBy);
+        Bytes payload = ValidPayload();
+        StoreBigEndian32(payload.data() + 8,
+                         static_cast<std::uint32_t>(payload.size() - 12 + c.offBy));
+        const LoadResult result = LoadBytes(dir, ScramblePayload(ResealCrc(payload)));
+        EXPECT_EQ(result.message, c.refusal);
+        EXPECT_EQ(result.ok, c.refusal.empty());
+    }
+}
+
+TEST(FirmwareCorruption, TwoSwappedRangesOfDataUnderTheOldCrcAreAChecksumError) {
+    ScratchDir dir;
+    const Bytes payload = ValidPayload();
+    const std::size_t lastData = STANDARD_PAYLOAD_SIZE - 4;
+    const struct {
+        std::size_t first, second, length;
+    } swaps[] = {{12, 12 + 1024, 1024}, {12 + 500, 12 + 501, 1}, {12, lastData - 64, 64}};
+    for (const auto& swap : swaps) {
+        SCOPED_TRACE(swap.first);
+        const Bytes swapped = SwapRanges(payload, swap.first, swap.second, swap.length);
+        ASSERT_NE(swapped, payload) << "the ranges hold the same bytes";
+        EXPECT_EQ(LoadBytes(dir, ScramblePayload(swapped)).message, "File Data Error [4]");
+    }
 }
 
 TEST(VerifyFirmware, PayloadTooShortForAHeaderIsRefusedWithoutReadingPastIt) {

@@ -30,7 +30,7 @@ TEST(RxInterop, StandardReceiverGetsThePayloadPaddedWithSub) {
     const Bytes payload = BuildPayload(test::PatternData(0x100000));
     test::RecordingHost host(payload, port);
     WorkerThread worker;
-    ASSERT_TRUE(worker.Start(host));
+    ASSERT_TRUE(worker.Start(host.Inputs(), host));
 
     // rx talks on its standard input and output, here the master side of the pty. It asks again
     // after its time-out (-t, in tenths of a second) when it takes our BLOCK_ACCEPT for noise.

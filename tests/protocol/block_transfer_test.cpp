@@ -25,7 +25,7 @@ class BlockTransferTest : public ::testing::Test {
 
     int Run() {
         const std::size_t before = host_.AwaitResults(0).size();
-        UpgradeWorkerProc(host_);
+        UpgradeWorkerProc(host_.Inputs(), host_);
         const auto results = host_.AwaitResults(before + 1);
         EXPECT_EQ(results.size(), before + 1) << "exactly one result per run";
         return results.back();
@@ -189,7 +189,7 @@ TEST_F(BlockTransferTest, StopWhileABlockIsUnansweredSendsCanCan) {
     line_.onWrite = [](ScriptedLine& l, const Bytes& written) {
         if (written.size() == 1029 && written[1] < 3) l.Queue({ACK});
     };
-    line_.onIdle = [this](ScriptedLine&) { host_.flags.abortRequested = 1; };
+    line_.onIdle = [this](ScriptedLine&) { host_.flags.RequestStop(); };
     EXPECT_EQ(Run(), USER_ABORT);
     EXPECT_EQ(line_.writes.back(), (Bytes{CAN, CAN})) << "both CAN bytes in one write";
     EXPECT_EQ(test::BlocksWritten(line_).back()[1], 3);
@@ -201,7 +201,7 @@ TEST_F(BlockTransferTest, StopWhileEotIsUnansweredSendsCanCan) {
         if (written.size() == 1029) l.Queue({ACK});
     };
     line_.onIdle = [this](ScriptedLine& l) {
-        if (l.writes.back() == Bytes{EOT}) host_.flags.abortRequested = 1;
+        if (l.writes.back() == Bytes{EOT}) host_.flags.RequestStop();
     };
     EXPECT_EQ(Run(), USER_ABORT);
     EXPECT_EQ(line_.writes.back(), (Bytes{CAN, CAN}));
@@ -209,7 +209,7 @@ TEST_F(BlockTransferTest, StopWhileEotIsUnansweredSendsCanCan) {
 
 TEST_F(BlockTransferTest, StopDuringTheBurnSendsNothing) {
     test::PlayBlockReceiver(line_, NAK, {0x80, 0x85});
-    line_.onIdle = [this](ScriptedLine&) { host_.flags.abortRequested = 1; };
+    line_.onIdle = [this](ScriptedLine&) { host_.flags.RequestStop(); };
     EXPECT_EQ(Run(), USER_ABORT);
     EXPECT_EQ(line_.writes.back(), Bytes{EOT});
     EXPECT_EQ(host_.Reports().back(), (StatusReport{STATUS_BURN, 37, -1, -1}));

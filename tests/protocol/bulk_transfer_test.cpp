@@ -21,7 +21,7 @@ class BulkTransferTest : public ::testing::Test {
     BulkTransferTest() : host_(test::StandardPayload(), line_) {}
 
     int Run() {
-        UpgradeWorkerProc(host_);
+        UpgradeWorkerProc(host_.Inputs(), host_);
         return host_.AwaitResults(1).front();
     }
 
@@ -135,7 +135,7 @@ TEST_P(BulkStop, EndsTheRunAndSendsNothing) {
     std::size_t writesAtStop = 0;
     line_.onIdle = [&](ScriptedLine& l) {
         writesAtStop = l.writes.size();
-        host_.flags.abortRequested = 1;
+        host_.flags.RequestStop();
     };
     EXPECT_EQ(Run(), USER_ABORT);
     EXPECT_EQ(line_.writes.size(), writesAtStop) << "a bulk stop sends nothing";

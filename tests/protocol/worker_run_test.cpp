@@ -32,8 +32,8 @@ TEST_P(HandshakeDispatch, BootChatterIsDiscardedAndTheFirstDispatchByteDecides) 
     test::RecordingHost host(test::StandardPayload(), line);
     line.Queue({'B', 'o', 'o', 't', 0x00, 0xFF, 0x06, 0x66});
     line.Queue(GetParam().announcement);
-    line.onIdle = [&](ScriptedLine&) { host.flags.abortRequested = 1; };
-    UpgradeWorkerProc(host);
+    line.onIdle = [&](ScriptedLine&) { host.flags.RequestStop(); };
+    UpgradeWorkerProc(host.Inputs(), host);
     if (GetParam().firstReply.empty()) {
         EXPECT_TRUE(line.writes.empty());
         return;
@@ -60,9 +60,9 @@ TEST(WorkerRun, CancelEndsWithReceiverAbortAndSilenceWithUserAbort) {
         ScriptedLine line;
         test::RecordingHost host(test::StandardPayload(), line);
         line.Queue(announcement);
-        line.onIdle = [&](ScriptedLine&) { host.flags.abortRequested = 1; };
+        line.onIdle = [&](ScriptedLine&) { host.flags.RequestStop(); };
         host.flags.workerIdle = 0;
-        EXPECT_EQ(UpgradeWorkerProc(host), 0);
+        EXPECT_EQ(UpgradeWorkerProc(host.Inputs(), host), 0);
         EXPECT_EQ(host.AwaitResults(1), std::vector<int>{result});
         EXPECT_EQ(host.flags.workerIdle.load(), 1);
     }
@@ -72,8 +72,8 @@ TEST(WorkerRun, ADispatchByteAlreadyQueuedIsAnsweredEvenAfterAStop) {
     ScriptedLine line;
     test::RecordingHost host(test::StandardPayload(), line);
     line.Queue({START_CRC});
-    host.flags.abortRequested = 1;
-    UpgradeWorkerProc(host);
+    host.flags.RequestStop();
+    UpgradeWorkerProc(host.Inputs(), host);
     EXPECT_EQ(host.AwaitResults(1), std::vector<int>{USER_ABORT});
     ASSERT_EQ(line.writes.size(), 3u);
     EXPECT_EQ(line.writes[0], Bytes{BLOCK_ACCEPT});
@@ -86,7 +86,7 @@ TEST(WorkerRun, MissingBlockBuffersEndTheRunWithUpgradeErrorPostedOnce) {
     test::RecordingHost host(test::StandardPayload(), line);
     test::PlayBlockReceiver(line, START_CRC, test::FullBurn());
     int handedOut = 0;
-    UpgradeWorkerProc(host, [&]() -> std::unique_ptr<std::uint8_t[]> {
+    UpgradeWorkerProc(host.Inputs(), host, [&]() -> std::unique_ptr<std::uint8_t[]> {
         return ++handedOut == 1 ? AllocateBlockBuffer() : nullptr;
     });
     EXPECT_EQ(host.AwaitResults(1), std::vector<int>{UPGRADE_ERROR});
@@ -98,7 +98,7 @@ TEST(WorkerRun, AnImageShorterThanTheTransferIsNeverSent) {
     ScriptedLine line;
     test::RecordingHost host(BuildPayload(test::PatternData(1000)), line);
     test::PlayBlockReceiver(line, START_CRC, test::FullBurn());
-    UpgradeWorkerProc(host);
+    UpgradeWorkerProc(host.Inputs(), host);
     EXPECT_EQ(host.AwaitResults(1), std::vector<int>{UPGRADE_ERROR});
     EXPECT_TRUE(line.writes.empty());
 }
@@ -116,9 +116,9 @@ class WorkerThreadTest : public ::testing::Test {
 
 TEST_F(WorkerThreadTest, AStopAskedRightAfterStartIsNeverWipedOut) {
     host_.flags.elapsedSeconds = 99;
-    ASSERT_TRUE(worker_.Start(host_));
+    ASSERT_TRUE(worker_.Start(host_.Inputs(), host_));
     EXPECT_EQ(host_.flags.elapsedSeconds.load(), 0);
-    host_.flags.abortRequested = 1;  // the operator's stop, before the thread may have run at all
+    host_.flags.RequestStop();  // the operator's stop, before the thread may have run at all
     EXPECT_EQ(host_.AwaitResults(1), std::vector<int>{USER_ABORT});
     worker_.Join();
     EXPECT_EQ(host_.flags.workerIdle.load(), 1);
@@ -128,14 +128,14 @@ TEST_F(WorkerThreadTest, AStopAskedRightAfterStartIsNeverWipedOut) {
 TEST_F(WorkerThreadTest, ANewRunStartedOnTheResultIsNeverMarkedIdleByTheOldOne) {
     constexpr std::size_t ROUNDS = 20;
     for (std::size_t round = 1; round <= ROUNDS; ++round) {
-        ASSERT_TRUE(worker_.Start(host_));
+        ASSERT_TRUE(worker_.Start(host_.Inputs(), host_));
         pty_.Send({CAN});
         host_.AwaitResults(2 * round - 1);
         // Restart at once, as the dialog does on the posted result, while the old run may
         // still be about to mark itself idle.
-        ASSERT_TRUE(worker_.Start(host_));
+        ASSERT_TRUE(worker_.Start(host_.Inputs(), host_));
         EXPECT_EQ(host_.flags.workerIdle.load(), 0) << "round " << round;
-        host_.flags.abortRequested = 1;
+        host_.flags.RequestStop();
         host_.AwaitResults(2 * round);
         worker_.Join();
     }

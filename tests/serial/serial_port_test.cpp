@@ -93,7 +93,7 @@ TEST(SerialPort, ReadTakesOnlyWhatIsQueuedAndLeavesTheBufferAloneWhenEmpty) {
     EXPECT_EQ(buffer[0], 0xEE);
 
     pty.Send({1, 2, 3, 4, 5});
-    while (port.QueuedBytes() < 5) ASSERT_TRUE(port.WaitForInput(50) || port.QueuedBytes() < 5);
+    while (port.QueuedBytes() < 5) ASSERT_NE(port.WaitForInput(50, StopWake{}), LineWait::Lost);
     EXPECT_EQ(port.Read(buffer.data(), 100), 5);
     EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 6), (Bytes{1, 2, 3, 4, 5, 0xEE}));
     EXPECT_EQ(port.QueuedBytes(), 0);
@@ -109,7 +109,7 @@ TEST(SerialPort, ReadsOneByteAtATimeInOrder) {
     while (got.size() < 8) {
         std::uint8_t byte = 0;
         if (port.QueuedBytes() == 0) {
-            ASSERT_TRUE(port.WaitForInput(50) || got.size() < 8);
+            ASSERT_NE(port.WaitForInput(50, StopWake{}), LineWait::Lost);
             continue;
         }
         ASSERT_EQ(port.Read(&byte, 1), 1);
@@ -128,17 +128,74 @@ TEST(SerialPort, A4096ByteWriteArrivesWhole) {
     EXPECT_EQ(pty.Receive(4096), chunk);
 }
 
+TEST(SerialPort, AWriteThePortTakesInPartsArrivesInOrder) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    // Far more than a pseudo-terminal buffers: the port takes it in parts as the reader drains.
+    Bytes pattern(96 * 1024);
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<std::uint8_t>(i ^ (i >> 8) ^ (i >> 16));
+    Bytes got;
+    std::thread reader([&] {
+        while (got.size() < pattern.size()) {
+            const Bytes part = pty.Receive(1024);
+            if (part.empty()) return;
+            got.insert(got.end(), part.begin(), part.end());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    EXPECT_EQ(port.Write(pattern.data(), static_cast<std::uint32_t>(pattern.size())),
+              static_cast<int>(pattern.size()));
+    reader.join();
+    EXPECT_TRUE(got == pattern) << "received " << got.size() << " bytes, not the pattern";
+}
+
+TEST(SerialPort, AClosedOtherSideIsALostLineNotSilence) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    const StopWake wake;
+    EXPECT_EQ(port.WaitForInput(10, wake), LineWait::Quiet) << "a silent line is not lost";
+    pty.CloseMaster();
+    EXPECT_EQ(port.WaitForInput(30000, wake), LineWait::Lost);
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port.Read(&byte, 1), 0);
+    EXPECT_EQ(port.Write(&byte, 1), 0);
+    EXPECT_EQ(port.WaitForInput(30000, wake), LineWait::Lost) << "and it stays lost";
+}
+
+TEST(SerialPort, ARaisedStopWakeEndsAWaitOnASilentLine) {
+    PtyPair pty;
+    SerialPort port;
+    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    const StopWake wake;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        wake.Raise();
+    });
+    EXPECT_EQ(port.WaitForInput(30000, wake), LineWait::Quiet);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15))
+        << "the wait slept its whole bound instead of waking";
+    EXPECT_EQ(port.WaitForInput(30000, wake), LineWait::Quiet) << "raised until cleared";
+    wake.Clear();
+    EXPECT_EQ(port.WaitForInput(10, wake), LineWait::Quiet);
+}
+
 TEST(SerialPort, WaitForInputReturnsWhenAByteArrives) {
     PtyPair pty;
     SerialPort port;
     ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
-    EXPECT_FALSE(port.WaitForInput(10));
+    EXPECT_EQ(port.WaitForInput(10, StopWake{}), LineWait::Quiet);
     std::thread sender([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         pty.Send({0x15});
     });
     bool arrived = false;
-    for (int attempt = 0; attempt < 100 && !arrived; ++attempt) arrived = port.WaitForInput(50);
+    for (int attempt = 0; attempt < 100 && !arrived; ++attempt)
+        arrived = port.WaitForInput(50, StopWake{}) == LineWait::Input;
     sender.join();
     EXPECT_TRUE(arrived);
     EXPECT_EQ(port.QueuedBytes(), 1) << "the wait must not consume the byte";

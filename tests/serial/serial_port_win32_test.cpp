@@ -47,14 +47,14 @@ TEST_F(MappedPort, ReadTakesOnlyWhatIsQueued) {
     // The sim sends 20 bytes of chatter and 'C'.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (port_.QueuedBytes() < 21 && std::chrono::steady_clock::now() < deadline)
-        port_.WaitForInput(40);
+        port_.WaitForInput(40, StopWake{});
     ASSERT_EQ(port_.QueuedBytes(), 21);
     std::vector<std::uint8_t> buffer(1000, 0xEE);
     EXPECT_EQ(port_.Read(buffer.data(), 1000), 21);
     EXPECT_EQ(buffer[20], 'C');
     EXPECT_EQ(buffer[21], 0xEE);
     EXPECT_EQ(port_.Read(buffer.data(), 1000), 0);
-    EXPECT_FALSE(port_.WaitForInput(40));
+    EXPECT_EQ(port_.WaitForInput(40, StopWake{}), LineWait::Quiet);
 }
 
 TEST_F(MappedPort, AChunkIsWrittenWhole) {

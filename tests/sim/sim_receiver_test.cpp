@@ -24,7 +24,7 @@ std::optional<std::uint8_t> ReadByteWithin(SerialPort& port, int ms) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (port.QueuedBytes() == 0) {
         if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
-        port.WaitForInput(20);
+        port.WaitForInput(20, StopWake{});
     }
     std::uint8_t byte = 0;
     port.Read(&byte, 1);

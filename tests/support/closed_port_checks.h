@@ -17,7 +17,7 @@ inline void ExpectClosedPortIsInert(SerialPort& port) {
     EXPECT_EQ(port.Read(buffer, 4), 0);
     EXPECT_EQ(port.Write(buffer, 4), 0);
     EXPECT_EQ(port.SetBinaryMode(1), 0);
-    EXPECT_FALSE(port.WaitForInput(1));
+    EXPECT_EQ(port.WaitForInput(1, StopWake{}), LineWait::Lost);
     EXPECT_EQ(buffer[0], 9);
     port.Close();
     port.Close();

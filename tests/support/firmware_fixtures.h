@@ -1,4 +1,5 @@
-// Firmware files for tests: deterministic image data, packed files and a scratch directory.
+// Firmware files for tests: deterministic image data, packed files, the corruptions a maintainer
+// checks the loader against, and a scratch directory.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,20 @@ std::vector<std::uint8_t> StandardPayload();
 
 // A complete, valid firmware file for PatternData(dataSize).
 std::vector<std::uint8_t> PatternFirmwareFile(std::size_t dataSize);
+
+// Corruption helpers: each returns an edited copy, so that one valid file serves many cases.
+// `bytes` with the byte at `at` XORed with `mask` (every bit by default).
+std::vector<std::uint8_t> FlipByte(std::vector<std::uint8_t> bytes, std::size_t at,
+                                   std::uint8_t mask = 0xFF);
+// `bytes` without its last `count` bytes.
+std::vector<std::uint8_t> CutTail(std::vector<std::uint8_t> bytes, std::size_t count);
+// `bytes` with the `length` bytes at `first` and those at `second` exchanged; the two ranges
+// must not overlap.
+std::vector<std::uint8_t> SwapRanges(std::vector<std::uint8_t> bytes, std::size_t first,
+                                     std::size_t second, std::size_t length);
+// A payload whose trailing CRC is computed afresh over everything before it, so that an edit of
+// its header or data is the only fault left in it.
+std::vector<std::uint8_t> ResealCrc(std::vector<std::uint8_t> payload);
 
 // A fresh directory under the system's temporary folder, removed with the object.
 class ScratchDir {

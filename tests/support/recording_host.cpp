@@ -13,7 +13,7 @@ void RecordingHost::NotifyConnected() {
     ++connections_;
 }
 
-void RecordingHost::PostResult(int result) {
+void RecordingHost::PostResult(UpgradeResult result) {
     std::lock_guard lock(mutex_);
     results_.push_back(result);
     posted_.notify_all();

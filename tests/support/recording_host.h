@@ -1,5 +1,6 @@
-// An UpgradeHost for tests: holds an image and a line, and records every report, connection
-// notice and posted result. Posted results can be awaited from another thread.
+// An UpgradeHost for tests: holds an image, a line and the run flags to hand to a run, and
+// records every report, connection notice and posted result. Posted results can be awaited
+// from another thread.
 #pragma once
 
 #include <condition_variable>
@@ -16,13 +17,11 @@ class RecordingHost : public UpgradeHost {
     RecordingHost(std::vector<std::uint8_t> image, SerialLine& line)
         : image_(std::move(image)), line_(line) {}
 
-    const std::uint8_t* Image() const override { return image_.data(); }
-    std::size_t ImageSize() const override { return image_.size(); }
-    SerialLine& Port() override { return line_; }
-    RunFlags& Flags() override { return flags; }
+    // What a run on this host's image, line and flags is given.
+    RunInputs Inputs() { return {image_.data(), image_.size(), &line_, &flags}; }
     void ReportStatus(const StatusReport& report) override;
     void NotifyConnected() override;
-    void PostResult(int result) override;
+    void PostResult(UpgradeResult result) override;
 
     // Blocks until `count` results have been posted, or a minute has passed; returns them.
     std::vector<int> AwaitResults(std::size_t count);

@@ -24,12 +24,13 @@ int ScriptedLine::Write(const std::uint8_t* bytes, std::uint32_t count) {
     return static_cast<int>(count);
 }
 
-bool ScriptedLine::WaitForInput(int) {
-    if (!incoming.empty()) return true;
+LineWait ScriptedLine::WaitForInput(int, const StopWake&) {
+    if (!incoming.empty()) return LineWait::Input;
     if (++idleWaits > MAX_IDLE_WAITS)
         throw std::runtime_error("the run waits on a silent line for ever");
     if (onIdle) onIdle(*this);
-    return !incoming.empty();
+    if (!incoming.empty()) return LineWait::Input;
+    return lost ? LineWait::Lost : LineWait::Quiet;
 }
 
 }  // namespace qvlink::test

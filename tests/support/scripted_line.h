@@ -21,13 +21,16 @@ class ScriptedLine : public SerialLine {
     int QueuedBytes() override { return static_cast<int>(incoming.size()); }
     int Read(std::uint8_t* buffer, std::uint32_t maxCount) override;
     int Write(const std::uint8_t* bytes, std::uint32_t count) override;
-    bool WaitForInput(int timeoutMs) override;
+    // Returns at once: Input when bytes are queued, otherwise Quiet after running onIdle, or
+    // Lost once `lost` is set.
+    LineWait WaitForInput(int timeoutMs, const StopWake& wake) override;
 
     std::deque<std::uint8_t> incoming;  // sent by the receiver, not yet read
     std::vector<Bytes> writes;          // every write the engine made, in order
     std::function<void(ScriptedLine&, const Bytes&)> onWrite;
     std::function<void(ScriptedLine&)> onIdle;
     int idleWaits = 0;
+    bool lost = false;  // the receiver's side is gone: waits on an empty line say so
 };
 
 }  // namespace qvlink::test

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # qvlink-cli against qvlink-sim on a pseudo-terminal: every path end to end, the receiver's
-# failures and cancel, the operator's stop in each kind of wait, and continuous mode.
+# failures and cancel, the operator's stop in each kind of wait, a receiver that goes away in
+# each phase, and continuous mode.
 # usage: cli_sim_test.sh QVLINK_CLI QVLINK_SIM QVLINK_PACK
 set -u
 cli=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
@@ -24,14 +25,19 @@ check() {  # check NAME CONDITION-COMMAND...
 start_sim() {  # start_sim SIM-OPTIONS...; sets $device
     "$sim" "$@" fw.bin > sim.out 2>sim.err &
     sim_pid=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 600); do
         [ -s sim.out ] && break
         sleep 0.05
     done
     device=$(head -n 1 sim.out)
 }
 
-wait_sim() {  # wait_sim; sets $sim_status
+wait_sim() {  # wait_sim; sets $sim_status. A sim still waiting after a minute is ended.
+    for _ in $(seq 1200); do
+        kill -0 "$sim_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    kill "$sim_pid" 2>/dev/null
     wait "$sim_pid"
     sim_status=$?
     sim_pid=""
@@ -81,6 +87,8 @@ check "receiver saw nothing after its cancel" [ "$sim_status" = 0 ]
 run_case continuous-three 0 "Upgrade Completed" "--protocol block-crc,bulk,block-sum --devices 3 --noise 20" --continuous --count 3
 check "continuous: three receivers upgraded" [ "$(grep -c '^Upgrade Completed$' cli.out)" = 3 ]
 check "continuous: every receiver got exactly the image" [ "$sim_status" = 0 ]
+run_case continuous-failure-then-good 1 "Upgrade Completed" "--protocol bulk,block-crc --devices 2 --verdict 3" --continuous --count 2
+check "continuous: an earlier failure is reported" grep -q '^Checksum Error$' cli.out
 
 # stop_case NAME "SIM OPTIONS" WANT_SIM_VERDICT_PART: stops the flasher where the receiver stalls.
 stop_case() {
@@ -114,6 +122,40 @@ stop_case bulk-chunk "--protocol bulk --stall-at 9" "sent nothing and closed"
 stop_case bulk-checksum "--protocol bulk --stall-at 257" "sent nothing and closed"
 stop_case bulk-verdict "--protocol bulk --stall-verdict" "sent nothing and closed"
 stop_case bulk-burn "--protocol bulk --stall-burn" "sent nothing and closed"
+
+# lost_case NAME "SIM OPTIONS": the receiver's side goes away where it stalls (as when a USB
+# adapter is pulled); the flasher must say so at once, with little CPU, even in continuous mode.
+lost_case() {
+    local name="$1" sim_options="$2"
+    # shellcheck disable=SC2086
+    start_sim $sim_options --timeout 30
+    /usr/bin/time -o time.txt -f '%e %U %S' timeout 20 "$cli" --continuous --port "$device" fw.bin \
+        > cli.out 2> cli.err &
+    local cli_pid=$!
+    for _ in $(seq 400); do
+        grep -q stalling sim.out && break
+        sleep 0.05
+    done
+    local killed_at
+    killed_at=$(date +%s.%N)
+    kill -KILL "$sim_pid"
+    wait "$cli_pid"
+    local status=$?
+    local ended_at
+    ended_at=$(date +%s.%N)
+    wait_sim
+    checks=$((checks + 1))
+    if [ "$status" != 4 ] || [ "$(tail -n 1 cli.out)" != "Port Lost" ]; then
+        fail "lost $name: exit $status, last line '$(tail -n 1 cli.out)'"
+    else
+        echo "ok   lost $name: Port Lost after $(awk "BEGIN { printf \"%.2f\", $ended_at - $killed_at }") s (wall, user, sys of the whole run: $(tail -n 1 time.txt))"
+    fi
+}
+
+lost_case handshake "--protocol silent"
+lost_case block-transfer "--protocol block-crc --stall-at 5"
+lost_case bulk-transfer "--protocol bulk --stall-at 9"
+lost_case burn "--protocol block-sum --stall-burn"
 
 # Refusals before any run.
 printf 'too short' > short.bin

@@ -179,7 +179,7 @@ TEST_F(QtWindowTest, ExitDuringARunStopsItAndClosesWithoutAResult) {
     ASSERT_TRUE(dialog_.Running());
     window_.ExitButton()->click();
     EXPECT_FALSE(window_.isVisible());
-    EXPECT_EQ(dialog_.Flags().workerIdle.load(), 1);
+    EXPECT_EQ(dialog_.Session().Flags().workerIdle.load(), 1);
     QTest::qWait(50);
     EXPECT_TRUE(boxes_.empty());
 }

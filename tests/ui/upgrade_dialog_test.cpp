@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <climits>
 #include <thread>
 
 #include "firmware_fixtures.h"
@@ -88,7 +89,7 @@ TEST_F(UpgradeDialogTest, BlinkAlternatesTheWaitingTextAndTheClockCounts) {
     EXPECT_EQ(view_.StatusLine(), "waiting for connection .....");
     dialog_.OnTimer(BLINK_TIMER);
     EXPECT_EQ(view_.StatusLine(), "");
-    dialog_.Flags().elapsedSeconds = 3724;
+    dialog_.Session().Flags().elapsedSeconds = 3724;
     dialog_.OnTimer(CLOCK_TIMER);
     EXPECT_EQ(view_.elapsed, "62 : 05");
     dialog_.OnTimer(7);
@@ -102,7 +103,7 @@ TEST_F(UpgradeDialogTest, CancelledChooserShowsNothingAndKeepsTheImage) {
     dialog_.OnStartStop();
     EXPECT_EQ(view_.chooserShown, 2);
     EXPECT_EQ(view_.messages.size(), 1u);
-    EXPECT_EQ(dialog_.LoadedImage().state, ImageState::ValidPayload);
+    EXPECT_EQ(dialog_.Session().Image().state, ImageState::ValidPayload);
     EXPECT_FALSE(dialog_.Running());
 }
 
@@ -117,7 +118,7 @@ TEST_F(UpgradeDialogTest, RefusedFileShowsItsMessageInItsBox) {
     dialog_.OnStartStop();
     EXPECT_EQ(view_.messages.back(),
               (ShownMessage{BoxKind::Application, "File Data Error [1]", ""}));
-    EXPECT_FALSE(dialog_.PortIsOpen());
+    EXPECT_FALSE(dialog_.Session().PortIsOpen());
     EXPECT_EQ(view_.startStopCaption, "Upgrade Software");
 }
 
@@ -128,8 +129,20 @@ TEST_F(UpgradeDialogTest, PortThatCannotOpenIsNamedOneBased) {
     unsetenv("QVLINK_COM3");
     EXPECT_EQ(view_.messages,
               (std::vector<ShownMessage>{{BoxKind::Dialog, "open port3 error!", ""}}));
-    EXPECT_EQ(dialog_.LoadedImage().state, ImageState::ValidPayload);
+    EXPECT_EQ(dialog_.Session().Image().state, ImageState::ValidPayload);
     EXPECT_FALSE(dialog_.Running());
+}
+
+TEST_F(UpgradeDialogTest, StoredPortsAtTheEndsOfTheRangeAreNamedWithoutOverflow) {
+    for (const auto& [stored, text] : {std::pair{INT_MAX, "open port2147483648 error!"},
+                                       std::pair{INT_MIN, "open port-2147483647 error!"}}) {
+        selectedPort_ = stored;
+        view_.messages.clear();
+        PressStart();
+        EXPECT_EQ(view_.messages, (std::vector<ShownMessage>{{BoxKind::Dialog, text, ""}}));
+        EXPECT_FALSE(dialog_.Running());
+        EXPECT_EQ(view_.startStopCaption, "Upgrade Software");
+    }
 }
 
 TEST_F(UpgradeDialogTest, AnUpgradeRunsToCompletedInTheApplicationsBox) {
@@ -148,7 +161,7 @@ TEST_F(UpgradeDialogTest, AnUpgradeRunsToCompletedInTheApplicationsBox) {
     EXPECT_TRUE(view_.lockablesEnabled);
     EXPECT_EQ(view_.title, "Quorvane Link 1.1  2006-FEB-9");
     EXPECT_TRUE(view_.runningTimers.empty());
-    EXPECT_FALSE(dialog_.PortIsOpen());
+    EXPECT_FALSE(dialog_.Session().PortIsOpen());
     EXPECT_EQ(sim->Wait(), 0) << sim->AllVerdicts();
 }
 
@@ -157,7 +170,7 @@ TEST_F(UpgradeDialogTest, StopMidTransferGoesIdleWithoutAMessage) {
     PressStart();
     ASSERT_TRUE(view_.PumpUntil([&] { return view_.progress > 0; }));
     dialog_.OnStartStop();
-    EXPECT_EQ(dialog_.Flags().workerIdle.load(), 1) << "the stop waits until the worker is idle";
+    EXPECT_EQ(dialog_.Session().Flags().workerIdle.load(), 1) << "the stop waits until the worker is idle";
     ASSERT_TRUE(AwaitIdle());
     EXPECT_TRUE(view_.messages.empty());
     EXPECT_EQ(view_.StatusLine(), "ready");
@@ -178,7 +191,7 @@ TEST_F(UpgradeDialogTest, ContinuousModeShowsEachResultAndWaitsForTheNextReceive
     ASSERT_TRUE(view_.PumpUntil([&] { return view_.resultLine == "Upgrade Completed"; }));
     EXPECT_TRUE(dialog_.Running());
     EXPECT_EQ(view_.startStopCaption, "Stop");
-    EXPECT_TRUE(dialog_.PortIsOpen());
+    EXPECT_TRUE(dialog_.Session().PortIsOpen());
     // The next receiver's contact clears the line; its result fills it again.
     ASSERT_TRUE(view_.PumpUntil([&] { return view_.resultLine.empty(); }));
     ASSERT_TRUE(view_.PumpUntil([&] { return view_.resultLine == "Upgrade Completed"; }));
@@ -197,14 +210,28 @@ TEST_F(UpgradeDialogTest, StopPressedWhileAResultIsOnItsWayEndsContinuousMode) {
     PressStart();
     // Without pumping, the run's hand-overs wait: the run ends and its result is still queued.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (dialog_.Flags().workerIdle.load() == 0 && std::chrono::steady_clock::now() < deadline)
+    while (dialog_.Session().Flags().workerIdle.load() == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(dialog_.Flags().workerIdle.load(), 1);
+    ASSERT_EQ(dialog_.Session().Flags().workerIdle.load(), 1);
     dialog_.OnStartStop();
     ASSERT_TRUE(AwaitIdle());
-    EXPECT_FALSE(dialog_.PortIsOpen()) << "no next run was started";
+    EXPECT_FALSE(dialog_.Session().PortIsOpen()) << "no next run was started";
     EXPECT_EQ(view_.messages,
               (std::vector<ShownMessage>{{BoxKind::Application, "Upgrade Completed", ""}}));
+}
+
+TEST_F(UpgradeDialogTest, AReceiverThatGoesAwayEndsContinuousModeWithPortLost) {
+    view_.continuousChecked = true;
+    dialog_.OnContinuousCheck();
+    auto sim = StartReceiver({"--protocol", "block-crc", "--stall-at", "40"});
+    PressStart();
+    ASSERT_TRUE(view_.PumpUntil([&] { return view_.progress > 0; }));
+    sim.reset();  // the receiver's side of the line is gone
+    ASSERT_TRUE(AwaitIdle());
+    EXPECT_EQ(view_.messages,
+              (std::vector<ShownMessage>{{BoxKind::Application, "Port Lost", ""}}));
+    EXPECT_FALSE(dialog_.Session().PortIsOpen());
+    EXPECT_EQ(view_.startStopCaption, "Upgrade Software");
 }
 
 TEST_F(UpgradeDialogTest, ReceiverAbortRestartsEvenWithoutContinuousMode) {
@@ -221,7 +248,7 @@ TEST_F(UpgradeDialogTest, ExitDuringARunStopsItAndClosesWithoutAResult) {
     PressStart();
     dialog_.OnCancel();
     EXPECT_TRUE(view_.closed);
-    EXPECT_EQ(dialog_.Flags().workerIdle.load(), 1);
+    EXPECT_EQ(dialog_.Session().Flags().workerIdle.load(), 1);
     view_.PumpUntil([] { return false; }, std::chrono::milliseconds(50));
     EXPECT_TRUE(view_.messages.empty());
 }

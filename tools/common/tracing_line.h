@@ -1,6 +1,8 @@
 // A serial line that records every byte it carries into a transcript, for --trace.
 #pragma once
 
+#include <memory>
+
 #include "serial_line.h"
 #include "transcript.h"
 
@@ -8,24 +10,26 @@ namespace qvlink::tools {
 
 class TracingLine final : public SerialLine {
   public:
-    // Both must outlive this object.
-    TracingLine(SerialLine& inner, Transcript& transcript)
-        : inner_(inner), transcript_(transcript) {}
+    // `transcript` must outlive this object.
+    TracingLine(std::unique_ptr<SerialLine> inner, Transcript& transcript)
+        : inner_(std::move(inner)), transcript_(transcript) {}
 
-    int QueuedBytes() override { return inner_.QueuedBytes(); }
+    int QueuedBytes() override { return inner_->QueuedBytes(); }
     int Read(std::uint8_t* buffer, std::uint32_t maxCount) override {
-        const int count = inner_.Read(buffer, maxCount);
+        const int count = inner_->Read(buffer, maxCount);
         if (count > 0) transcript_.Record("<-", buffer, static_cast<std::size_t>(count));
         return count;
     }
     int Write(const std::uint8_t* bytes, std::uint32_t count) override {
         transcript_.Record("->", bytes, count);
-        return inner_.Write(bytes, count);
+        return inner_->Write(bytes, count);
     }
-    bool WaitForInput(int timeoutMs) override { return inner_.WaitForInput(timeoutMs); }
+    LineWait WaitForInput(int timeoutMs, const StopWake& wake) override {
+        return inner_->WaitForInput(timeoutMs, wake);
+    }
 
   private:
-    SerialLine& inner_;
+    std::unique_ptr<SerialLine> inner_;
     Transcript& transcript_;
 };
 

@@ -1,5 +1,5 @@
-// The flasher's side of a run: it lends the image and the line, shows the run's reports, keeps
-// the time since contact, and hands the posted result to the main thread.
+// The flasher's side of a run: it shows the run's reports, keeps the time since contact and
+// what the record of the run needs, and hands the posted result to the port's own thread.
 #pragma once
 
 #include <chrono>
@@ -7,42 +7,40 @@
 #include <mutex>
 #include <optional>
 
-#include "firmware_image.h"
 #include "progress_display.h"
+#include "run_facts.h"
 #include "upgrade_host.h"
 
 namespace qvlink::cli {
 
 class CliHost final : public UpgradeHost {
   public:
-    // All three must outlive the host.
-    CliHost(const FirmwareImage& image, SerialLine& line, ProgressDisplay& display)
-        : image_(image), line_(line), display_(display) {}
+    // `display` must outlive the host.
+    explicit CliHost(ProgressDisplay& display) : display_(display) {}
 
-    const std::uint8_t* Image() const override { return image_.bytes.get(); }
-    std::size_t ImageSize() const override { return image_.size; }
-    SerialLine& Port() override { return line_; }
-    RunFlags& Flags() override { return flags_; }
     void ReportStatus(const StatusReport& report) override;
     void NotifyConnected() override;
-    void PostResult(int result) override;
+    void NotifyProtocol(TransferProtocol protocol) override;
+    void NotifyResend() override;
+    void PostResult(UpgradeResult result) override;
 
-    // Prepares for the next run: no contact yet, no result.
+    // Prepares for the next run: no contact yet, no result, no facts.
     void BeginRun();
-    // Waits up to `timeout` for the run's result; the display's clock is advanced meanwhile.
-    std::optional<int> AwaitResult(std::chrono::milliseconds timeout);
+    // Waits for the run's result. Once the receiver has made contact it returns nullopt after
+    // each `tick`, with the display's clock advanced; before contact it sleeps until the contact
+    // or the result, a minute at the most, since nothing on show changes meanwhile.
+    std::optional<UpgradeResult> AwaitResult(std::chrono::milliseconds tick);
+    // What the current run has shown so far; complete once its result has been posted.
+    RunFacts Facts() const;
 
   private:
     int ElapsedSeconds() const;  // -1 before contact; call with mutex_ held
 
-    const FirmwareImage& image_;
-    SerialLine& line_;
     ProgressDisplay& display_;
-    RunFlags flags_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable resultPosted_;
-    std::optional<int> result_;
-    std::optional<std::chrono::steady_clock::time_point> contact_;
+    std::optional<UpgradeResult> result_;
+    RunFacts facts_;
 };
 
 }  // namespace qvlink::cli

@@ -1,61 +1,95 @@
 #include "cli_options.h"
 
-#include <cstdlib>
+#include <CLI/CLI.hpp>
 
-#include "firmware_argument.h"
+#include "port_list.h"
 
 namespace qvlink::cli {
+namespace {
 
-const char* const CLI_USAGE =
-    "usage: qvlink-cli --port PORT [--continuous] [--count N] [--trace FILE] FILE.bin\n"
-    "Writes the firmware in FILE.bin into a receiver on PORT.\n"
-    "\n"
-    "  --port PORT    COM1..COM8 (on Linux /dev/ttyS0../dev/ttyS7, or the device named by the\n"
-    "                 environment variable QVLINK_COM<n>), or a device path\n"
-    "  --continuous   after each receiver, wait for the next one on the same port\n"
-    "  --count N      stop after N receivers have finished (a receiver's cancel does not count)\n"
-    "  --trace FILE   write a timestamped transcript of every byte sent and received\n"
-    "  --help         show this text\n"
+const char* const DESCRIPTION = "Writes the firmware in FILE.bin into a receiver on each PORT.";
+
+const char* const EXPLANATION =
+    "Ports: COM1..COM8 (on Linux /dev/ttyS0../dev/ttyS7, or the device named by the environment\n"
+    "variable QVLINK_COM<n>), or a device path. --port may be repeated and takes a list\n"
+    "(COM1,COM2,COM5) or a range (COM1-COM8). Each port upgrades its own receivers at the same\n"
+    "time as the others; a port that cannot be opened is reported and left out.\n"
     "\n"
     "The file is checked exactly as the dialog checks it. Then the tool waits for the receiver\n"
     "to announce itself, sends the image, and follows the burn; it prints one result line per\n"
     "receiver. After \"Receiver Abort\" (the receiver cancelled) it waits for the receiver to\n"
-    "start again, with or without --continuous. Ctrl-C (SIGINT) or SIGTERM stops the run.\n"
+    "start again, with or without --continuous. Ctrl-C (SIGINT) or SIGTERM stops every port.\n"
+    "With several ports, a terminal shows one line per port, redrawn in place; otherwise every\n"
+    "change is a line of its own that starts with the port (\"COM3: Upgrade Completed\"). A\n"
+    "summary per port and in total ends the output.\n"
+    "\n"
+    "--record writes one JSON object per line for each receiver that finished (any result but\n"
+    "the operator's stop), flushed to disk before the next receiver on that port starts:\n"
+    "start, end, port, device, protocol, result, result_text, transfer_seconds, burn_seconds,\n"
+    "resent, firmware, firmware_size, firmware_crc32.\n"
     "\n"
     "Exit status: 0 every finished receiver ended \"Upgrade Completed\"; 1 a receiver reported a\n"
-    "failure; 2 usage error; 3 the firmware file was refused; 4 the port could not be opened;\n"
-    "130 stopped by the operator.\n";
+    "failure; 2 usage error, or the record file could not be written; 3 the firmware file was\n"
+    "refused; 4 a port could not be opened, or it went away during a run (\"Port Lost\"), and\n"
+    "nothing else failed; 130 stopped by the operator.";
+
+struct Parser {
+    CLI::App app{DESCRIPTION, "qvlink-cli"};
+    std::vector<std::string> portArguments;
+    CliOptions options;
+
+    Parser() {
+        app.footer(EXPLANATION);
+        app.get_formatter()->column_width(22);
+        app.add_option("--port", portArguments, "a port, a list or a range; may be repeated")
+            ->type_name("PORT")
+            ->expected(1)
+            ->take_all()
+            ->required();
+        app.add_flag("--continuous", options.continuous,
+                     "after each receiver, wait for the next one on the same port");
+        app.add_option("--count", options.count,
+                       "per port, stop after N finished receivers (a cancel is no finish)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 1'000'000));
+        app.add_option("--trace", options.tracePath,
+                       "one port only: write a transcript of every byte each way")
+            ->type_name("FILE");
+        app.add_option("--record", options.recordPath,
+                       "append a JSON line for every receiver that finished")
+            ->type_name("FILE");
+        app.add_option("FILE.bin", options.firmwarePath, "the firmware file")
+            ->type_name("")
+            ->required();
+    }
+};
+
+}  // namespace
 
 std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& error,
                                           bool& helpAsked) {
-    CliOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--help" || arg == "-h") {
-            helpAsked = true;
-            return std::nullopt;
-        } else if (arg == "--continuous") {
-            options.continuous = true;
-        } else if ((arg == "--port" || arg == "--trace") && hasValue) {
-            (arg == "--port" ? options.port : options.tracePath) = argv[++i];
-        } else if (arg == "--count" && hasValue) {
-            char* end = nullptr;
-            const long count = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || count < 1 || count > 1'000'000) {
-                error = "--count needs a whole number from 1";
-                return std::nullopt;
-            }
-            options.count = static_cast<int>(count);
-        } else if (error = tools::TakeFirmwareArgument(arg, options.firmwarePath); !error.empty()) {
-            return std::nullopt;
-        }
-    }
-    if (options.port.empty() || options.firmwarePath.empty()) {
-        error = "--port and a firmware file are needed";
+    Parser parser;
+    try {
+        parser.app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        helpAsked = true;
+        return std::nullopt;
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
         return std::nullopt;
     }
+    CliOptions options = parser.options;
+    error = ExpandPortArguments(parser.portArguments, options.ports);
+    if (error.empty() && options.ports.size() > MAX_PORTS)
+        error = "at most " + std::to_string(MAX_PORTS) + " ports";
+    if (error.empty() && options.ports.size() > 1 && !options.tracePath.empty())
+        error = "--trace takes one port";
+    if (!error.empty()) return std::nullopt;
     return options;
+}
+
+std::string CliUsage() {
+    return Parser().app.help();
 }
 
 }  // namespace qvlink::cli

@@ -1,128 +1,84 @@
 // qvlink-cli: the headless flasher. Loads and checks a firmware file, opens the port, and
-// upgrades one receiver, or one after another with --continuous.
+// upgrades one receiver, or one after another with --continuous; with several ports, all of
+// them at once.
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
-#include "cli_host.h"
 #include "cli_options.h"
-#include "firmware_loader.h"
-#include "port_names.h"
+#include "port_run.h"
 #include "progress_display.h"
-#include "serial_port.h"
-#include "status_texts.h"
+#include "record_file.h"
+#include "several_ports.h"
+#include "stop_signals.h"
 #include "tracing_line.h"
-#include "upgrade_worker.h"
 
 namespace {
 
-constexpr int EXIT_DEVICE_FAILURE = 1;
-constexpr int EXIT_USAGE = 2;
-constexpr int EXIT_REFUSED = 3;
-constexpr int EXIT_NO_PORT = 4;
-constexpr int EXIT_STOPPED = 130;
-constexpr int LINK_BAUD = 115200;
+using namespace qvlink;
 
-// Set from the signal handler; lock-free atomics are safe there.
-std::atomic<int> stopRequested{0};
-std::atomic<qvlink::RunFlags*> activeFlags{nullptr};
-
-extern "C" void OnStopSignal(int) {
-    stopRequested.store(1);
-    if (qvlink::RunFlags* flags = activeFlags.load()) flags->abortRequested.store(1);
+// The serial port, wrapped in a transcript when one is written.
+LineOpener MakeOpener(tools::Transcript& transcript, bool tracing) {
+    if (!tracing) return OpenSerialPort;
+    return
+        [&transcript](const std::string& device, std::string& why) -> std::unique_ptr<SerialLine> {
+            auto port = OpenSerialPort(device, why);
+            if (!port) return nullptr;
+            return std::make_unique<tools::TracingLine>(std::move(port), transcript);
+        };
 }
 
-void InstallStopHandlers() {
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
-}
+int RunOnePort(const cli::CliOptions& options, cli::RecordFile* record) {
+    const auto display = cli::MakeProgressDisplay(isatty(STDOUT_FILENO) == 1);
+    tools::Transcript transcript(options.tracePath);
+    const bool tracing = !options.tracePath.empty();
+    cli::PortRun port(options.ports.front(), *display, MakeOpener(transcript, tracing), record);
 
-int OpenFailure(const std::string& portName, const qvlink::SerialPort& port) {
-    const int number = qvlink::PortNumberOfName(portName);
-    if (number > 0)
-        std::fprintf(stderr, "open port%d error!\n", number);
-    else
-        std::fprintf(stderr, "open %s error!\n", portName.c_str());
-    std::fprintf(stderr, "qvlink-cli: %s\n", port.LastOpenError().c_str());
-    return EXIT_NO_PORT;
-}
-
-bool Succeeded(int result) {
-    return result == qvlink::BULK_COMPLETED || result == qvlink::BLOCK_COMPLETED;
+    if (const LoadResult loaded = port.LoadFirmware(options.firmwarePath); !loaded.ok) {
+        std::fprintf(stderr, "%s\n", loaded.message.c_str());
+        return cli::EXIT_REFUSED;
+    }
+    if (tracing && !transcript.Active()) {
+        std::fprintf(stderr, "qvlink-cli: cannot write %s\n", options.tracePath.c_str());
+        return cli::EXIT_USAGE;
+    }
+    if (const PortOpening opening = port.Open(); !opening.ok) {
+        cli::ReportOpenFailure(opening);
+        return cli::EXIT_NO_PORT;
+    }
+    cli::WatchForStop(0, &port.Session());
+    cli::InstallStopHandlers();
+    const cli::PortEnd end = port.Run(options.continuous, options.count);
+    cli::WatchForStop(0, nullptr);
+    return end.ExitStatus();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace qvlink;
     std::string error;
     bool helpAsked = false;
     const auto options = cli::ParseCliOptions(argc, argv, error, helpAsked);
     if (helpAsked) {
-        std::fputs(cli::CLI_USAGE, stdout);
+        std::fputs(cli::CliUsage().c_str(), stdout);
         return 0;
     }
     if (!options) {
-        std::fprintf(stderr, "qvlink-cli: %s\n%s", error.c_str(), cli::CLI_USAGE);
-        return EXIT_USAGE;
+        std::fprintf(stderr, "qvlink-cli: %s\n%s", error.c_str(), cli::CliUsage().c_str());
+        return cli::EXIT_USAGE;
     }
-
-    FirmwareImage image;
-    if (const LoadResult loaded = LoadFirmwareFile(options->firmwarePath, image); !loaded.ok) {
-        std::fprintf(stderr, "%s\n", loaded.message.c_str());
-        return EXIT_REFUSED;
-    }
-    tools::Transcript transcript(options->tracePath);
-    if (!options->tracePath.empty() && !transcript.Active()) {
-        std::fprintf(stderr, "qvlink-cli: cannot write %s\n", options->tracePath.c_str());
-        return EXIT_USAGE;
-    }
-
-    SerialPort port;
-    if (!port.OpenDevice(DeviceForName(options->port), LINK_BAUD))
-        return OpenFailure(options->port, port);
-    port.SetBinaryMode(1);
-    tools::TracingLine tracedPort(port, transcript);
-    SerialLine& line = options->tracePath.empty() ? static_cast<SerialLine&>(port) : tracedPort;
-
-    const auto display = cli::MakeProgressDisplay(isatty(STDOUT_FILENO) == 1);
-    cli::CliHost host(image, line, *display);
-    activeFlags.store(&host.Flags());
-    InstallStopHandlers();
-
-    WorkerThread worker;
-    int finished = 0;
-    bool anyFailure = false;
-    bool stopped = false;
-    for (;;) {
-        host.BeginRun();
-        display->Show({STATUS_WAITING}, -1);
-        if (!worker.Start(host)) {
-            std::fprintf(stderr, "qvlink-cli: cannot start the upgrade thread\n");
-            return EXIT_DEVICE_FAILURE;
+    // Refused before any port is opened, so that no receiver is upgraded without its record.
+    std::unique_ptr<cli::RecordFile> record;
+    if (!options->recordPath.empty()) {
+        std::string why;
+        record = cli::RecordFile::Open(options->recordPath, why);
+        if (!record) {
+            std::fprintf(stderr, "qvlink-cli: cannot append to the record file %s: %s\n",
+                         options->recordPath.c_str(), why.c_str());
+            return cli::EXIT_USAGE;
         }
-        // A stop that came between two runs must reach the new one.
-        if (stopRequested.load()) host.Flags().abortRequested.store(1);
-        std::optional<int> result;
-        while (!(result = host.AwaitResult(std::chrono::seconds(1)))) {
-        }
-        worker.Join();
-
-        if (*result == USER_ABORT) {
-            display->Announce("Stopped");
-            stopped = true;
-            break;
-        }
-        display->Announce(ResultText(*result, true));
-        if (*result == RECEIVER_ABORT) continue;
-        ++finished;
-        anyFailure = anyFailure || !Succeeded(*result);
-        if (!options->continuous || (options->count > 0 && finished >= options->count)) break;
     }
-    activeFlags.store(nullptr);
-    if (stopped) return EXIT_STOPPED;
-    return anyFailure ? EXIT_DEVICE_FAILURE : 0;
+    if (options->ports.size() == 1) return RunOnePort(*options, record.get());
+    return cli::RunSeveralPorts(*options, record.get());
 }

@@ -5,24 +5,25 @@
 #include "status_texts.h"
 
 namespace qvlink::cli {
-namespace {
 
-std::string WithClock(const StatusReport& report, int elapsedSeconds) {
+std::string StatusWithClock(const StatusReport& report, int elapsedSeconds) {
     std::string text = StatusLineText(report);
     if (elapsedSeconds >= 0) text += "   " + ElapsedText(elapsedSeconds);
     return text;
 }
+
+namespace {
 
 class TerminalDisplay final : public ProgressDisplay {
   public:
     void Show(const StatusReport& report, int elapsedSeconds) override {
         std::lock_guard lock(mutex_);
         last_ = report;
-        Draw(WithClock(report, elapsedSeconds));
+        Draw(StatusWithClock(report, elapsedSeconds));
     }
     void Tick(int elapsedSeconds) override {
         std::lock_guard lock(mutex_);
-        if (elapsedSeconds >= 0) Draw(WithClock(last_, elapsedSeconds));
+        if (elapsedSeconds >= 0) Draw(StatusWithClock(last_, elapsedSeconds));
     }
     void Announce(const std::string& line) override {
         std::lock_guard lock(mutex_);

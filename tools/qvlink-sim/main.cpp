@@ -1,18 +1,18 @@
-// qvlink-sim: a virtual receiver on a pseudo-terminal, so that the flasher and every test can
-// run without hardware.
+// qvlink-sim: virtual receivers on pseudo-terminals, so that the flasher and every test can run
+// without hardware. Each port serves its own receivers on a thread of its own.
 #include <sys/prctl.h>
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "device_line.h"
 #include "firmware_loader.h"
-#include "receiver_session.h"
+#include "port_server.h"
 #include "sim_options.h"
 #include "transcript.h"
-
-namespace {
-constexpr auto NEXT_RECEIVER_DELAY = std::chrono::milliseconds(500);
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace qvlink::sim;
@@ -37,14 +37,20 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::uint8_t> payload(image.bytes.get(), image.bytes.get() + image.size);
 
-    std::string peerPath = options->devicePath;
-    auto line = options->devicePath.empty() ? DeviceLine::CreatePseudoTerminal(peerPath, error)
-                                            : DeviceLine::OpenDevice(options->devicePath, error);
-    if (!line) {
-        std::fprintf(stderr, "qvlink-sim: %s\n", error.c_str());
-        return 4;
+    std::vector<std::unique_ptr<DeviceLine>> lines;
+    std::vector<std::string> paths;
+    for (int port = 0; port < options->ports; ++port) {
+        std::string path = options->devicePath;
+        auto line = options->devicePath.empty() ? DeviceLine::CreatePseudoTerminal(path, error)
+                                                : DeviceLine::OpenDevice(path, error);
+        if (!line) {
+            std::fprintf(stderr, "qvlink-sim: %s\n", error.c_str());
+            return 4;
+        }
+        lines.push_back(std::move(line));
+        paths.push_back(path);
     }
-    std::printf("%s\n", peerPath.c_str());
+    for (const std::string& path : paths) std::printf("%s\n", path.c_str());
     std::fflush(stdout);
 
     qvlink::tools::Transcript transcript(options->logPath);
@@ -52,27 +58,24 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qvlink-sim: cannot write %s\n", options->logPath.c_str());
         return 4;
     }
-    line->SetTranscript(&transcript);
-    line->SetPacing(options->baud);
-    // Paced lines sleep for microseconds at a time; the default timer slack would add 50 us each.
+    // Paced lines sleep for microseconds at a time; the default timer slack would add 50 us
+    // each. Set before the ports' threads start, which inherit it.
     if (options->baud > 0) prctl(PR_SET_TIMERSLACK, 1UL);
-
-    bool allOk = true;
-    for (int device = 1; options->devices == 0 || device <= options->devices; ++device) {
-        // A flasher that takes one receiver at a time closes the line right after a result;
-        // the next receiver announces itself only once that has happened, or has not in a while.
-        if (device > 1) line->Linger(NEXT_RECEIVER_DELAY);
-        SessionOutcome outcome;
-        do {
-            line->WaitForPeer();
-            outcome = PlayReceiver(*line, *options, payload, device);
-        } while (outcome.flasherLeftBeforeContact);
-        const std::string verdict = "device " + std::to_string(device) + ": " + outcome.summary;
-        transcript.Note(verdict);
-        std::printf("%s\n", verdict.c_str());
-        std::fflush(stdout);
-        allOk = allOk && outcome.ok;
+    for (auto& line : lines) {
+        line->SetTranscript(&transcript);
+        line->SetPacing(options->baud);
     }
-    line->Linger(std::chrono::seconds(options->timeoutSeconds));
-    return allOk ? 0 : 1;
+    if (lines.size() == 1)
+        return ServeReceivers(*lines[0], *options, payload, transcript, "") ? 0 : 1;
+
+    std::atomic<bool> allOk{true};
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        threads.emplace_back([&, i] {
+            if (!ServeReceivers(*lines[i], *options, payload, transcript, paths[i] + ": "))
+                allOk.store(false);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    return allOk.load() ? 0 : 1;
 }

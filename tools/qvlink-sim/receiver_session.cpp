@@ -20,11 +20,13 @@ std::string Hex(std::uint8_t byte) {
 
 class ReceiverSession {
   public:
-    ReceiverSession(DeviceLine& line, const SimOptions& options, const Bytes& payload, int device)
+    ReceiverSession(DeviceLine& line, const SimOptions& options, const Bytes& payload, int device,
+                    const std::string& label)
         : line_(line),
           options_(options),
           payload_(payload),
           device_(device),
+          label_(label),
           timeout_(std::chrono::seconds(options.timeoutSeconds)) {}
 
     SessionOutcome Play();
@@ -52,6 +54,7 @@ class ReceiverSession {
     const SimOptions& options_;
     const Bytes& payload_;
     const int device_;
+    const std::string& label_;
     const std::chrono::milliseconds timeout_;
 };
 
@@ -90,7 +93,7 @@ std::optional<SessionOutcome> ReceiverSession::ExpectAccept(std::uint8_t wanted,
 }
 
 SessionOutcome ReceiverSession::Stall(const std::string& where) {
-    std::printf("device %d: stalling %s\n", device_, where.c_str());
+    std::printf("%sdevice %d: stalling %s\n", label_.c_str(), device_, where.c_str());
     std::fflush(stdout);
     Bytes heard;
     std::uint8_t byte = 0;
@@ -101,7 +104,7 @@ SessionOutcome ReceiverSession::Stall(const std::string& where) {
     }
     std::string text = "stalled " + where + "; the flasher then sent";
     if (heard.empty()) text += " nothing";
-    for (std::uint8_t b : heard) text += " " + Hex(b);
+    for (std::uint8_t b : heard) text.append(" ").append(Hex(b));
     text += status == ReadStatus::Ok       ? ""
             : status == ReadStatus::Hangup ? " and closed the line"
                                            : " and nothing more";
@@ -256,8 +259,8 @@ SessionOutcome ReceiverSession::Burn(const std::string& transferDone) {
 }  // namespace
 
 SessionOutcome PlayReceiver(DeviceLine& line, const SimOptions& options, const Bytes& payload,
-                            int device) {
-    return ReceiverSession(line, options, payload, device).Play();
+                            int device, const std::string& label) {
+    return ReceiverSession(line, options, payload, device, label).Play();
 }
 
 }  // namespace qvlink::sim

@@ -21,8 +21,10 @@ struct SessionOutcome {
 
 // Plays receiver number `device` (from 1) on `line`. `payload` is the descrambled firmware
 // payload (at least 0x100010 bytes); the block path expects its first 0x100010 bytes, the bulk
-// path bytes 12 on. When it goes silent as told, it says so on stdout at once.
+// path bytes 12 on. When it goes silent as told, it says so on stdout at once, after `label`
+// (which names the port when the sim serves several).
 SessionOutcome PlayReceiver(DeviceLine& line, const SimOptions& options,
-                            const std::vector<std::uint8_t>& payload, int device);
+                            const std::vector<std::uint8_t>& payload, int device,
+                            const std::string& label);
 
 }  // namespace qvlink::sim

@@ -1,10 +1,10 @@
 #include "sim_options.h"
 
 #include <cstdlib>
-
-#include "firmware_argument.h"
 #include <cstring>
 #include <map>
+
+#include "firmware_argument.h"
 
 namespace qvlink::sim {
 
@@ -15,12 +15,16 @@ const char* const SIM_USAGE =
     "it gets against FILE.bin and prints a one-line verdict. Exit status 0 only when every\n"
     "receiver got exactly the right bytes and saw no protocol error; 2 for usage errors.\n"
     "\n"
+    "  --ports N           serve N pseudo-terminals at once, each with its own receivers (the\n"
+    "                      same options for each); their paths come first, one per line, and\n"
+    "                      every later line starts with the path of its port\n"
     "  --device PATH       serve on an existing device instead of a new pseudo-terminal\n"
     "  --protocol P[,P...] how each receiver announces itself: block-crc ('C', the default),\n"
     "                      block-sum (NAK), bulk (0x77), cancel (CAN), silent (nothing); with a\n"
     "                      list, receiver i plays entry i, starting again at the end of the list\n"
     "  --noise N           send N bytes of boot chatter before the announcement\n"
-    "  --devices N         serve N receivers one after another (0: until stopped; default 1)\n"
+    "  --devices N         serve N receivers one after another on each port (0: until stopped;\n"
+    "                      default 1)\n"
     "  --baud B            take the time B baud would take for every byte (8N1)\n"
     "  --verdict V         bulk: the verdict byte after the checksum (0 accepts; 3, 4, 5 refuse)\n"
     "  --burn-fail         end the burn with BURN_FAILED instead of BURN_DONE\n"
@@ -75,13 +79,10 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
         {"--stall-burn", &options.stallBurn},
     };
     const std::map<std::string, int*> numbers = {
-        {"--noise", &options.noiseBytes},
-        {"--devices", &options.devices},
-        {"--baud", &options.baud},
-        {"--verdict", &options.verdict},
-        {"--nak-block", &options.nakBlock},
-        {"--cancel-at", &options.cancelAt},
-        {"--timeout", &options.timeoutSeconds},
+        {"--noise", &options.noiseBytes},   {"--devices", &options.devices},
+        {"--ports", &options.ports},        {"--baud", &options.baud},
+        {"--verdict", &options.verdict},    {"--nak-block", &options.nakBlock},
+        {"--cancel-at", &options.cancelAt}, {"--timeout", &options.timeoutSeconds},
     };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -120,6 +121,14 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
     }
     if (options.firmwarePath.empty()) {
         error = "a firmware file is needed";
+        return std::nullopt;
+    }
+    if (options.ports < 1 || options.ports > 64) {
+        error = "--ports takes 1 to 64";
+        return std::nullopt;
+    }
+    if (options.ports > 1 && (!options.devicePath.empty() || !options.logPath.empty())) {
+        error = "--device and --log take one port";
         return std::nullopt;
     }
     return options;

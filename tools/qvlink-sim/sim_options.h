@@ -24,7 +24,8 @@ struct SimOptions {
     std::optional<int> stallAt;  // go silent instead of answering block/chunk K (see --help)
     bool stallVerdict = false;
     bool stallBurn = false;
-    int devices = 1;  // 0: serve until stopped
+    int devices = 1;  // per port; 0: serve until stopped
+    int ports = 1;    // pseudo-terminals, each with its own receivers
     int baud = 0;     // 0: as fast as the line goes
     int timeoutSeconds = 30;
 };

@@ -55,8 +55,9 @@ struct ResultCase {
 class ResultTexts : public ::testing::TestWithParam<ResultCase> {};
 
 TEST_P(ResultTexts, TextForEachCode) {
-    EXPECT_EQ(ResultText(GetParam().code, false), GetParam().text);
-    EXPECT_EQ(ResultText(GetParam().code, true), GetParam().continuousText);
+    EXPECT_EQ(ResultText(static_cast<UpgradeResult>(GetParam().code), false), GetParam().text);
+    EXPECT_EQ(ResultText(static_cast<UpgradeResult>(GetParam().code), true),
+              GetParam().continuousText);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -72,18 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ResultCase{1001, "TimeOut", "TimeOut"},
                       ResultCase{1002, "", "Receiver Abort"},
                       ResultCase{1004, "Transfering Error", "Transfering Error"},
-                      ResultCase{1006, "Upgrade Error", "Upgrade Error"}, ResultCase{253, "", ""},
+                      ResultCase{1006, "Upgrade Error", "Upgrade Error"},
+                      ResultCase{1007, "Port Lost", "Port Lost"}, ResultCase{253, "", ""},
                       ResultCase{1003, "", ""}, ResultCase{-1, "", ""}, ResultCase{2000, "", ""}));
-
-TEST(RestartsAfter, ContinuousModeAndTheReceiversCancel) {
-    EXPECT_TRUE(RestartsAfter(RECEIVER_ABORT, false));
-    EXPECT_TRUE(RestartsAfter(RECEIVER_ABORT, true));
-    EXPECT_TRUE(RestartsAfter(BLOCK_COMPLETED, true));
-    EXPECT_TRUE(RestartsAfter(1003, true));
-    EXPECT_FALSE(RestartsAfter(BLOCK_COMPLETED, false));
-    EXPECT_FALSE(RestartsAfter(USER_ABORT, true));
-    EXPECT_FALSE(RestartsAfter(USER_ABORT, false));
-}
 
 }  // namespace
 }  // namespace qvlink

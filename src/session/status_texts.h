@@ -1,5 +1,6 @@
-// The texts with which the operator follows a run: the window title and status line for each
-// kind of status report, the elapsed time since contact, and the message for each result.
+// The texts with which the operator follows a run, shared by every front end: the window title
+// and status line for each kind of status report, the elapsed time since contact, and the
+// message for each result.
 #pragma once
 
 #include <string>
@@ -25,10 +26,6 @@ std::string ReadyTitle();
 std::string ElapsedText(int seconds);
 
 // The operator's message for a run's result; empty where nothing is to be said.
-std::string ResultText(int result, bool continuousMode);
-
-// Whether the next run starts by itself after `result`: in continuous mode after anything but
-// a stop, and after a receiver's cancel always.
-bool RestartsAfter(int result, bool continuousMode);
+std::string ResultText(UpgradeResult result, bool continuousMode);
 
 }  // namespace qvlink

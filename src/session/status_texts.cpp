@@ -55,7 +55,7 @@ std::string ElapsedText(int seconds) {
     return Format("%02d : %02d", seconds / 60, seconds % 60);
 }
 
-std::string ResultText(int result, bool continuousMode) {
+std::string ResultText(UpgradeResult result, bool continuousMode) {
     switch (result) {
         case BULK_COMPLETED:
         case BLOCK_COMPLETED:
@@ -79,13 +79,11 @@ std::string ResultText(int result, bool continuousMode) {
             return "Transfering Error";
         case UPGRADE_ERROR:
             return "Upgrade Error";
+        case PORT_LOST:
+            return "Port Lost";
         default:
             return {};
     }
-}
-
-bool RestartsAfter(int result, bool continuousMode) {
-    return (continuousMode && result != USER_ABORT) || result == RECEIVER_ABORT;
 }
 
 }  // namespace qvlink

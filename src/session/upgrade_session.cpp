@@ -1,0 +1,117 @@
+#include "upgrade_session.h"
+
+#include <chrono>
+#include <thread>
+
+#include "firmware_loader.h"
+#include "port_names.h"
+#include "status_texts.h"
+
+namespace qvlink {
+
+bool RestartsAfter(UpgradeResult result, bool continuousMode) {
+    if (result == RECEIVER_ABORT) return true;
+    return continuousMode && result != USER_ABORT && result != UPGRADE_ERROR && result != PORT_LOST;
+}
+
+std::string OpenPortErrorText(std::int64_t portNumber) {
+    return "open port" + std::to_string(portNumber) + " error!";
+}
+
+std::string OpenPortErrorText(const std::string& portName) {
+    const int number = PortNumberOfName(portName);
+    return number > 0 ? OpenPortErrorText(number) : "open " + portName + " error!";
+}
+
+UpgradeSession::UpgradeSession(UpgradeHost& host, LineOpener opener)
+    : host_(host), opener_(std::move(opener)) {}
+
+UpgradeSession::~UpgradeSession() {
+    Shutdown();
+}
+
+LoadResult UpgradeSession::LoadFirmware(const std::filesystem::path& path) {
+    return LoadFirmwareFile(path, image_);
+}
+
+PortOpening UpgradeSession::OpenPort(std::int64_t portNumber) {
+    return OpenDevice(DeviceForPortNumber(portNumber), OpenPortErrorText(portNumber));
+}
+
+PortOpening UpgradeSession::OpenNamedPort(const std::string& name) {
+    return OpenDevice(DeviceForName(name), OpenPortErrorText(name));
+}
+
+PortOpening UpgradeSession::OpenDevice(const std::string& device, std::string errorText) {
+    line_.reset();
+    std::string why;
+    line_ = opener_(device, why);
+    if (!line_) return {false, std::move(errorText), why};
+    return {true, {}, {}};
+}
+
+bool UpgradeSession::Start() {
+    tally_ = {};
+    active_ = image_.state == ImageState::ValidPayload && line_ && StartWorker();
+    if (!active_) GoIdle();
+    return active_;
+}
+
+bool UpgradeSession::StartWorker() {
+    const RunInputs inputs{image_.bytes.get(), image_.size, line_.get(), &flags_};
+    if (!worker_.Start(inputs, host_)) return false;
+    // Starting a run clears the stop flag; a stop the operator asked for meanwhile still holds.
+    if (stopRequested_.load()) flags_.RequestStop();
+    return true;
+}
+
+void UpgradeSession::RequestStop() {
+    stopRequested_.store(true);
+    flags_.RequestStop();
+}
+
+void UpgradeSession::WaitUntilRunEnds(int stepMs) const {
+    do {
+        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+    } while (RunInProgress());
+}
+
+RunOutcome UpgradeSession::Finish(UpgradeResult result, const NextRunHook& beforeNextRun) {
+    Count(result);
+    const bool continuous = Continuous();
+    RunOutcome outcome{result, ResultText(result, continuous), false};
+    const bool limitReached = receiverLimit_ > 0 && tally_.Finished() >= receiverLimit_;
+    const bool wouldRestart = !limitReached && RestartsAfter(result, continuous);
+    outcome.stopped = result == USER_ABORT || (wouldRestart && stopRequested_.load());
+    if (wouldRestart && !outcome.stopped) {
+        outcome.restarted = true;
+        if (beforeNextRun) beforeNextRun(outcome);
+        outcome.restarted = StartWorker();
+    }
+    if (!outcome.restarted) GoIdle();
+    return outcome;
+}
+
+void UpgradeSession::Count(UpgradeResult result) {
+    if (result == USER_ABORT) return;
+    if (result == RECEIVER_ABORT)
+        ++tally_.receiverAborts;
+    else if (Succeeded(result))
+        ++tally_.completed;
+    else
+        ++tally_.failed;
+}
+
+void UpgradeSession::GoIdle() {
+    worker_.Join();
+    line_.reset();
+    active_ = false;
+    stopRequested_.store(false);
+}
+
+void UpgradeSession::Shutdown() {
+    if (RunInProgress()) flags_.RequestStop();
+    worker_.Join();
+}
+
+}  // namespace qvlink

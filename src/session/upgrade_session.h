@@ -1,0 +1,122 @@
+// One port's upgrades, shared by every front end: the firmware image, the line to the receiver,
+// the run flags and the worker thread. A front end turns the operator's actions into calls and
+// shows what the session reports; the session decides what follows each run's result.
+// Every method runs on the front end's thread, except RequestStop, which any thread (and a
+// signal handler) may call.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "firmware_image.h"
+#include "line_opener.h"
+#include "load_result.h"
+#include "upgrade_host.h"
+#include "upgrade_worker.h"
+
+namespace qvlink {
+
+// Whether the next run starts by itself after `result`: after a receiver's cancel always; in
+// continuous mode after every result but a stop, a run that could not get what it needs and a
+// lost line (the port is gone), each of which would only end the next run the same way.
+bool RestartsAfter(UpgradeResult result, bool continuousMode);
+
+// The operator's text for a port that could not be opened: "open port3 error!" for a COM
+// number, "open /dev/ttyUSB0 error!" for any other name.
+std::string OpenPortErrorText(std::int64_t portNumber);
+std::string OpenPortErrorText(const std::string& portName);
+
+struct PortOpening {
+    bool ok = false;
+    std::string message;  // the operator's text when not ok
+    std::string cause;    // why, in words for a command line
+};
+
+// What followed a run's result.
+struct RunOutcome {
+    UpgradeResult result = USER_ABORT;
+    std::string text;        // the result's text in the session's mode; may be empty
+    bool restarted = false;  // a new run waits for the next receiver; otherwise the session is idle
+    bool stopped = false;    // the operator's stop ended the session here
+};
+
+// Receivers that finished since the session started: a receiver's cancel is not a finish.
+struct SessionTally {
+    int completed = 0;
+    int failed = 0;
+    int receiverAborts = 0;
+    int Finished() const { return completed + failed; }
+};
+
+class UpgradeSession {
+  public:
+    // `host` gets every run's reports and result and must outlive the session.
+    explicit UpgradeSession(UpgradeHost& host, LineOpener opener = OpenSerialPort);
+    ~UpgradeSession();
+    UpgradeSession(const UpgradeSession&) = delete;
+    UpgradeSession& operator=(const UpgradeSession&) = delete;
+
+    // Reads and checks a firmware file into the image; only while the session is idle.
+    LoadResult LoadFirmware(const std::filesystem::path& path);
+    const FirmwareImage& Image() const { return image_; }
+
+    // Opens port COM<portNumber> (one-based, any value: a stored index of 0x7FFFFFFF is tried,
+    // and named, as 2147483648), closing an open one first; only while idle.
+    PortOpening OpenPort(std::int64_t portNumber);
+    // Opens the port a command line names: "COM<n>" or a device.
+    PortOpening OpenNamedPort(const std::string& name);
+    bool PortIsOpen() const { return line_ != nullptr; }
+
+    void SetContinuous(bool on) { continuous_.store(on); }
+    bool Continuous() const { return continuous_.load(); }
+    // Goes idle once this many receivers have finished (0: no limit).
+    void SetReceiverLimit(int count) { receiverLimit_ = count; }
+
+    // Starts the first run on the open port with the loaded image. False, with the port closed
+    // and the session idle, when there is no checked image, no open port or no thread.
+    bool Start();
+    // From Start until the session goes idle, including while a run's result is on its way.
+    bool Active() const { return active_; }
+    // While a run's worker has not yet posted its result and marked itself idle.
+    bool RunInProgress() const { return flags_.workerIdle.load() == 0; }
+    // The operator's stop: the current run ends at its next wait, and the session goes idle
+    // after the next result it is given. Only atomic stores, so a signal handler may call it.
+    void RequestStop();
+    // Holds the calling thread, sleeping in steps of `stepMs`, until no run is in progress.
+    void WaitUntilRunEnds(int stepMs) const;
+    // Takes a run's posted result: restarts for the next receiver, or goes idle (the worker
+    // joined, the port closed, a pending stop cleared). A front end whose reports do not pass
+    // through its own thread gives `beforeNextRun`, which is called with the decision just
+    // before the next run starts, so that nothing of that run comes before it.
+    using NextRunHook = std::function<void(const RunOutcome&)>;
+    RunOutcome Finish(UpgradeResult result, const NextRunHook& beforeNextRun = {});
+    // Stops a run in progress and waits for its thread; the host hears no more after it.
+    void Shutdown();
+
+    RunFlags& Flags() { return flags_; }
+    const SessionTally& Tally() const { return tally_; }
+
+  private:
+    PortOpening OpenDevice(const std::string& device, std::string errorText);
+    bool StartWorker();
+    void GoIdle();
+    void Count(UpgradeResult result);
+
+    UpgradeHost& host_;
+    LineOpener opener_;
+    FirmwareImage image_;
+    std::unique_ptr<SerialLine> line_;
+    RunFlags flags_;
+    WorkerThread worker_;
+    std::atomic<bool> continuous_{false};
+    std::atomic<bool> stopRequested_{false};
+    int receiverLimit_ = 0;
+    bool active_ = false;
+    SessionTally tally_;
+};
+
+}  // namespace qvlink

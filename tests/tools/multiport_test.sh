@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# qvlink-cli on several ports at once against qvlink-sim: mixed protocols with one port's
+# receivers misbehaving, the record of every finished receiver, the operator's stop on every
+# port, a port that cannot be opened, and record files that cannot be written.
+# usage: multiport_test.sh QVLINK_CLI QVLINK_SIM QVLINK_PACK
+set -u
+export LC_ALL=C
+cli=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
+work=$(mktemp -d)
+sim_pids=()
+trap 'for p in "${sim_pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
+cd "$work"
+head -c 1048576 /dev/urandom > image.raw
+"$pack" pack image.raw fw.bin >/dev/null
+# The CRC-32 the file carries: the payload's last four bytes, stored reversed and masked.
+read -r -a head4 <<< "$(head -c 26 fw.bin | tail -c 4 | od -An -tu1)"
+file_crc=$(printf '%02X%02X%02X%02X' $((head4[3] ^ 0xD3)) $((head4[2] ^ 0xD3)) \
+    $((head4[1] ^ 0xD3)) $((head4[0] ^ 0xD3)))
+file_size=$(stat -c %s fw.bin)
+failures=0
+checks=0
+
+check() {  # check NAME CONDITION-COMMAND...
+    local name="$1"
+    shift
+    checks=$((checks + 1))
+    if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
+}
+
+start_sim() {  # start_sim NAME PORTS SIM-OPTIONS...: sim output in NAME.out, paths in NAME.paths
+    local name="$1" ports="$2"
+    shift 2
+    "$sim" --ports "$ports" "$@" fw.bin > "$name.out" 2>&1 &
+    sim_pids+=($!)
+    eval "${name}_pid=$!"
+    for _ in $(seq 100); do
+        [ "$(wc -l < "$name.out")" -ge "$ports" ] && break
+        sleep 0.05
+    done
+    head -n "$ports" "$name.out" > "$name.paths"
+}
+
+wait_sim() {  # wait_sim NAME: sets $sim_status
+    local pid_var="${1}_pid"
+    wait "${!pid_var}"
+    sim_status=$?
+}
+
+# Prints what each record line says, one line each: port, protocol, result, text, blocks
+# resent, and whether the transfer and the burn have times.
+record_summary() {
+    jq -r '[.port, (.protocol // "none"), .result, .result_text, .resent,
+            (.transfer_seconds | type), (.burn_seconds | type)] | @tsv' "$1"
+}
+
+# Every record line well formed: times, firmware, device, and a burn never shorter than the
+# transfer before it.
+records_well_formed() {  # records_well_formed FILE DEVICE-MAP-JSON
+    jq -s -e --arg crc "$file_crc" --argjson size "$file_size" --argjson devices "$2" '
+        def iso: test("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}Z$");
+        length > 0 and all(.[];
+            (.start | iso) and (.end | iso) and .start <= .end
+            and .firmware == "fw.bin" and .firmware_size == $size and .firmware_crc32 == $crc
+            and .device == $devices[.port]
+            and (.transfer_seconds == null or .transfer_seconds >= 0)
+            and (.transfer_seconds == null or .burn_seconds == null
+                 or .transfer_seconds <= .burn_seconds))' "$1" > /dev/null
+}
+
+# --- Four ports, three finished receivers each, mixed protocols; the fourth port's receivers
+# misbehave: a NAKed block, a bulk checksum-error verdict, a receiver's cancel.
+start_sim good 3 --devices 3 --protocol block-crc,bulk,block-sum --noise 20
+start_sim bad 1 --devices 4 --protocol block-crc,bulk,cancel,block-sum --nak-block 7 --verdict 3
+mapfile -t good < good.paths
+bad=$(cat bad.paths)
+QVLINK_COM1=${good[0]} QVLINK_COM2=${good[1]} QVLINK_COM3=${good[2]} \
+    timeout 120 "$cli" --port COM1-COM3 --port "$bad" --continuous --count 3 --record rec.jsonl \
+    fw.bin > cli.out 2> cli.err
+status=$?
+wait_sim good
+good_status=$sim_status
+wait_sim bad
+check "four ports: exit 1 for the checksum error" [ "$status" = 1 ]
+check "four ports: every good receiver got exactly the image" [ "$good_status" = 0 ]
+check "four ports: the misbehaving receivers saw what they asked for" [ "$sim_status" = 0 ]
+check "four ports: every good port completed three" \
+    [ "$(grep -cE '^COM[123]: Upgrade Completed$' cli.out)" = 9 ]
+check "four ports: the misbehaving port's results in order" [ "$(grep -E "^$bad: [A-Z]" cli.out)" = \
+    "$(printf '%s\n' "$bad: Upgrade Completed" "$bad: Checksum Error" "$bad: Receiver Abort" "$bad: Upgrade Completed")" ]
+check "four ports: summary of the misbehaving port" grep -qE \
+    "^  $bad +completed 2  failed 1 \(Checksum Error 1\)  receiver aborts 1$" cli.out
+check "four ports: summary in total" grep -qE \
+    '^  total +completed 11  failed 1 \(Checksum Error 1\)  receiver aborts 1$' cli.out
+
+expected_records=""
+for port in COM1 COM2 COM3; do
+    expected_records+="$port	block-crc	1000	Upgrade Completed	0	number	number
+$port	bulk	0	Upgrade Completed	0	number	number
+$port	block-sum	1000	Upgrade Completed	0	number	number
+"
+done
+expected_records+="$bad	block-crc	1000	Upgrade Completed	1	number	number
+$bad	bulk	3	Checksum Error	0	number	null
+$bad	none	1002	Receiver Abort	0	null	null
+$bad	block-sum	1000	Upgrade Completed	1	number	number"
+check "record: one correct line per finished receiver" \
+    [ "$(record_summary rec.jsonl | sort -s -k1,1)" = "$(sort -s -k1,1 <<< "$expected_records")" ]
+devices=$(printf '{"COM1":"%s","COM2":"%s","COM3":"%s","%s":"%s"}' "${good[@]}" "$bad" "$bad")
+check "record: times, device and firmware in every line" records_well_formed rec.jsonl "$devices"
+
+# --- The record is appended to, never rewritten.
+cp rec.jsonl rec.before
+start_sim again 1 --protocol bulk
+one=$(cat again.paths)
+timeout 60 "$cli" --port "$one" --record rec.jsonl fw.bin > cli.out 2> cli.err
+status=$?
+wait_sim again
+check "record: a later run appends" [ "$status:$(wc -l < rec.jsonl)" = 0:14 ]
+check "record: the earlier lines stay as they were" cmp -s rec.before <(head -n 13 rec.jsonl)
+check "record: a lone port keeps its output" [ "$(tail -n 1 cli.out)" = "Upgrade Completed" ]
+
+# run_then_end_sim NAME CLI-OPTIONS...: runs the flasher on sim NAME's port and sets $status,
+# then ends the sim, which would wait for ever for a flasher that does not come back.
+run_then_end_sim() {
+    local name="$1" pid_var="${1}_pid"
+    shift
+    timeout 60 "$cli" --port "$(cat "$name.paths")" "$@" fw.bin > cli.out 2> cli.err
+    status=$?
+    sleep 0.7
+    kill "${!pid_var}" 2>/dev/null
+}
+
+# --- A record file that cannot be created is refused before anything is sent.
+start_sim untouched 1 --protocol bulk --log untouched.log
+run_then_end_sim untouched --record "$work/missing/rec.jsonl"
+check "record in a missing folder: exit 2" [ "$status" = 2 ]
+check "record in a missing folder: says why" grep -q "cannot append to the record file" cli.err
+check "record in a missing folder: nothing sent" [ "$(grep -c -- '->' untouched.log)" = 0 ]
+
+# --- A record that cannot be written stops its port before the next receiver.
+start_sim full 1 --protocol bulk --devices 2
+run_then_end_sim full --record /dev/full --continuous
+check "record not written: exit 2" [ "$status" = 2 ]
+check "record not written: says why" grep -q "cannot write the record" cli.err
+check "record not written: no next receiver" [ "$(grep -c 'device' full.out)" = 1 ]
+
+# --- A port that cannot be opened among good ones: left out, exit 4 when nothing else failed.
+start_sim pair 2 --protocol block-crc
+mapfile -t pair < pair.paths
+timeout 60 "$cli" --port "${pair[0]},/dev/qvlink-no-such-device,${pair[1]}" fw.bin \
+    > cli.out 2> cli.err
+status=$?
+wait_sim pair
+check "unopenable port among good ones: exit 4" [ "$status" = 4 ]
+check "unopenable port among good ones: the others completed" \
+    [ "$(grep -c ': Upgrade Completed$' cli.out):$sim_status" = 2:0 ]
+check "unopenable port: reported" grep -q '^open /dev/qvlink-no-such-device error!$' cli.err
+check "unopenable port: in the summary" grep -qE '^  /dev/qvlink-no-such-device +not opened$' cli.out
+start_sim refusing 1 --protocol bulk --verdict 4
+timeout 60 "$cli" --port "$(cat refusing.paths)" --port /dev/qvlink-no-such-device fw.bin \
+    > cli.out 2> cli.err
+status=$?
+wait_sim refusing
+check "unopenable port and a failure: exit 1" [ "$status" = 1 ]
+
+timeout 10 "$cli" --port COM1,COM2,COM1 fw.bin > /dev/null 2>&1
+check "a port named twice: usage error" [ "$?" = 2 ]
+
+# --- The operator's stop reaches every port: CAN CAN where a block's answer is awaited
+# (a block, the EOT), nothing where the run waits for anything else.
+names=(block eot chunk silent)
+options=("--protocol block-crc --stall-at 5" "--protocol block-sum --stall-at 1026"
+    "--protocol bulk --stall-at 9" "--protocol silent")
+wants=("sent 0x18 0x18$" "sent 0x18 0x18$" "sent nothing and closed" "sent nothing and closed")
+ports=()
+for i in 0 1 2 3; do
+    # shellcheck disable=SC2086
+    start_sim "${names[$i]}" 1 ${options[$i]} --timeout 5
+    ports+=("$(cat "${names[$i]}.paths")")
+done
+timeout 60 "$cli" --port "$(IFS=,; echo "${ports[*]}")" --continuous fw.bin > cli.out 2> cli.err &
+cli_pid=$!
+for _ in $(seq 400); do
+    [ "$(cat "${names[@]/%/.out}" | grep -c stalling)" = 4 ] && break
+    sleep 0.05
+done
+kill -INT "$cli_pid"
+wait "$cli_pid"
+status=$?
+check "stop: exit 130" [ "$status" = 130 ]
+for i in 0 1 2 3; do
+    wait_sim "${names[$i]}"
+    check "stop: ${names[$i]} port stopped" grep -qx "${ports[$i]}: Stopped" cli.out
+    check "stop: ${names[$i]} receiver saw '${wants[$i]}'" grep -q -- "${wants[$i]}" "${names[$i]}.out"
+done
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" = 0 ]
