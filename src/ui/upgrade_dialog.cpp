@@ -1,5 +1,7 @@
 #include "upgrade_dialog.h"
 
+#include <filesystem>
+
 #include "status_texts.h"
 
 namespace qvlink {
@@ -64,7 +66,9 @@ void UpgradeDialog::OnStartStop() {
 int UpgradeDialog::LoadFirmwareFile() {
     const auto path = view_->ChooseFirmwareFile();
     if (!path) return 0;
-    const LoadResult loaded = session_.LoadFirmware(*path);
+    // The view's texts are UTF-8; on Windows a plain string would be read in the ANSI code page.
+    const std::u8string utf8Path(path->begin(), path->end());
+    const LoadResult loaded = session_.LoadFirmware(std::filesystem::path(utf8Path));
     if (!loaded.ok) {
         view_->ShowMessage(BoxFor(loaded.channel), loaded.message);
         return 0;
