@@ -46,9 +46,9 @@ struct RunContext {
 // The one write path of the handshake and both protocols; returns the port's result.
 int SendBytes(RunContext& context, const std::uint8_t* bytes, std::uint16_t count);
 
-// Takes one received byte if one is queued. Otherwise sleeps on the line until a byte comes,
-// the stop wake is raised, the line is lost (context.lineLost) or WAIT_BOUND_MS has passed,
-// and returns false; every wait then looks at the stop request again.
+// Sleeps on the line until a byte is queued, the stop wake is raised, the line is lost
+// (context.lineLost) or WAIT_BOUND_MS has passed; takes one byte if one is queued and returns
+// whether it did. Every wait looks at the stop request again after each call.
 bool PollByte(RunContext& context, std::uint8_t& byte);
 inline constexpr int WAIT_BOUND_MS = 5000;
 

@@ -4,6 +4,7 @@
 # each phase, and continuous mode.
 # usage: cli_sim_test.sh QVLINK_CLI QVLINK_SIM QVLINK_PACK
 set -u
+. "$(dirname "$(realpath "$0")")/checks.sh"
 cli=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
 work=$(mktemp -d)
 sim_pid=""
@@ -11,16 +12,7 @@ trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work"
 head -c 1048576 /dev/urandom > image.raw
 "$pack" pack image.raw fw.bin >/dev/null
-failures=0
-checks=0
 
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-check() {  # check NAME CONDITION-COMMAND...
-    local name="$1"
-    shift
-    checks=$((checks + 1))
-    if "$@"; then echo "ok   $name"; else fail "$name"; fi
-}
 
 start_sim() {  # start_sim SIM-OPTIONS...; sets $device
     "$sim" "$@" fw.bin > sim.out 2>sim.err &
@@ -172,5 +164,4 @@ check "usage error: exit 2" [ "$?" = 2 ]
 run_case trace 0 "Upgrade Completed" "--protocol bulk" --trace trace.txt
 check "trace records the chunks" grep -q -- '-> 4096 bytes' trace.txt
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" = 0 ]
+report_checks

@@ -4,6 +4,7 @@
 # port, a port that cannot be opened, and record files that cannot be written.
 # usage: multiport_test.sh QVLINK_CLI QVLINK_SIM QVLINK_PACK
 set -u
+. "$(dirname "$(realpath "$0")")/checks.sh"
 export LC_ALL=C
 cli=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
 work=$(mktemp -d)
@@ -17,15 +18,7 @@ read -r -a head4 <<< "$(head -c 26 fw.bin | tail -c 4 | od -An -tu1)"
 file_crc=$(printf '%02X%02X%02X%02X' $((head4[3] ^ 0xD3)) $((head4[2] ^ 0xD3)) \
     $((head4[1] ^ 0xD3)) $((head4[0] ^ 0xD3)))
 file_size=$(stat -c %s fw.bin)
-failures=0
-checks=0
 
-check() {  # check NAME CONDITION-COMMAND...
-    local name="$1"
-    shift
-    checks=$((checks + 1))
-    if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
 
 start_sim() {  # start_sim NAME PORTS SIM-OPTIONS...: sim output in NAME.out, paths in NAME.paths
     local name="$1" ports="$2"
@@ -33,7 +26,7 @@ start_sim() {  # start_sim NAME PORTS SIM-OPTIONS...: sim output in NAME.out, pa
     "$sim" --ports "$ports" "$@" fw.bin > "$name.out" 2>&1 &
     sim_pids+=($!)
     eval "${name}_pid=$!"
-    for _ in $(seq 100); do
+    for _ in $(seq 600); do
         [ "$(wc -l < "$name.out")" -ge "$ports" ] && break
         sleep 0.05
     done
@@ -194,5 +187,4 @@ for i in 0 1 2 3; do
     check "stop: ${names[$i]} receiver saw '${wants[$i]}'" grep -q -- "${wants[$i]}" "${names[$i]}.out"
 done
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" = 0 ]
+report_checks

@@ -10,6 +10,7 @@ if [ -z "${QVLINK_ON_XVFB:-}" ]; then
     QVLINK_ON_XVFB=1 exec timeout -k 10 900 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
         bash "$0" "$@"
 fi
+. "$(dirname "$(realpath "$0")")/wine_ports.sh"
 win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
 logs=$(realpath -m "${4:-$win/wine-dialog-logs}")
 exe="$win/src/app/qvlink.exe" probe_exe="$win/tests/qvlink-probe.exe"
@@ -175,7 +176,7 @@ start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serv
     "$sim" --timeout 300 "$@" quorvane.bin > "$name.out" 2> "$name.err" &
     pids+=($!)
     printf -v "${name}_pid" '%s' $!
-    for _ in $(seq 100); do [ -s "$name.out" ] && break; sleep 0.05; done
+    for _ in $(seq 600); do [ -s "$name.out" ] && break; sleep 0.05; done
     printf -v "$name" '%s' "$(head -n 1 "$name.out")"
 }
 start_sim whole --protocol block-crc
@@ -183,20 +184,7 @@ start_sim stopped --protocol block-sum --baud 115200
 start_sim serial --protocol block-crc,block-sum,bulk,silent --devices 4
 ports=("$whole" "$stopped" "$serial" "" /nonexistent/qvlink-no-device)
 
-# Wine links its COM ports from the registry when its server starts.
-wineserver -k >/dev/null 2>&1
-for n in 1 2 3 5; do
-    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "${ports[n - 1]}" /f >/dev/null 2>&1
-done
-wineserver -k >/dev/null 2>&1
-wineserver -p 60 >/dev/null 2>&1
-wine cmd /c exit >/dev/null 2>&1
-for n in 1 2 3 5; do
-    if [ "$(readlink "$WINEPREFIX/dosdevices/com$n")" != "${ports[n - 1]}" ]; then
-        echo "FAIL COM$n does not point at '${ports[n - 1]}'; nothing is run"
-        exit 1
-    fi
-done
+map_com_ports 60 1="${ports[0]}" 2="${ports[1]}" 3="${ports[2]}" 5="${ports[4]}" || exit 1
 echo "ok   COM1, COM2, COM3 point at the test's receivers, COM5 at no device"
 
 openbox > openbox.log 2>&1 &

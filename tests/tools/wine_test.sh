@@ -4,6 +4,8 @@
 # them; the Windows serial port tests run against a third.
 # usage: wine_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK
 set -u
+. "$(dirname "$(realpath "$0")")/checks.sh"
+. "$(dirname "$(realpath "$0")")/wine_ports.sh"
 win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
 work=$(mktemp -d)
 export WINEPREFIX="$win/wineprefix-test" WINEDEBUG=-all
@@ -17,21 +19,13 @@ trap cleanup EXIT
 cd "$work"
 head -c 1048576 /dev/urandom > image.raw
 "$pack" pack image.raw fw.bin >/dev/null
-failures=0
-checks=0
-check() {  # check NAME CONDITION-COMMAND...
-    local name="$1"
-    shift
-    checks=$((checks + 1))
-    if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
 
 start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serves
     local name="$1"
     shift
     "$sim" "$@" fw.bin > "$name.out" &
     sims+=($!)
-    for _ in $(seq 100); do [ -s "$name.out" ] && break; sleep 0.05; done
+    for _ in $(seq 600); do [ -s "$name.out" ] && break; sleep 0.05; done
     printf -v "$name" '%s' "$(head -n 1 "$name.out")"
 }
 
@@ -39,24 +33,7 @@ start_sim good --protocol block-crc,block-sum,bulk --devices 3 --timeout 20
 start_sim failing --protocol bulk --verdict 3 --timeout 20
 start_sim chatty --protocol block-crc --noise 20 --timeout 20 --devices 0
 
-# Wine re-points its COM links from the registry at every start; the server is started only
-# once the registry holds our devices, and kept running so that its services do not hold
-# the test's output open.
-wineserver -k >/dev/null 2>&1
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$good" /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$failing" /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Wine\Ports' /v COM3 /t REG_SZ /d "$chatty" /f >/dev/null 2>&1
-wineserver -k >/dev/null 2>&1
-wineserver -p 20 >/dev/null 2>&1
-wine cmd /c exit >/dev/null 2>&1
-for n in 1 2 3; do
-    want=$([ $n = 1 ] && echo "$good" || { [ $n = 2 ] && echo "$failing" || echo "$chatty"; })
-    got=$(readlink "$WINEPREFIX/dosdevices/com$n")
-    if [ "$got" != "$want" ]; then
-        echo "FAIL COM$n points at '$got', not at the test's receiver '$want'; nothing is run"
-        exit 1
-    fi
-done
+map_com_ports 20 1="$good" 2="$failing" 3="$chatty" || exit 1
 echo "ok   COM1..COM3 point at the test's receivers"
 
 for protocol in block-crc block-sum bulk; do
@@ -80,5 +57,4 @@ wait "${sims[0]}" 2>/dev/null
 check "the receivers behind COM1 got exactly the image" [ "$?" = 0 ]
 sed 's/^/     sim: /' good.out | tail -n +2
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" = 0 ]
+report_checks
