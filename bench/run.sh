@@ -5,5 +5,6 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j "$(nproc)"
+build/release/bench/firmware_check_bench
 build/release/bench/upgrade_bench build/release/tools
 bash bench/multiport.sh build/release/tools
