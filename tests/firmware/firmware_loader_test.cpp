@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <future>
 
@@ -165,6 +166,19 @@ TEST(FirmwareLoad, LongerPayloadIsAcceptedWhenLengthAndCrcAgree) {
         dir.Write("big.bin", PatternFirmwareFile(STANDARD_DATA_SIZE + 4096)), slot);
     EXPECT_TRUE(result.ok) << result.message;
     EXPECT_EQ(slot.size, STANDARD_PAYLOAD_SIZE + 4096);
+}
+
+TEST(FirmwareLoad, APathOutsideAsciiGivenAsUtf8Opens) {
+    test::ScratchDir dir;
+    const std::filesystem::path path =
+        dir.Path() / std::filesystem::path(std::u8string(u8"固件 ü.bin"));
+    const Bytes file = PatternFirmwareFile(STANDARD_DATA_SIZE);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+    FirmwareImage slot;
+    const LoadResult result = LoadFirmwareFile(path, slot);
+    EXPECT_TRUE(result.ok) << result.message;
 }
 
 TEST(FirmwareLoad, SmallestFileHasASeventeenBytePayloadValidOnlyWithDeclaredLengthFive) {

@@ -2,7 +2,6 @@
 
 #include <commdlg.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "status_texts.h"
@@ -20,20 +19,6 @@ std::wstring ProgramName() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     return std::filesystem::path(path).stem().wstring();
-}
-
-bool IsAscii(const std::wstring& text) {
-    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
-}
-
-// The file loader opens narrow paths, which here reach only ASCII names. A name outside ASCII
-// is therefore handed over in its short 8.3 form where the volume keeps one.
-std::wstring OpenablePath(const std::wstring& path) {
-    if (IsAscii(path)) return path;
-    wchar_t shortPath[MAX_PATH] = {};
-    const DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !IsAscii(shortPath)) return path;
-    return shortPath;
 }
 
 }  // namespace
@@ -71,7 +56,7 @@ std::optional<std::string> ChooseFirmwareFile(HWND dialog) {
     chooser.Flags = CHOOSER_FLAGS;
     if (!GetOpenFileNameW(&chooser)) return std::nullopt;
     name.resize(name.find(L'\0'));
-    return Utf8FromWide(OpenablePath(name));
+    return Utf8FromWide(name);
 }
 
 }  // namespace qvlink
