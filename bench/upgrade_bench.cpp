@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "answer_paced_relay.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -113,47 +115,66 @@ void AwaitOutput(const std::filesystem::path& path) {
     while (std::filesystem::file_size(path, error) == 0 || error) usleep(10'000);
 }
 
-// One sender on the peer side of a pseudo-terminal, rx -c on the master side. A sender that
-// opens the device itself (our flasher) is started first, since bytes sent to a pseudo-terminal
-// that nobody holds open are lost.
+// A pseudo-terminal's master side, raw, with the path of its peer side.
+struct Terminal {
+    int master = -1;
+    std::string peer;
+};
+
+Terminal OpenRawTerminal() {
+    Terminal t;
+    t.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios raw{};
+    if (t.master < 0 || grantpt(t.master) != 0 || unlockpt(t.master) != 0 ||
+        tcgetattr(t.master, &raw) != 0)
+        throw std::runtime_error("no pseudo-terminal");
+    cfmakeraw(&raw);
+    tcsetattr(t.master, TCSANOW, &raw);  // no echo before a program sets its own mode
+    t.peer = ptsname(t.master);
+    return t;
+}
+
+// One sender on the peer side of a pseudo-terminal, rx -c on a terminal of its own, the relay
+// between them. A sender that opens the device itself (our flasher) is started first, since
+// bytes sent to a pseudo-terminal that nobody holds open are lost.
 Measure SendToRx(const std::vector<std::string>& sender, bool senderOpensDevice,
                  const std::string& directory) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    grantpt(master);
-    unlockpt(master);
-    termios raw{};
-    tcgetattr(master, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(master, TCSANOW, &raw);  // no echo of rx's bytes before the sender sets its mode
-    const std::string peer = ptsname(master);
+    const Terminal line = OpenRawTerminal();
+    const Terminal rxTerminal = OpenRawTerminal();
+    qvlink::test::AnswerPacedRelay relay(line.master, rxTerminal.master);
     const auto senderLog = std::filesystem::path(directory) / "sender.out";
     std::vector<std::string> args = sender;
     pid_t child = -1;
     int peerFd = -1;
     const int log = open(senderLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (senderOpensDevice) {
-        args.insert(args.begin() + 1, {"--port", peer});
+        args.insert(args.begin() + 1, {"--port", line.peer});
         child = Spawn(args, {-1, log, directory});
         AwaitOutput(senderLog);
     }
-    if (!senderOpensDevice) peerFd = open(peer.c_str(), O_RDWR | O_NOCTTY);
+    if (!senderOpensDevice) peerFd = open(line.peer.c_str(), O_RDWR | O_NOCTTY);
+    const int rxFd = open(rxTerminal.peer.c_str(), O_RDWR | O_NOCTTY);
     const auto start = Clock::now();
-    const pid_t rx = Spawn({"rx", "-c", "-q", "received.img"}, {master, master, directory});
+    const pid_t rx = Spawn({"rx", "-c", "-q", "received.img"}, {rxFd, rxFd, directory});
+    close(rxFd);
+    relay.Start();
     if (!senderOpensDevice) child = Spawn(args, {peerFd, peerFd, directory});
     Reap(rx, "rx");
+    relay.Join();
     const double rxWall = Seconds(start);
-    // rx may take its last ACK back off the line as it ends; our flasher then also waits for
-    // the receiver's burn.
+    // rx empties its output as it ends, which may take its last ACK back off the line; our
+    // flasher then also waits for the receiver's burn.
     const unsigned char ackThenBurnDone[2] = {0x06, 0xA0};
     const std::size_t feed = senderOpensDevice ? 2 : 1;
-    if (write(master, ackThenBurnDone, feed) != static_cast<ssize_t>(feed))
+    if (write(line.master, ackThenBurnDone, feed) != static_cast<ssize_t>(feed))
         throw std::runtime_error("pty write");
     Measure m;
     m.cpuSeconds = Reap(child, args[0].c_str());
     m.wallSeconds = rxWall;
     close(log);
     if (peerFd >= 0) close(peerFd);
-    close(master);
+    close(line.master);
+    close(rxTerminal.master);
     std::filesystem::remove(std::filesystem::path(directory) / "received.img");
     return m;
 }
@@ -258,7 +279,7 @@ int main(int argc, char** argv) {
     try {
         std::printf("median of %d runs each\n", RUNS);
         if (!onlyRx) RunSimScenarios(tools, firmware);
-        Print("qvlink-cli -> rx -c (wall includes rx's time-out)", Median([&] {
+        Print("qvlink-cli -> rx -c", Median([&] {
                   return SendToRx({tools + "/qvlink-cli", firmware}, true, work.string());
               }));
         Print("sx -k -> rx -c", Median([&] {
