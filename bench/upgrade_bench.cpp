@@ -11,7 +11,6 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "answer_paced_relay.h"
+#include "pty_pair.h"
 
 namespace {
 
@@ -115,45 +115,26 @@ void AwaitOutput(const std::filesystem::path& path) {
     while (std::filesystem::file_size(path, error) == 0 || error) usleep(10'000);
 }
 
-// A pseudo-terminal's master side, raw, with the path of its peer side.
-struct Terminal {
-    int master = -1;
-    std::string peer;
-};
-
-Terminal OpenRawTerminal() {
-    Terminal t;
-    t.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios raw{};
-    if (t.master < 0 || grantpt(t.master) != 0 || unlockpt(t.master) != 0 ||
-        tcgetattr(t.master, &raw) != 0)
-        throw std::runtime_error("no pseudo-terminal");
-    cfmakeraw(&raw);
-    tcsetattr(t.master, TCSANOW, &raw);  // no echo before a program sets its own mode
-    t.peer = ptsname(t.master);
-    return t;
-}
-
 // One sender on the peer side of a pseudo-terminal, rx -c on a terminal of its own, the relay
 // between them. A sender that opens the device itself (our flasher) is started first, since
 // bytes sent to a pseudo-terminal that nobody holds open are lost.
 Measure SendToRx(const std::vector<std::string>& sender, bool senderOpensDevice,
                  const std::string& directory) {
-    const Terminal line = OpenRawTerminal();
-    const Terminal rxTerminal = OpenRawTerminal();
-    qvlink::test::AnswerPacedRelay relay(line.master, rxTerminal.master);
+    const qvlink::test::PtyPair line;
+    const qvlink::test::PtyPair rxTerminal;
+    qvlink::test::AnswerPacedRelay relay(line.MasterFd(), rxTerminal.MasterFd());
     const auto senderLog = std::filesystem::path(directory) / "sender.out";
     std::vector<std::string> args = sender;
     pid_t child = -1;
     int peerFd = -1;
     const int log = open(senderLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (senderOpensDevice) {
-        args.insert(args.begin() + 1, {"--port", line.peer});
+        args.insert(args.begin() + 1, {"--port", line.PeerPath()});
         child = Spawn(args, {-1, log, directory});
         AwaitOutput(senderLog);
     }
-    if (!senderOpensDevice) peerFd = open(line.peer.c_str(), O_RDWR | O_NOCTTY);
-    const int rxFd = open(rxTerminal.peer.c_str(), O_RDWR | O_NOCTTY);
+    if (!senderOpensDevice) peerFd = open(line.PeerPath().c_str(), O_RDWR | O_NOCTTY);
+    const int rxFd = open(rxTerminal.PeerPath().c_str(), O_RDWR | O_NOCTTY);
     const auto start = Clock::now();
     const pid_t rx = Spawn({"rx", "-c", "-q", "received.img"}, {rxFd, rxFd, directory});
     close(rxFd);
@@ -166,15 +147,13 @@ Measure SendToRx(const std::vector<std::string>& sender, bool senderOpensDevice,
     // flasher then also waits for the receiver's burn.
     const unsigned char ackThenBurnDone[2] = {0x06, 0xA0};
     const std::size_t feed = senderOpensDevice ? 2 : 1;
-    if (write(line.master, ackThenBurnDone, feed) != static_cast<ssize_t>(feed))
+    if (write(line.MasterFd(), ackThenBurnDone, feed) != static_cast<ssize_t>(feed))
         throw std::runtime_error("pty write");
     Measure m;
     m.cpuSeconds = Reap(child, args[0].c_str());
     m.wallSeconds = rxWall;
     close(log);
     if (peerFd >= 0) close(peerFd);
-    close(line.master);
-    close(rxTerminal.master);
     std::filesystem::remove(std::filesystem::path(directory) / "received.img");
     return m;
 }
