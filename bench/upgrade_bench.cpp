@@ -2,7 +2,9 @@
 // baud next to the time the bytes alone take on such a wire), and qvlink-cli next to lrzsz's
 // `sx -k` sending the same megabyte to `rx -c`. Five runs each; prints the medians of wall time
 // and of the sender's CPU time (user + sys). Also counts how often the flasher wakes while it
-// waits for a receiver that never speaks. Figures, not a pass/fail test.
+// waits for a receiver that never speaks, and how long a pseudo-terminal takes to answer a sender
+// that has slept as long as a block is on the wire (this machine's floor for the block protocol's
+// overhead). Figures, not a pass/fail test.
 //
 // usage: upgrade_bench BUILD_TOOLS_DIR [rx]   (rx: only the comparison with sx -k)
 #include <fcntl.h>
@@ -20,6 +22,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "answer_paced_relay.h"
@@ -215,9 +218,56 @@ double IdleWakeupsPerSecond(const std::string& tools, const std::string& firmwar
     return static_cast<double>(after - before) / SECONDS;
 }
 
+// The machine's own floor for the block protocol's per-block overhead: a second process on a
+// pseudo-terminal answers one byte with a block, asked after a sleep as long as a block takes on
+// the wire at 921600 baud. On a virtual machine a processor that has gone idle wakes slowly, and
+// every sender that sleeps while a block is on the wire pays that on each answer.
+void PrintIdleRoundTrip() {
+    constexpr int ROUNDS = 300;
+    constexpr auto BLOCK_ON_THE_WIRE = std::chrono::microseconds(11'165);
+    const qvlink::test::PtyPair line;
+    const int peer = open(line.PeerPath().c_str(), O_RDWR | O_NOCTTY);
+    const pid_t echo = fork();
+    if (echo == 0) {
+        static std::uint8_t block[1029];
+        std::uint8_t ask = 0;
+        while (read(peer, &ask, 1) == 1 && ask != 'q') {
+            if (write(peer, block, sizeof block) != static_cast<ssize_t>(sizeof block)) _exit(1);
+        }
+        _exit(0);
+    }
+    std::vector<double> micros;
+    std::uint8_t buffer[2048];
+    for (int round = 0; round < ROUNDS; ++round) {
+        std::this_thread::sleep_for(BLOCK_ON_THE_WIRE);
+        const auto start = Clock::now();
+        const std::uint8_t ask = 'a';
+        if (write(line.MasterFd(), &ask, 1) != 1) throw std::runtime_error("pty write");
+        for (std::size_t got = 0; got < 1029;) {
+            const ssize_t n = read(line.MasterFd(), buffer, sizeof buffer);
+            if (n <= 0) throw std::runtime_error("pty read");
+            got += static_cast<std::size_t>(n);
+        }
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    const std::uint8_t quit = 'q';
+    if (write(line.MasterFd(), &quit, 1) != 1) throw std::runtime_error("pty write");
+    waitpid(echo, nullptr, 0);
+    close(peer);
+    double total = 0;
+    for (double m : micros) total += m;
+    std::sort(micros.begin(), micros.end());
+    std::printf("%-48s median %4.0f us, mean %4.0f us (+%.2f%% of a block's wire time)\n",
+                "pty answer to a sender that slept 11 ms", micros[ROUNDS / 2], total / ROUNDS,
+                100.0 * total / ROUNDS /
+                    std::chrono::duration<double, std::micro>(BLOCK_ON_THE_WIRE).count());
+    std::fflush(stdout);
+}
+
 void RunSimScenarios(const std::string& tools, const std::string& firmware) {
     std::printf("%-48s %6.1f per second (over 10 s)\n", "wake-ups waiting for a silent receiver",
                 IdleWakeupsPerSecond(tools, firmware));
+    PrintIdleRoundTrip();
     Print("block ('C') vs qvlink-sim, unlimited", Median([&] {
               return FlashAgainstSim(tools, {"--protocol", "block-crc"}, firmware);
           }));
