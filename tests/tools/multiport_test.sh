@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # qvlink-cli on several ports at once against qvlink-sim: mixed protocols with one port's
 # receivers misbehaving, the record of every finished receiver, the operator's stop on every
-# port, a port that cannot be opened, and record files that cannot be written.
+# port, a port that cannot be opened, record files that cannot be written, and the display on a
+# terminal.
 # usage: multiport_test.sh QVLINK_CLI QVLINK_SIM QVLINK_PACK
 set -u
 . "$(dirname "$(realpath "$0")")/checks.sh"
@@ -186,5 +187,22 @@ for i in 0 1 2 3; do
     check "stop: ${names[$i]} port stopped" grep -qx "${ports[$i]}: Stopped" cli.out
     check "stop: ${names[$i]} receiver saw '${wants[$i]}'" grep -q -- "${wants[$i]}" "${names[$i]}.out"
 done
+# --- On a terminal: one line per port, redrawn in place a few times a second. Each redraw goes
+# back up exactly as many lines as there are ports and rewrites them all, and the last one shows
+# how every port ended.
+start_sim screen 2 --protocol silent --timeout 5
+mapfile -t screen < screen.paths
+script -qec "timeout -s INT 1.5 '$cli' --port '${screen[0]}' --port '${screen[1]}' fw.bin" \
+    /dev/null > term.out 2>&1
+wait_sim screen
+up=$'\e[2A'
+check "terminal: redrawn several times" [ "$(grep -oF "$up" term.out | wc -l)" -ge 3 ]
+check "terminal: always two lines back up" [ "$(grep -oE $'\e\\[[0-9]+A' term.out | sort -u)" = "$up" ]
+check "terminal: every redraw is two lines" \
+    awk -v RS=$'\e\\[2A' '{ if (NR > 1 && lines != 2) bad = 1; lines = gsub(/\n/, "&") }
+        END { exit bad }' term.out
+last_draw=$(awk -v RS=$'\e\\[2A' 'END { print }' term.out | head -n 2 | tr -d '\r' | sed $'s/\e\\[K$//')
+check "terminal: the last redraw shows both ports stopped" [ "$last_draw" = \
+    "$(printf '%s  Stopped   completed 0  failed 0\n' "${screen[0]}" "${screen[1]}")" ]
 
 report_checks
