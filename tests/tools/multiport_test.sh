@@ -192,7 +192,7 @@ done
 # how every port ended.
 start_sim screen 2 --protocol silent --timeout 5
 mapfile -t screen < screen.paths
-script -qec "timeout -s INT 1.5 '$cli' --port '${screen[0]}' --port '${screen[1]}' fw.bin" \
+script -qec "timeout -s INT 3 '$cli' --port '${screen[0]}' --port '${screen[1]}' fw.bin" \
     /dev/null > term.out 2>&1
 wait_sim screen
 up=$'\e[2A'
