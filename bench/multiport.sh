@@ -20,9 +20,13 @@ declare -A bytes_after_contact=([block-crc]=$((1025 * 1029 + 1025 + 2 + 17))
     [bulk]=$((1 + 256 * 4096 + 256 + 3 + 17)))
 
 for protocol in block-crc bulk; do
+    rm -f sim.out  # the first round's would otherwise be read before this sim's is made
     "$tools/qvlink-sim" --ports 8 --baud "$baud" --protocol "$protocol" fw.bin > sim.out &
     sim=$!
-    while [ "$(wc -l < sim.out)" -lt 8 ]; do sleep 0.05; done
+    until [ -f sim.out ] && [ "$(wc -l < sim.out)" -ge 8 ]; do
+        kill -0 "$sim" 2>/dev/null || { echo "multiport: qvlink-sim did not start" >&2; exit 1; }
+        sleep 0.05
+    done
     ports=$(head -n 8 sim.out | paste -sd,)
     rm -f record.jsonl
     TIMEFORMAT='%R %U %S'

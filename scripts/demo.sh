@@ -17,10 +17,15 @@ head -c 1048576 /dev/urandom > "$demo/image.raw"
 "$tools/qvlink-pack" check "$demo/quorvane.bin"
 
 start_receiver() {  # start_receiver SIM-OPTIONS...; sets $device and $sim
+    rm -f "$demo/sim.out"
     "$tools/qvlink-sim" "$@" "$demo/quorvane.bin" > "$demo/sim.out" &
     sim=$!
     trap 'kill $sim 2>/dev/null || true' EXIT
-    for _ in $(seq 100); do [ -s "$demo/sim.out" ] && break; sleep 0.05; done
+    # Its first whole line names the device.
+    until [ -f "$demo/sim.out" ] && [ "$(wc -l < "$demo/sim.out")" -ge 1 ]; do
+        kill -0 "$sim" 2>/dev/null || { echo "demo: the virtual receiver did not start" >&2; exit 1; }
+        sleep 0.05
+    done
     device=$(head -n 1 "$demo/sim.out")
     echo "virtual receiver on $device"
 }

@@ -14,3 +14,52 @@ report_checks() {
     echo "$((checks - failures)) passed, $failures failed"
     [ "$failures" = 0 ]
 }
+
+# Waiting for what a background process writes. A file is read only up to its last newline, so
+# a line still being written is never taken for a whole one; the caller starts each process on
+# a file of its own that did not exist before (remove it first), so that nothing of an earlier
+# run is read. A wait ends as soon as the process has exited, and says so.
+
+# whole_lines FILE: the lines of FILE that are complete, nothing when it does not exist yet.
+whole_lines() {
+    [ -f "$1" ] || return 0
+    head -n "$(wc -l < "$1")" "$1"
+}
+
+# await PID SECONDS WHAT COMMAND...: true once COMMAND is; false, with the reason, when process
+# PID ended first (COMMAND is tried once more after that) or after SECONDS.
+await() {
+    local pid="$1" seconds="$2" what="$3"
+    shift 3
+    local deadline=$((SECONDS + seconds))
+    while :; do
+        "$@" && return 0
+        if ! kill -0 "$pid" 2>/dev/null; then
+            "$@" && return 0
+            echo "     (process $pid ended before $what)"
+            return 1
+        fi
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            echo "     (no $what after $seconds s)"
+            return 1
+        fi
+        sleep 0.05
+    done
+}
+
+has_lines() { [ -f "$1" ] && [ "$(wc -l < "$1")" -ge "$2" ]; }    # has_lines FILE N
+has_match() { whole_lines "$1" | grep -qE -- "$2"; }                # has_match FILE ERE
+count_matches() { whole_lines "$1" | grep -cE -- "$2"; }            # count_matches FILE ERE
+
+# await_lines FILE N PID [SECONDS]: FILE holds N whole lines (60 s unless told).
+await_lines() { await "$3" "${4:-60}" "$2 lines in $1" has_lines "$1" "$2"; }
+# await_match FILE ERE PID [SECONDS]: a whole line of FILE matches ERE.
+await_match() { await "$3" "${4:-60}" "a line '$2' in $1" has_match "$1" "$2"; }
+# await_exit PID SECONDS: true once process PID (a child of this shell) has ended.
+await_exit() {
+    local deadline=$((SECONDS + $2))
+    while kill -0 "$1" 2>/dev/null; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.05
+    done
+}

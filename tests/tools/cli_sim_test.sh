@@ -14,21 +14,16 @@ head -c 1048576 /dev/urandom > image.raw
 "$pack" pack image.raw fw.bin >/dev/null
 
 
-start_sim() {  # start_sim SIM-OPTIONS...; sets $device
+start_sim() {  # start_sim SIM-OPTIONS...; sets $device (empty when the sim printed none)
+    rm -f sim.out sim.err
     "$sim" "$@" fw.bin > sim.out 2>sim.err &
     sim_pid=$!
-    for _ in $(seq 600); do
-        [ -s sim.out ] && break
-        sleep 0.05
-    done
-    device=$(head -n 1 sim.out)
+    device=""
+    await_lines sim.out 1 "$sim_pid" && device=$(head -n 1 sim.out)
 }
 
 wait_sim() {  # wait_sim; sets $sim_status. A sim still waiting after a minute is ended.
-    for _ in $(seq 1200); do
-        kill -0 "$sim_pid" 2>/dev/null || break
-        sleep 0.05
-    done
+    await_exit "$sim_pid" 60
     kill "$sim_pid" 2>/dev/null
     wait "$sim_pid"
     sim_status=$?
@@ -86,13 +81,10 @@ check "continuous: an earlier failure is reported" grep -q '^Checksum Error$' cl
 stop_case() {
     local name="$1" sim_options="$2" want="$3"
     # shellcheck disable=SC2086
-    start_sim $sim_options --timeout 5
+    start_sim $sim_options --timeout 30
     timeout 60 "$cli" --port "$device" fw.bin > cli.out 2> cli.err &
     local cli_pid=$!
-    for _ in $(seq 400); do
-        grep -q stalling sim.out && break
-        sleep 0.05
-    done
+    await_match sim.out stalling "$sim_pid"
     kill -INT "$cli_pid"
     wait "$cli_pid"
     local status=$?
@@ -124,10 +116,7 @@ lost_case() {
     /usr/bin/time -o time.txt -f '%e %U %S' timeout 20 "$cli" --continuous --port "$device" fw.bin \
         > cli.out 2> cli.err &
     local cli_pid=$!
-    for _ in $(seq 400); do
-        grep -q stalling sim.out && break
-        sleep 0.05
-    done
+    await_match sim.out stalling "$sim_pid"
     local killed_at
     killed_at=$(date +%s.%N)
     kill -KILL "$sim_pid"

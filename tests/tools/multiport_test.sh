@@ -24,13 +24,11 @@ file_size=$(stat -c %s fw.bin)
 start_sim() {  # start_sim NAME PORTS SIM-OPTIONS...: sim output in NAME.out, paths in NAME.paths
     local name="$1" ports="$2"
     shift 2
+    rm -f "$name.out" "$name.paths"
     "$sim" --ports "$ports" "$@" fw.bin > "$name.out" 2>&1 &
     sim_pids+=($!)
-    eval "${name}_pid=$!"
-    for _ in $(seq 600); do
-        [ "$(wc -l < "$name.out")" -ge "$ports" ] && break
-        sleep 0.05
-    done
+    printf -v "${name}_pid" '%s' $!
+    await_lines "$name.out" "$ports" $!
     head -n "$ports" "$name.out" > "$name.paths"
 }
 
@@ -114,14 +112,15 @@ check "record: the earlier lines stay as they were" cmp -s rec.before <(head -n 
 check "record: a lone port keeps its output" [ "$(tail -n 1 cli.out)" = "Upgrade Completed" ]
 
 # run_then_end_sim NAME CLI-OPTIONS...: runs the flasher on sim NAME's port and sets $status,
-# then ends the sim, which would wait for ever for a flasher that does not come back.
+# then ends the sim, which would wait for ever for a flasher that does not come back, and waits
+# for it so that what it wrote is complete.
 run_then_end_sim() {
     local name="$1" pid_var="${1}_pid"
     shift
     timeout 60 "$cli" --port "$(cat "$name.paths")" "$@" fw.bin > cli.out 2> cli.err
     status=$?
-    sleep 0.7
     kill "${!pid_var}" 2>/dev/null
+    wait "${!pid_var}" 2>/dev/null
 }
 
 # --- A record file that cannot be created is refused before anything is sent.
@@ -169,15 +168,12 @@ wants=("sent 0x18 0x18$" "sent 0x18 0x18$" "sent nothing and closed" "sent nothi
 ports=()
 for i in 0 1 2 3; do
     # shellcheck disable=SC2086
-    start_sim "${names[$i]}" 1 ${options[$i]} --timeout 5
+    start_sim "${names[$i]}" 1 ${options[$i]} --timeout 60
     ports+=("$(cat "${names[$i]}.paths")")
 done
-timeout 60 "$cli" --port "$(IFS=,; echo "${ports[*]}")" --continuous fw.bin > cli.out 2> cli.err &
+timeout 90 "$cli" --port "$(IFS=,; echo "${ports[*]}")" --continuous fw.bin > cli.out 2> cli.err &
 cli_pid=$!
-for _ in $(seq 400); do
-    [ "$(cat "${names[@]/%/.out}" | grep -c stalling)" = 4 ] && break
-    sleep 0.05
-done
+for name in "${names[@]}"; do await_match "$name.out" stalling "$cli_pid"; done
 kill -INT "$cli_pid"
 wait "$cli_pid"
 status=$?
@@ -190,12 +186,19 @@ done
 # --- On a terminal: one line per port, redrawn in place a few times a second. Each redraw goes
 # back up exactly as many lines as there are ports and rewrites them all, and the last one shows
 # how every port ended.
-start_sim screen 2 --protocol silent --timeout 5
+# The flasher is stopped once it has redrawn three times, however long that takes.
+start_sim screen 2 --protocol silent --timeout 60
 mapfile -t screen < screen.paths
-script -qec "timeout -s INT 3 '$cli' --port '${screen[0]}' --port '${screen[1]}' fw.bin" \
-    /dev/null > term.out 2>&1
-wait_sim screen
 up=$'\e[2A'
+redraws() { [ "$(grep -oF "$up" term.out 2>/dev/null | wc -l)" -ge 3 ]; }
+rm -f term.out cli.pid
+script -qec "echo \$\$ > cli.pid; exec '$cli' --port '${screen[0]}' --port '${screen[1]}' fw.bin" \
+    /dev/null > term.out 2>&1 &
+script_pid=$!
+await_lines cli.pid 1 "$script_pid" && await "$script_pid" 60 "three redraws" redraws
+kill -INT "$(cat cli.pid)"
+await_exit "$script_pid" 60 || kill "$script_pid"
+wait_sim screen
 check "terminal: redrawn several times" [ "$(grep -oF "$up" term.out | wc -l)" -ge 3 ]
 check "terminal: always two lines back up" [ "$(grep -oE $'\e\\[[0-9]+A' term.out | sort -u)" = "$up" ]
 check "terminal: every redraw is two lines" \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qvlink-pack from the outside: round trip, exact refusal texts on stderr, exit statuses.
 set -u
-pack="$1"
+pack=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"

@@ -23,9 +23,10 @@ head -c 1048576 /dev/urandom > image.raw
 start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serves
     local name="$1"
     shift
+    rm -f "$name.out"
     "$sim" "$@" fw.bin > "$name.out" &
     sims+=($!)
-    for _ in $(seq 600); do [ -s "$name.out" ] && break; sleep 0.05; done
+    await_lines "$name.out" 1 $!
     printf -v "$name" '%s' "$(head -n 1 "$name.out")"
 }
 
