@@ -22,7 +22,8 @@ std::string FullPath(const std::filesystem::path& path) {
 
 }  // namespace
 
-LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot) {
+LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot,
+                            Sha256Digest* fileDigest) {
     // Only a regular file (or a link to one) is opened: opening a FIFO would block until a
     // writer appears, and directories and devices hold no firmware.
     std::error_code error;
@@ -53,6 +54,7 @@ LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& sl
     if (!complete)
         return LoadResult::Refused(std::string("read file data error") + FULLWIDTH_BANG,
                                    MessageChannel::Dialog);
+    if (fileDigest != nullptr) *fileDigest = Sha256(slot.bytes.get(), fileLength);
 
     LoadResult unpacked = UnpackFirmware(slot, fileLength);
     if (!unpacked.ok) return unpacked;

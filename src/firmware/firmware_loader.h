@@ -7,6 +7,7 @@
 
 #include "firmware_image.h"
 #include "load_result.h"
+#include "sha256.h"
 
 namespace qvlink {
 
@@ -14,6 +15,9 @@ namespace qvlink {
 // blocking (a FIFO is never opened). On refusal the slot is left as follows: untouched when the
 // file cannot be opened or is too small; Empty when no buffer could be had; RawFile after a failed
 // read or a wrong outer magic; RejectedPayload when the payload fails a check.
-LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot);
+// `fileDigest`, when given, receives the SHA-256 of the file's bytes as they were read (set
+// whenever the whole file was read, whatever the checks then say).
+LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot,
+                            Sha256Digest* fileDigest = nullptr);
 
 }  // namespace qvlink

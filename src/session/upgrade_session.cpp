@@ -31,34 +31,40 @@ UpgradeSession::~UpgradeSession() {
 }
 
 LoadResult UpgradeSession::LoadFirmware(const std::filesystem::path& path) {
+    shared_.reset();
     return LoadFirmwareFile(path, image_);
 }
 
-PortOpening UpgradeSession::OpenPort(std::int64_t portNumber) {
+void UpgradeSession::ShareImage(std::shared_ptr<const FirmwareImage> image) {
+    shared_ = std::move(image);
+}
+
+Status UpgradeSession::OpenPort(std::int64_t portNumber) {
     return OpenDevice(DeviceForPortNumber(portNumber), OpenPortErrorText(portNumber));
 }
 
-PortOpening UpgradeSession::OpenNamedPort(const std::string& name) {
+Status UpgradeSession::OpenNamedPort(const std::string& name) {
     return OpenDevice(DeviceForName(name), OpenPortErrorText(name));
 }
 
-PortOpening UpgradeSession::OpenDevice(const std::string& device, std::string errorText) {
+Status UpgradeSession::OpenDevice(const std::string& device, std::string errorText) {
     line_.reset();
     std::string why;
     line_ = opener_(device, why);
-    if (!line_) return {false, std::move(errorText), why};
-    return {true, {}, {}};
+    if (!line_) return Status::Error(std::move(errorText), why);
+    return Status::Ok();
 }
 
 bool UpgradeSession::Start() {
     tally_ = {};
-    active_ = image_.state == ImageState::ValidPayload && line_ && StartWorker();
+    active_ = Image().state == ImageState::ValidPayload && line_ && StartWorker();
     if (!active_) GoIdle();
     return active_;
 }
 
 bool UpgradeSession::StartWorker() {
-    const RunInputs inputs{image_.bytes.get(), image_.size, line_.get(), &flags_};
+    const FirmwareImage& image = Image();
+    const RunInputs inputs{image.bytes.get(), image.size, line_.get(), &flags_};
     if (!worker_.Start(inputs, host_)) return false;
     // Starting a run clears the stop flag; a stop the operator asked for meanwhile still holds.
     if (stopRequested_.load()) flags_.RequestStop();
@@ -87,6 +93,7 @@ RunOutcome UpgradeSession::Finish(UpgradeResult result, const NextRunHook& befor
         outcome.restarted = true;
         if (beforeNextRun) beforeNextRun(outcome);
         outcome.restarted = StartWorker();
+        outcome.startFailed = !outcome.restarted;
     }
     if (!outcome.restarted) GoIdle();
     return outcome;

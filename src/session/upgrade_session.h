@@ -15,6 +15,7 @@
 #include "firmware_image.h"
 #include "line_opener.h"
 #include "load_result.h"
+#include "status.h"
 #include "upgrade_host.h"
 #include "upgrade_worker.h"
 
@@ -30,18 +31,13 @@ bool RestartsAfter(UpgradeResult result, bool continuousMode);
 std::string OpenPortErrorText(std::int64_t portNumber);
 std::string OpenPortErrorText(const std::string& portName);
 
-struct PortOpening {
-    bool ok = false;
-    std::string message;  // the operator's text when not ok
-    std::string cause;    // why, in words for a command line
-};
-
 // What followed a run's result.
 struct RunOutcome {
     UpgradeResult result = USER_ABORT;
     std::string text;        // the result's text in the session's mode; may be empty
     bool restarted = false;  // a new run waits for the next receiver; otherwise the session is idle
     bool stopped = false;    // the operator's stop ended the session here
+    bool startFailed = false;  // a next run was due but its thread could not start: idle now
 };
 
 // Receivers that finished since the session started: a receiver's cancel is not a finish.
@@ -60,15 +56,20 @@ class UpgradeSession {
     UpgradeSession(const UpgradeSession&) = delete;
     UpgradeSession& operator=(const UpgradeSession&) = delete;
 
-    // Reads and checks a firmware file into the image; only while the session is idle.
+    // Reads and checks a firmware file into the session's own image; only while idle.
     LoadResult LoadFirmware(const std::filesystem::path& path);
-    const FirmwareImage& Image() const { return image_; }
+    // Sends `image` from now on instead of an image of the session's own: a checked payload
+    // that several sessions share read-only (it must not change while any of them runs).
+    // Only while idle; a later LoadFirmware goes back to the session's own image.
+    void ShareImage(std::shared_ptr<const FirmwareImage> image);
+    const FirmwareImage& Image() const { return shared_ ? *shared_ : image_; }
 
     // Opens port COM<portNumber> (one-based, any value: a stored index of 0x7FFFFFFF is tried,
     // and named, as 2147483648), closing an open one first; only while idle.
-    PortOpening OpenPort(std::int64_t portNumber);
+    // On a failure the operator's text ("open port3 error!") and the system's cause.
+    Status OpenPort(std::int64_t portNumber);
     // Opens the port a command line names: "COM<n>" or a device.
-    PortOpening OpenNamedPort(const std::string& name);
+    Status OpenNamedPort(const std::string& name);
     bool PortIsOpen() const { return line_ != nullptr; }
 
     void SetContinuous(bool on) { continuous_.store(on); }
@@ -91,7 +92,8 @@ class UpgradeSession {
     // Takes a run's posted result: restarts for the next receiver, or goes idle (the worker
     // joined, the port closed, a pending stop cleared). A front end whose reports do not pass
     // through its own thread gives `beforeNextRun`, which is called with the decision just
-    // before the next run starts, so that nothing of that run comes before it.
+    // before the next run starts, so that nothing of that run comes before it. Should that run's
+    // thread not start, the outcome says so (startFailed) and the session is idle.
     using NextRunHook = std::function<void(const RunOutcome&)>;
     RunOutcome Finish(UpgradeResult result, const NextRunHook& beforeNextRun = {});
     // Stops a run in progress and waits for its thread; the host hears no more after it.
@@ -101,7 +103,7 @@ class UpgradeSession {
     const SessionTally& Tally() const { return tally_; }
 
   private:
-    PortOpening OpenDevice(const std::string& device, std::string errorText);
+    Status OpenDevice(const std::string& device, std::string errorText);
     bool StartWorker();
     void GoIdle();
     void Count(UpgradeResult result);
@@ -109,6 +111,7 @@ class UpgradeSession {
     UpgradeHost& host_;
     LineOpener opener_;
     FirmwareImage image_;
+    std::shared_ptr<const FirmwareImage> shared_;
     std::unique_ptr<SerialLine> line_;
     RunFlags flags_;
     WorkerThread worker_;

@@ -79,9 +79,9 @@ int UpgradeDialog::LoadFirmwareFile() {
 int UpgradeDialog::StartRun() {
     if (session_.Image().state != ImageState::ValidPayload) return 0;
     // One-based in 64 bits: any stored index, 0x7FFFFFFF included, names its port.
-    const PortOpening opening = session_.OpenPort(std::int64_t{selectedPort_} + 1);
-    if (!opening.ok) {
-        view_->ShowMessage(BoxKind::Dialog, opening.message);
+    const Status opening = session_.OpenPort(std::int64_t{selectedPort_} + 1);
+    if (!opening.ok()) {
+        view_->ShowMessage(BoxKind::Dialog, opening.message());
         return 0;
     }
     return session_.Start() ? 1 : 0;

@@ -54,7 +54,7 @@ class UpgradeSessionTest : public ::testing::Test {
     // Opens the port and starts; the test's line plays the receiver.
     void Start(bool continuous) {
         session_.SetContinuous(continuous);
-        ASSERT_TRUE(session_.OpenPort(1).ok);
+        ASSERT_TRUE(session_.OpenPort(1).ok());
         ASSERT_TRUE(session_.Start());
     }
     // The next posted result, as the front end's thread receives it.
@@ -84,7 +84,7 @@ TEST_F(UpgradeSessionTest, StartNeedsACheckedImageAndAnOpenPort) {
     UpgradeSession empty(host_, [this](const std::string&, std::string&) {
         return std::make_unique<BorrowedLine>(line_);
     });
-    ASSERT_TRUE(empty.OpenPort(1).ok);
+    ASSERT_TRUE(empty.OpenPort(1).ok());
     EXPECT_FALSE(empty.Start()) << "no image is loaded";
     EXPECT_FALSE(empty.PortIsOpen());
 }
@@ -98,13 +98,13 @@ TEST_F(UpgradeSessionTest, PortNumbersAreNamedWithoutOverflowAndAFailedOpenSaysW
                                            std::int64_t{INT_MAX} + 1, "open port2147483648 error!"},
                                        {std::int64_t{INT_MIN} + 1, "open port-2147483647 error!"},
                                        {3, "open port3 error!"}}) {
-        const PortOpening opening = refusing.OpenPort(number);
-        EXPECT_FALSE(opening.ok);
-        EXPECT_EQ(opening.message, text);
-        EXPECT_EQ(opening.cause, "gone");
+        const Status opening = refusing.OpenPort(number);
+        EXPECT_FALSE(opening.ok());
+        EXPECT_EQ(opening.message(), text);
+        EXPECT_EQ(opening.cause(), "gone");
     }
-    EXPECT_EQ(refusing.OpenNamedPort("COM7").message, "open port7 error!");
-    EXPECT_EQ(refusing.OpenNamedPort("/dev/ttyUSB0").message, "open /dev/ttyUSB0 error!");
+    EXPECT_EQ(refusing.OpenNamedPort("COM7").message(), "open port7 error!");
+    EXPECT_EQ(refusing.OpenNamedPort("/dev/ttyUSB0").message(), "open /dev/ttyUSB0 error!");
     EXPECT_FALSE(refusing.PortIsOpen());
 }
 

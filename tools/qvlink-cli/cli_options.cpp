@@ -23,15 +23,17 @@ const char* const EXPLANATION =
     "change is a line of its own that starts with the port (\"COM3: Upgrade Completed\"). A\n"
     "summary per port and in total ends the output.\n"
     "\n"
-    "--record writes one JSON object per line for each receiver that finished (any result but\n"
-    "the operator's stop), flushed to disk before the next receiver on that port starts:\n"
-    "start, end, port, device, protocol, result, result_text, transfer_seconds, burn_seconds,\n"
-    "resent, firmware, firmware_size, firmware_crc32.\n"
+    "--record appends one JSON object per line for every receiver that made itself known (it\n"
+    "announced itself or cancelled), whatever its end, the operator's stop included; each line\n"
+    "is on disk before the next receiver on that port starts: schema, start, end, port, device,\n"
+    "protocol, result, result_text, transfer_seconds, burn_seconds, resent, firmware,\n"
+    "firmware_size, firmware_crc32, firmware_sha256, receiver, phase, host, program, version.\n"
+    "A line that cannot be written whole is cut away again, and that port stops.\n"
     "\n"
-    "Exit status: 0 every finished receiver ended \"Upgrade Completed\"; 1 a receiver reported a\n"
-    "failure; 2 usage error, or the record file could not be written; 3 the firmware file was\n"
-    "refused; 4 a port could not be opened, or it went away during a run (\"Port Lost\"), and\n"
-    "nothing else failed; 130 stopped by the operator.";
+    "Exit status: 0 every receiver ended \"Upgrade Completed\"; 1 a receiver failed (or a port\n"
+    "could not run one), whatever else happened; 2 usage error, or the record file could not be\n"
+    "written; 3 the firmware file was refused; 4 a port could not be opened, or it went away\n"
+    "with no receiver on it (\"Port Lost\"); 130 stopped by the operator.";
 
 struct Parser {
     CLI::App app{DESCRIPTION, "qvlink-cli"};
@@ -40,6 +42,8 @@ struct Parser {
 
     Parser() {
         app.footer(EXPLANATION);
+        // A path is a path: "/fw/quorvane.bin" is never taken for a Windows-style option.
+        app.allow_windows_style_options(false);
         app.get_formatter()->column_width(22);
         app.add_option("--port", portArguments, "a port, a list or a range; may be repeated")
             ->type_name("PORT")
@@ -56,7 +60,7 @@ struct Parser {
                        "one port only: write a transcript of every byte each way")
             ->type_name("FILE");
         app.add_option("--record", options.recordPath,
-                       "append a JSON line for every receiver that finished")
+                       "append a JSON line for every receiver")
             ->type_name("FILE");
         app.add_option("FILE.bin", options.firmwarePath, "the firmware file")
             ->type_name("")
@@ -66,26 +70,25 @@ struct Parser {
 
 }  // namespace
 
-std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& error,
-                                          bool& helpAsked) {
+Status ParseCliOptions(int argc, char** argv, CliOptions* options, bool* helpAsked) {
     Parser parser;
     try {
         parser.app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        helpAsked = true;
-        return std::nullopt;
+        *helpAsked = true;
+        return Status::Ok();
     } catch (const CLI::ParseError& e) {
-        error = e.what();
-        return std::nullopt;
+        return Status::Error(e.what());
     }
-    CliOptions options = parser.options;
-    error = ExpandPortArguments(parser.portArguments, options.ports);
-    if (error.empty() && options.ports.size() > MAX_PORTS)
-        error = "at most " + std::to_string(MAX_PORTS) + " ports";
-    if (error.empty() && options.ports.size() > 1 && !options.tracePath.empty())
-        error = "--trace takes one port";
-    if (!error.empty()) return std::nullopt;
-    return options;
+    *options = parser.options;
+    if (Status ports = station::ExpandPortArguments(parser.portArguments, &options->ports);
+        !ports.ok())
+        return ports;
+    if (options->ports.size() > MAX_PORTS)
+        return Status::Error("at most " + std::to_string(MAX_PORTS) + " ports");
+    if (options->ports.size() > 1 && !options->tracePath.empty())
+        return Status::Error("--trace takes one port");
+    return Status::Ok();
 }
 
 std::string CliUsage() {

@@ -1,27 +1,28 @@
 // The command line of qvlink-cli.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "status.h"
+
 namespace qvlink::cli {
 
-// More ports than this in one run is a usage error (the stop signal reaches a fixed table).
+// More ports than this in one run is a usage error.
 inline constexpr std::size_t MAX_PORTS = 128;
 
 struct CliOptions {
     std::vector<std::string> ports;  // COM names or device paths, each once, in the order given
     std::string firmwarePath;
     std::string tracePath;   // only with one port
-    std::string recordPath;  // append one line per finished receiver
+    std::string recordPath;  // append one line per receiver
     bool continuous = false;
     int count = 0;  // per port: stop after this many finished receivers; 0: no limit
 };
 
-// nullopt on a usage error (with `error` set) or when help was asked for (`helpAsked`).
-std::optional<CliOptions> ParseCliOptions(int argc, char** argv, std::string& error,
-                                          bool& helpAsked);
+// Fills `options`; on a usage error the status says what is wrong. `helpAsked` is set (and the
+// status ok) when --help was given.
+Status ParseCliOptions(int argc, char** argv, CliOptions* options, bool* helpAsked);
 
 // The text --help prints.
 std::string CliUsage();

@@ -1,18 +1,23 @@
-// qvlink-cli: the headless flasher. Loads and checks a firmware file, opens the port, and
-// upgrades one receiver, or one after another with --continuous; with several ports, all of
-// them at once.
-#include <unistd.h>
-
+// qvlink-cli: the headless flasher. Loads and checks a firmware file, opens the ports, and
+// upgrades one receiver on each, or one after another with --continuous; several ports run at
+// once. The production line itself is the station library; this program maps the command line
+// to it, shows what it reports, and maps its outcome and the stop signals to exit statuses.
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
 #include "cli_options.h"
-#include "port_run.h"
-#include "progress_display.h"
-#include "record_file.h"
-#include "several_ports.h"
+#include "host_name.h"
+#include "run_end.h"
+#include "screen_printer.h"
+#include "station.h"
 #include "stop_signals.h"
+#include "terminal.h"
 #include "tracing_line.h"
+
+#ifndef QVLINK_VERSION
+#define QVLINK_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -29,56 +34,83 @@ LineOpener MakeOpener(tools::Transcript& transcript, bool tracing) {
         };
 }
 
-int RunOnePort(const cli::CliOptions& options, cli::RecordFile* record) {
-    const auto display = cli::MakeProgressDisplay(isatty(STDOUT_FILENO) == 1);
+int Run(const cli::CliOptions& options) {
+    // Refused before any port is opened, so that no receiver is upgraded without its record.
+    std::unique_ptr<station::RecordFile> record;
+    if (!options.recordPath.empty()) {
+        if (const Status opened = station::RecordFile::Open(options.recordPath, &record);
+            !opened.ok()) {
+            std::fprintf(stderr, "qvlink-cli: %s\n", opened.ToString().c_str());
+            return cli::EXIT_USAGE;
+        }
+    }
     tools::Transcript transcript(options.tracePath);
     const bool tracing = !options.tracePath.empty();
-    cli::PortRun port(options.ports.front(), *display, MakeOpener(transcript, tracing), record);
-
-    if (const LoadResult loaded = port.LoadFirmware(options.firmwarePath); !loaded.ok) {
-        std::fprintf(stderr, "%s\n", loaded.message.c_str());
+    const station::SystemClock clock;
+    station::Station line(options.ports, clock,
+                          {"qvlink-cli", QVLINK_VERSION, station::HostName()},
+                          MakeOpener(transcript, tracing));
+    line.SetRecord(record.get());
+    if (const Status loaded = line.LoadFirmware(options.firmwarePath); !loaded.ok()) {
+        std::fprintf(stderr, "%s\n", loaded.message().c_str());
         return cli::EXIT_REFUSED;
     }
     if (tracing && !transcript.Active()) {
         std::fprintf(stderr, "qvlink-cli: cannot write %s\n", options.tracePath.c_str());
         return cli::EXIT_USAGE;
     }
-    if (const PortOpening opening = port.Open(); !opening.ok) {
-        cli::ReportOpenFailure(opening);
-        return cli::EXIT_NO_PORT;
+    std::size_t opened = 0;
+    for (std::size_t i = 0; i < line.PortCount(); ++i) {
+        if (const Status port = line.OpenPort(i); !port.ok())
+            std::fprintf(stderr, "%s\nqvlink-cli: %s\n", port.message().c_str(),
+                         port.cause().c_str());
+        else
+            ++opened;
     }
-    cli::WatchForStop(0, &port.Session());
+    if (opened == 0 && line.PortCount() == 1) return cli::EXIT_NO_PORT;
+
+    const bool terminal = cli::StdoutIsTerminal();
+    using Mode = cli::ScreenPrinter::Mode;
+    const Mode mode = !terminal ? Mode::Lines : line.PortCount() == 1 ? Mode::OnePort : Mode::Board;
+    if (terminal) cli::EnableCursorMovement();
+    cli::ScreenPrinter printer(line, mode);
+    line.SetObserver(&printer);
+    station::StationOptions run;
+    run.continuous = options.continuous;
+    run.count = options.count;
+    cli::WatchForStop(&line);
     cli::InstallStopHandlers();
-    const cli::PortEnd end = port.Run(options.continuous, options.count);
-    cli::WatchForStop(0, nullptr);
-    return end.ExitStatus();
+    {
+        const cli::StopSignalsHeld held;
+        printer.Start();
+        line.StartAll(run);
+    }
+    // A stop that came before the ports ran still ends them.
+    if (cli::StopSignalled()) line.StopAll();
+    line.WaitAll();
+    cli::WatchForStop(nullptr);
+    printer.Stop();
+
+    const auto summary = line.Summary();
+    if (line.PortCount() > 1) std::fputs(cli::SummaryText(summary).c_str(), stdout);
+    return cli::ExitStatus(station::VerdictOf(summary));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string error;
+    cli::CliOptions options;
     bool helpAsked = false;
-    const auto options = cli::ParseCliOptions(argc, argv, error, helpAsked);
+    const Status parsed = cli::ParseCliOptions(argc, argv, &options, &helpAsked);
     if (helpAsked) {
         std::fputs(cli::CliUsage().c_str(), stdout);
         return 0;
     }
-    if (!options) {
-        std::fprintf(stderr, "qvlink-cli: %s\n%s", error.c_str(), cli::CliUsage().c_str());
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "qvlink-cli: %s\n%s", parsed.message().c_str(),
+                     cli::CliUsage().c_str());
         return cli::EXIT_USAGE;
     }
-    // Refused before any port is opened, so that no receiver is upgraded without its record.
-    std::unique_ptr<cli::RecordFile> record;
-    if (!options->recordPath.empty()) {
-        std::string why;
-        record = cli::RecordFile::Open(options->recordPath, why);
-        if (!record) {
-            std::fprintf(stderr, "qvlink-cli: cannot append to the record file %s: %s\n",
-                         options->recordPath.c_str(), why.c_str());
-            return cli::EXIT_USAGE;
-        }
-    }
-    if (options->ports.size() == 1) return RunOnePort(*options, record.get());
-    return cli::RunSeveralPorts(*options, record.get());
+    cli::IgnoreFileSizeSignal();
+    return Run(options);
 }

@@ -1,6 +1,5 @@
 #include "stop_signals.h"
 
-#include <array>
 #include <atomic>
 #include <csignal>
 
@@ -8,23 +7,21 @@ namespace qvlink::cli {
 namespace {
 
 std::atomic<int> stopSignalled{0};
-std::array<std::atomic<UpgradeSession*>, MAX_PORTS> watched{};
+std::atomic<station::Station*> watched{nullptr};
 
-static_assert(std::atomic<UpgradeSession*>::is_always_lock_free);
+static_assert(std::atomic<station::Station*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnStopSignal(int) {
     stopSignalled.store(1);
-    for (auto& slot : watched) {
-        if (UpgradeSession* session = slot.load()) session->RequestStop();
-    }
+    if (station::Station* station = watched.load()) station->StopAll();
 }
 
 }  // namespace
 
-void WatchForStop(std::size_t slot, UpgradeSession* session) {
-    watched[slot].store(session);
-    if (session != nullptr && stopSignalled.load()) session->RequestStop();
+void WatchForStop(station::Station* station) {
+    watched.store(station);
+    if (station != nullptr && stopSignalled.load()) station->StopAll();
 }
 
 void InstallStopHandlers() {

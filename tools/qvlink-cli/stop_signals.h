@@ -1,19 +1,19 @@
-// The operator's stop for the flasher: Ctrl-C (SIGINT) and SIGTERM stop every session that is
-// registered here, each as its own stop button would. The handler does only lock-free atomic
-// loads and stores, so it is safe whichever thread the signal lands on.
+// The operator's stop for the flasher: Ctrl-C (SIGINT) and SIGTERM stop every port of the
+// station registered here, each as its own stop button would. The handler does only lock-free
+// atomic loads and stores and the station's wakes, so it is safe whichever thread it lands on.
 #pragma once
 
-#include <cstddef>
-
-#include "cli_options.h"
-#include "upgrade_session.h"
+#include "station.h"
 
 namespace qvlink::cli {
 
-// Makes `session` (or nothing, with nullptr) the one in `slot` (below MAX_PORTS). A stop that
-// came before is passed on at once.
-void WatchForStop(std::size_t slot, UpgradeSession* session);
+// Makes `station` (or nothing, with nullptr) the one the signals stop. A stop that came before
+// is passed on at once.
+void WatchForStop(station::Station* station);
 void InstallStopHandlers();
+// A write past the file-size limit fails (and the record cuts its line away) instead of the
+// signal ending the program in the middle of a burn. Nothing to do where there is no such signal.
+void IgnoreFileSizeSignal();
 // Whether a stop signal has come.
 bool StopSignalled();
 

@@ -5,10 +5,18 @@
 
 namespace qvlink::cli {
 
-std::size_t TerminalWidth() {
-    winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
-    return size.ws_col;
+bool StdoutIsTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
+
+TerminalSize StdoutTerminalSize() {
+    TerminalSize size;
+    winsize window{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &window) == 0) {
+        if (window.ws_col > 0) size.columns = window.ws_col;
+        if (window.ws_row > 0) size.rows = window.ws_row;
+    }
+    return size;
 }
 
 void EnableCursorMovement() {}

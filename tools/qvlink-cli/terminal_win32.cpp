@@ -1,14 +1,26 @@
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include "terminal.h"
 
 namespace qvlink::cli {
 
-std::size_t TerminalWidth() {
+bool StdoutIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
+
+TerminalSize StdoutTerminalSize() {
+    TerminalSize size;
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return 80;
-    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
-    return columns > 0 ? static_cast<std::size_t>(columns) : 80;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
+        const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+        const int rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+        if (columns > 0) size.columns = static_cast<std::size_t>(columns);
+        if (rows > 0) size.rows = static_cast<std::size_t>(rows);
+    }
+    return size;
 }
 
 void EnableCursorMovement() {

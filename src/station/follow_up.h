@@ -1,0 +1,67 @@
+// What a production line makes of each run's result, decided in one place for every front end:
+// whether it was a receiver at all, whether it is recorded, how it is counted, and what the
+// run of a whole station comes to.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "receiver_facts.h"
+#include "upgrade_types.h"
+
+namespace qvlink::station {
+
+enum class Counted { Nothing, Completed, Failed, ReceiverAbort, Stopped };
+
+struct FollowUp {
+    bool record = false;  // a record line is written for it
+    Counted counted = Counted::Nothing;
+};
+
+// Every receiver that made itself known (an announcement or a cancel) is recorded and counted,
+// and only those: a run that ends before that (the operator's stop while waiting, a line lost
+// between receivers) was no receiver. A receiver stopped by the operator is recorded as
+// "Stopped" and counted apart; a line lost under a receiver is that receiver's failure.
+FollowUp FollowUpOf(UpgradeResult result, const ReceiverFacts& facts);
+
+// The operator's word for a result: "Stopped" for the operator's stop, else the result's text.
+std::string ResultLabel(UpgradeResult result);
+
+// One port's receivers so far.
+struct PortCounts {
+    int completed = 0;
+    int failed = 0;
+    int receiverAborts = 0;
+    int stopped = 0;
+    std::map<UpgradeResult, int> failures;  // the failed receivers by result
+    int consecutiveFailures = 0;            // failures since the last completed receiver
+
+    void Add(Counted counted, UpgradeResult result);
+    void AddUp(const PortCounts& other);  // totals; consecutiveFailures is not summed
+};
+
+// How a port's upgrades ended.
+struct PortEnd {
+    bool opened = true;        // false: the port could not be opened and never ran
+    bool stopped = false;      // the operator's stop
+    bool lineLost = false;     // the line went away ("Port Lost")
+    bool startFailed = false;  // a run could not start (no thread, or the run got no buffers)
+    bool recordLost = false;   // a record line could not be written; the port stopped there
+    bool outOfService = false; // its receivers failed too often in a row; the port stopped
+};
+
+struct PortSummary {
+    std::string port;
+    std::string device;
+    PortCounts counts;
+    PortEnd end;
+};
+
+// What a station's run comes to, most serious first: a receiver failed (or a port could not
+// run one), whatever else happened; a record line could not be written; the operator stopped;
+// a port could not be opened or went away with no receiver on it; every receiver completed.
+enum class Verdict { ReceiverFailed, RecordLost, Stopped, PortTrouble, AllCompleted };
+Verdict VerdictOf(const std::vector<PortSummary>& ports);
+
+}  // namespace qvlink::station

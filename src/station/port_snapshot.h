@@ -1,0 +1,33 @@
+// The whole state of one station port at one moment, as a front end shows it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "follow_up.h"
+#include "upgrade_types.h"
+
+namespace qvlink::station {
+
+enum class PortActivity {
+    Closed,   // not opened (or could not be)
+    Ready,    // open, not started
+    Running,  // serving receivers
+    Ended,    // no longer serving; `end` says why
+};
+
+struct PortSnapshot {
+    std::string port;
+    std::string device;
+    PortActivity activity = PortActivity::Closed;
+    StatusReport status{STATUS_READY};
+    int elapsedSeconds = -1;  // since the current receiver's contact; -1 before
+    int receiver = 0;         // the current (or last) receiver's number on this port
+    std::optional<UpgradeResult> lastResult;
+    std::string lastResultText;
+    PortCounts counts;
+    PortEnd end;
+    std::string message;  // the last thing the operator must read about this port
+};
+
+}  // namespace qvlink::station

@@ -1,0 +1,74 @@
+#include "station.h"
+
+#include "firmware_loader.h"
+
+namespace qvlink::station {
+
+Station::Station(const std::vector<std::string>& ports, const StationClock& clock,
+                 RecordSource source, LineOpener opener) {
+    shared_.clock = &clock;
+    shared_.source = std::move(source);
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        ports_.push_back(std::make_unique<StationPort>(i, ports[i], shared_, opener));
+}
+
+Station::~Station() {
+    StopAll();
+    WaitAll();
+}
+
+Status Station::LoadFirmware(const std::filesystem::path& path) {
+    auto image = std::make_shared<FirmwareImage>();
+    Sha256Digest digest{};
+    const LoadResult loaded = LoadFirmwareFile(path, *image, &digest);
+    if (!loaded.ok) return Status::Error(loaded.message, path.string());
+    image_ = std::move(image);
+    shared_.firmware = DescribeFirmware(*image_, path.filename().string(), digest);
+    for (auto& port : ports_) port->Session().ShareImage(image_);
+    return Status::Ok();
+}
+
+Status Station::OpenPort(std::size_t index) {
+    return ports_[index]->Open();
+}
+
+std::size_t Station::StartAll(const StationOptions& options) {
+    stopAll_.store(false);
+    std::size_t started = 0;
+    for (auto& port : ports_) {
+        if (port->Snapshot().activity == PortActivity::Ready && port->Start(options, false)) {
+            ++started;
+            if (stopAll_.load()) port->RequestStop();
+        }
+    }
+    return started;
+}
+
+bool Station::StartPort(std::size_t index, const StationOptions& options) {
+    StationPort& port = *ports_[index];
+    if (port.Snapshot().activity == PortActivity::Ended) port.Join();
+    if (!port.Start(options, true)) return false;
+    // A stop that came while the port was being started still ends it.
+    if (stopAll_.load()) port.RequestStop();
+    return true;
+}
+
+void Station::StopAll() {
+    stopAll_.store(true);
+    for (auto& port : ports_) port->RequestStop();
+}
+
+void Station::WaitAll() {
+    for (auto& port : ports_) port->Join();
+}
+
+std::vector<PortSummary> Station::Summary() const {
+    std::vector<PortSummary> summary;
+    for (const auto& port : ports_) {
+        const PortSnapshot snapshot = port->Snapshot();
+        summary.push_back({snapshot.port, snapshot.device, snapshot.counts, snapshot.end});
+    }
+    return summary;
+}
+
+}  // namespace qvlink::station

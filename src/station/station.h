@@ -1,0 +1,66 @@
+// A production line: N ports, each serving receiver after receiver with one firmware image that
+// is loaded and checked once and shared read-only by every port. It records every receiver,
+// counts them, stops a port whose record cannot be written or (when asked) whose receivers keep
+// failing, and sums up the run. Toolkit-free and silent: front ends are told through a
+// StationObserver and read snapshots; they present, the station decides.
+// Threading: construct, load, open, start and wait on one owner thread; StopAll from any
+// thread or a signal handler; Snapshot and Summary from any thread.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "line_opener.h"
+#include "station_port.h"
+
+namespace qvlink::station {
+
+class Station {
+  public:
+    // `clock` must outlive the station. The ports keep the order given.
+    Station(const std::vector<std::string>& ports, const StationClock& clock, RecordSource source,
+            LineOpener opener = OpenSerialPort);
+    ~Station();  // stops every port and waits for it
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    // Before StartAll. `observer` and `record` (either may be null) must outlive the station.
+    void SetObserver(StationObserver* observer) { shared_.observer = observer; }
+    void SetRecord(RecordFile* record) { shared_.record = record; }
+
+    // Reads and checks the firmware file once for every port; on a refusal the operator's text
+    // (the dialog's) and nothing changes. Only while no port runs.
+    Status LoadFirmware(const std::filesystem::path& path);
+    const FirmwareFacts& Firmware() const { return shared_.firmware; }
+    // Shared by every port's session; null before a file was loaded.
+    std::shared_ptr<const FirmwareImage> Image() const { return image_; }
+
+    std::size_t PortCount() const { return ports_.size(); }
+    // Opens port `index`; a port that cannot be opened stays closed and says why.
+    Status OpenPort(std::size_t index);
+    // Starts every open port that does not run yet; the number started.
+    std::size_t StartAll(const StationOptions& options);
+    // Starts one open port that does not run (again, after it ended).
+    bool StartPort(std::size_t index, const StationOptions& options);
+    // The operator's stop for every port. Only atomic stores and wakes: a signal handler may
+    // call it. A port started later is stopped at once, until the next StartAll.
+    void StopAll();
+    void StopPort(std::size_t index) { ports_[index]->RequestStop(); }
+    // Waits until every started port has ended.
+    void WaitAll();
+
+    PortSnapshot Snapshot(std::size_t index) const { return ports_[index]->Snapshot(); }
+    std::vector<PortSummary> Summary() const;
+
+  private:
+    StationShared shared_;
+    std::shared_ptr<FirmwareImage> image_;
+    std::vector<std::unique_ptr<StationPort>> ports_;  // fixed from construction on
+    std::atomic<bool> stopAll_{false};
+};
+
+}  // namespace qvlink::station

@@ -1,0 +1,90 @@
+// One port of a station: its upgrade session and the thread that serves receiver after receiver
+// on it. For each result it does what FollowUpOf decides (record, count), stops the port when a
+// record cannot be written or its receivers keep failing, and lets the session decide whether
+// the next receiver is awaited. Owned by Station.
+// Threading: Open, Start and Join on the station's owner thread; RequestStop from any thread or
+// a signal handler; Snapshot from any thread (the state is guarded by mutex_).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "line_opener.h"
+#include "port_snapshot.h"
+#include "receiver_watch.h"
+#include "record_file.h"
+#include "record_line.h"
+#include "station_observer.h"
+#include "upgrade_session.h"
+
+namespace qvlink::station {
+
+struct StationOptions {
+    bool continuous = false;  // after each receiver, await the next one
+    int count = 0;            // per port, go idle after this many finished receivers; 0: no limit
+    int outOfServiceAfter = 0;  // stop a port after this many failures in a row; 0: never
+    std::chrono::milliseconds tick{1000};  // how often the time since contact moves on
+};
+
+// What every port of a station shares, read-only while ports run.
+struct StationShared {
+    const StationClock* clock = nullptr;
+    StationObserver* observer = nullptr;  // may be null
+    RecordFile* record = nullptr;         // may be null: no record
+    RecordSource source;
+    FirmwareFacts firmware;
+};
+
+class StationPort final : private WatchListener {
+  public:
+    // `shared` must outlive the port.
+    StationPort(std::size_t index, std::string name, const StationShared& shared,
+                LineOpener opener);
+    ~StationPort();
+    StationPort(const StationPort&) = delete;
+    StationPort& operator=(const StationPort&) = delete;
+
+    const std::string& Name() const { return name_; }
+    UpgradeSession& Session() { return session_; }
+
+    Status Open();
+    // Starts serving receivers on a thread of its own; false when it runs already, or when it
+    // is not open (and, with `reopen`, cannot be opened again: a port that ended is closed).
+    bool Start(const StationOptions& options, bool reopen);
+    // The operator's stop for this port while it runs (a port that does not run is left as it
+    // is). Only atomic loads, stores and a wake: a signal handler may call it.
+    void RequestStop() {
+        if (running_.load()) session_.RequestStop();
+    }
+    // Waits until the port's thread has ended.
+    void Join();
+    PortSnapshot Snapshot() const;
+
+  private:
+    void OnReport(const StatusReport& report, int elapsedSeconds) override;
+    void Serve(StationOptions options);
+    UpgradeResult AwaitResult(std::chrono::milliseconds tick);
+    // Records and counts one result; false when the port must stop (record lost, out of service).
+    bool TakeResult(UpgradeResult result, const StationOptions& options);
+    void PublishResult(UpgradeResult result);
+    void BeginReceiver();
+    void Message(const std::string& text);
+    void End(PortEnd end);
+
+    const std::size_t index_;
+    const std::string name_;
+    const StationShared& shared_;
+    ReceiverWatch watch_;
+    UpgradeSession session_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};  // from Start until the port's thread has ended
+    mutable std::mutex mutex_;
+    PortSnapshot state_;  // guarded by mutex_
+};
+
+}  // namespace qvlink::station

@@ -1,0 +1,221 @@
+#include "screen_printer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "status_texts.h"
+#include "terminal.h"
+
+namespace qvlink::cli {
+namespace {
+
+// Often enough to follow a transfer, seldom enough that many ports at full speed stay readable
+// and cost next to nothing.
+constexpr auto DRAW_INTERVAL = std::chrono::milliseconds(250);
+// Status lines waiting for a stalled stdout beyond this many are dropped; results never are.
+constexpr std::size_t MAX_QUEUED = 10000;
+
+void Write(std::FILE* stream, const std::string& text) {
+    if (text.empty()) return;
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+std::string StatusWithClock(const StatusReport& report, int elapsedSeconds) {
+    std::string text = StatusLineText(report);
+    if (elapsedSeconds >= 0) text += "   " + ElapsedText(elapsedSeconds);
+    return text;
+}
+
+ScreenPrinter::ScreenPrinter(const station::Station& station, Mode mode)
+    : station_(station), mode_(mode), lastStatus_(station.PortCount()) {}
+
+ScreenPrinter::~ScreenPrinter() {
+    Stop();
+}
+
+void ScreenPrinter::Start() {
+    for (std::size_t i = 0; i < station_.PortCount(); ++i) {
+        if (station_.Snapshot(i).activity != station::PortActivity::Closed) shown_.push_back(i);
+    }
+    thread_ = std::thread([this] { Loop(); });
+}
+
+void ScreenPrinter::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void ScreenPrinter::Push(Event event) {
+    std::lock_guard lock(mutex_);
+    if (event.kind == Kind::Status && events_.size() >= MAX_QUEUED) return;
+    events_.push_back(std::move(event));
+}
+
+void ScreenPrinter::OnReport(std::size_t port, const StatusReport& report, int elapsedSeconds) {
+    {
+        std::lock_guard lock(mutex_);
+        latest_ = report;
+        elapsed_ = elapsedSeconds;
+    }
+    Push({port, Kind::Status, StatusLineText(report)});
+}
+
+void ScreenPrinter::OnTick(std::size_t, int elapsedSeconds) {
+    std::lock_guard lock(mutex_);
+    elapsed_ = elapsedSeconds;
+}
+
+void ScreenPrinter::OnResult(std::size_t port, UpgradeResult, const std::string& label) {
+    Push({port, Kind::Result, label});
+}
+
+void ScreenPrinter::OnMessage(std::size_t port, const std::string& text) {
+    Push({port, Kind::Message, text});
+}
+
+void ScreenPrinter::Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        const bool last = wake_.wait_for(lock, DRAW_INTERVAL, [this] { return stopping_; });
+        lock.unlock();
+        Draw();
+        lock.lock();
+        if (last) return;
+    }
+}
+
+void ScreenPrinter::Draw() {
+    std::vector<Event> events;
+    {
+        std::lock_guard lock(mutex_);
+        events.assign(std::make_move_iterator(events_.begin()),
+                      std::make_move_iterator(events_.end()));
+        events_.clear();
+    }
+    std::string out;
+    if (mode_ != Mode::Lines) columns_ = StdoutTerminalSize().columns;
+    if (mode_ == Mode::Board && shown_.size() + 1 > StdoutTerminalSize().rows) {
+        // More ports than rows: a board would scroll on every redraw.
+        mode_ = Mode::Lines;
+        out = Fit("(" + std::to_string(shown_.size()) +
+                  " ports do not fit the terminal: one line per change from here on)") + "\n";
+    }
+    if (mode_ == Mode::Lines)
+        out += DrawLines(events);
+    else if (mode_ == Mode::OnePort)
+        out = DrawOnePort(events);
+    else
+        out = DrawBoard(events);
+    Write(stdout, out);
+}
+
+std::string ScreenPrinter::DrawLines(const std::vector<Event>& events) {
+    const bool several = station_.PortCount() > 1;
+    std::string out;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const Event& event = events[i];
+        const std::string prefix = several ? station_.Snapshot(event.port).port + ": " : "";
+        if (event.kind == Kind::Message) {
+            Write(stdout, out);
+            out.clear();
+            Write(stderr, "qvlink-cli: " + prefix + event.text + "\n");
+            continue;
+        }
+        if (event.kind == Kind::Result) {
+            lastStatus_[event.port].clear();  // the next status is shown even if it repeats
+            out += prefix + event.text + "\n";
+            continue;
+        }
+        // With several ports only a port's latest status is worth a line.
+        if (several && std::any_of(events.begin() + static_cast<long>(i) + 1, events.end(),
+                                   [&](const Event& later) {
+                                       return later.port == event.port && later.kind != Kind::Message;
+                                   }))
+            continue;
+        if (event.text == lastStatus_[event.port]) continue;
+        lastStatus_[event.port] = event.text;
+        out += prefix + event.text + "\n";
+    }
+    return out;
+}
+
+std::string ScreenPrinter::Fit(std::string line) const {
+    if (columns_ > 1 && line.size() >= columns_) line.resize(columns_ - 1);
+    return line;
+}
+
+std::string ScreenPrinter::DrawOnePort(const std::vector<Event>& events) {
+    std::string out;
+    for (const Event& event : events) {
+        if (event.kind == Kind::Status) continue;
+        // A result or a message takes the status line's place and stays.
+        out += "\r\x1b[K";
+        if (event.kind == Kind::Result) {
+            out += Fit(event.text) + "\n";
+        } else {
+            Write(stdout, out);
+            out.clear();
+            Write(stderr, "qvlink-cli: " + event.text + "\n");
+        }
+        statusShown_ = false;
+    }
+    StatusReport status;
+    int elapsed;
+    bool stopping;
+    {
+        std::lock_guard lock(mutex_);
+        status = latest_;
+        elapsed = elapsed_;
+        stopping = stopping_;
+    }
+    if (stopping) {
+        // The last draw leaves no status line behind the last result.
+        if (statusShown_) out += "\r\x1b[K";
+        statusShown_ = false;
+        return out;
+    }
+    out += "\r" + Fit(StatusWithClock(status, elapsed)) + "\x1b[K";
+    statusShown_ = true;
+    return out;
+}
+
+std::string ScreenPrinter::DrawBoard(const std::vector<Event>& events) {
+    std::string out;
+    // Back to the first port's row; messages go above the board, which is drawn again below.
+    if (drawnRows_ > 0) out += "\x1b[" + std::to_string(drawnRows_) + "A\r";
+    for (const Event& event : events) {
+        if (event.kind != Kind::Message) continue;
+        out += "\x1b[K";
+        Write(stdout, out);
+        out.clear();
+        Write(stderr, "qvlink-cli: " + station_.Snapshot(event.port).port + ": " + event.text + "\n");
+    }
+    std::vector<station::PortSnapshot> ports;
+    std::size_t width = 0;
+    for (const std::size_t index : shown_) {
+        ports.push_back(station_.Snapshot(index));
+        width = std::max(width, ports.back().port.size());
+    }
+    for (const station::PortSnapshot& port : ports) {
+        std::string line = port.port;
+        line.resize(width + 2, ' ');
+        const bool ended = port.activity == station::PortActivity::Ended;
+        line += ended ? port.lastResultText : StatusWithClock(port.status, port.elapsedSeconds);
+        line += "   completed " + std::to_string(port.counts.completed) + "  failed " +
+                std::to_string(port.counts.failed);
+        if (!ended && port.lastResult) line += "   last: " + port.lastResultText;
+        out += "\r" + Fit(line) + "\x1b[K\n";
+    }
+    drawnRows_ = ports.size();
+    return out;
+}
+
+}  // namespace qvlink::cli
