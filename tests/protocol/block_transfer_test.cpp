@@ -141,6 +141,7 @@ TEST_F(BlockTransferTest, NakBringsTheSameBlockAgainAndEarlyCOnlyBeforeTheFirstA
     EXPECT_EQ(blocks[5][1], 4);
     EXPECT_EQ(blocks[6][1], 5);
     EXPECT_EQ(blocks[7][1], 6);
+    EXPECT_EQ(host_.Resends(), 2) << "the early 'C' and the NAK each brought a block again";
 }
 
 TEST_F(BlockTransferTest, NakOrCInReplyToEotBringsAnotherEot) {

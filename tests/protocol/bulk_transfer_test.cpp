@@ -141,6 +141,21 @@ TEST_P(BulkStop, EndsTheRunAndSendsNothing) {
     EXPECT_EQ(line_.writes.size(), writesAtStop) << "a bulk stop sends nothing";
 }
 
+// The same waits when the line goes away instead: the run says so, not that it was stopped.
+TEST_P(BulkStop, ALostLineEndsWithPortLost) {
+    const StallCase c = GetParam();
+    line_.Queue({BULK_REQUEST});
+    line_.onWrite = [c, chunks = 0](ScriptedLine& l, const Bytes& written) mutable {
+        if (written == Bytes{BULK_ACCEPT} && c.chunksAnswered >= 0) l.Queue({BULK_READY});
+        if (written == Bytes{BULK_GO}) l.Queue({CHUNK_ACK});
+        if (written.size() == 4096 && ++chunks <= c.chunksAnswered) l.Queue({CHUNK_ACK});
+        if (written.size() == 1 && chunks == 256 && c.answerChecksum) l.Queue({CHUNK_ACK});
+        if (written.size() == 1 && chunks == 256 && c.sendVerdict) l.Queue({0, 0x83});
+    };
+    line_.onIdle = [](ScriptedLine& l) { l.lost = true; };
+    EXPECT_EQ(Run(), PORT_LOST);
+}
+
 INSTANTIATE_TEST_SUITE_P(Waits, BulkStop,
                          ::testing::Values(StallCase{"Sync", -1, false, false},
                                            StallCase{"ChunkAck", 17, false, false},

@@ -1,6 +1,10 @@
 // The run as a whole: the handshake's dispatch, the one posted result, the flags, and the
 // worker thread's start and join.
 #include <gtest/gtest.h>
+#include <poll.h>
+
+#include <atomic>
+#include <thread>
 
 #include "firmware_fixtures.h"
 #include "firmware_packer.h"
@@ -123,6 +127,51 @@ TEST_F(WorkerThreadTest, AStopAskedRightAfterStartIsNeverWipedOut) {
     worker_.Join();
     EXPECT_EQ(host_.flags.workerIdle.load(), 1);
     EXPECT_TRUE(pty_.Receive(1, 50).empty()) << "a stop in the handshake sends nothing";
+}
+
+// Tells whether the stop wake was raised at any wait of a run.
+class WakeWatchingLine final : public SerialLine {
+  public:
+    explicit WakeWatchingLine(SerialLine& line) : line_(line) {}
+    int QueuedBytes() override { return line_.QueuedBytes(); }
+    int Read(std::uint8_t* buffer, std::uint32_t maxCount) override {
+        return line_.Read(buffer, maxCount);
+    }
+    int Write(const std::uint8_t* bytes, std::uint32_t count) override {
+        return line_.Write(bytes, count);
+    }
+    LineWait WaitForInput(int timeoutMs, const StopWake& wake) override {
+        pollfd watched{wake.WaitHandle(), POLLIN, 0};
+        // Read after the poll: a raise the test makes once it stops watching is not counted.
+        if (poll(&watched, 1, 0) == 1 && watching.load()) wokenAtOnce.store(true);
+        waits.fetch_add(1);
+        return line_.WaitForInput(timeoutMs, wake);
+    }
+    std::atomic<bool> watching{true};
+    std::atomic<bool> wokenAtOnce{false};
+    std::atomic<int> waits{0};
+
+  private:
+    SerialLine& line_;
+};
+
+TEST_F(WorkerThreadTest, ARunAfterAStopWaitsWithTheStopWakeCleared) {
+    // As after the operator's stop: the wake is still raised when the next run starts.
+    host_.flags.RequestStop();
+    WakeWatchingLine line(port_);
+    RunInputs inputs = host_.Inputs();
+    inputs.line = &line;
+    ASSERT_TRUE(worker_.Start(inputs, host_));
+    pty_.Send({'x'});  // a byte that starts nothing: the run reads it and waits again
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (line.waits.load() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    line.watching.store(false);
+    host_.flags.RequestStop();
+    EXPECT_EQ(host_.AwaitResults(1), std::vector<int>{USER_ABORT});
+    worker_.Join();
+    EXPECT_FALSE(line.wokenAtOnce.load())
+        << "a raised wake left from the stop would make every later wait return at once";
 }
 
 TEST_F(WorkerThreadTest, ANewRunStartedOnTheResultIsNeverMarkedIdleByTheOldOne) {

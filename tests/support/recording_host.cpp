@@ -30,6 +30,16 @@ std::vector<StatusReport> RecordingHost::Reports() {
     return reports_;
 }
 
+void RecordingHost::NotifyResend() {
+    std::lock_guard lock(mutex_);
+    ++resends_;
+}
+
+int RecordingHost::Resends() {
+    std::lock_guard lock(mutex_);
+    return resends_;
+}
+
 int RecordingHost::Connections() {
     std::lock_guard lock(mutex_);
     return connections_;

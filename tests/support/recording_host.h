@@ -22,11 +22,13 @@ class RecordingHost : public UpgradeHost {
     void ReportStatus(const StatusReport& report) override;
     void NotifyConnected() override;
     void PostResult(UpgradeResult result) override;
+    void NotifyResend() override;
 
     // Blocks until `count` results have been posted, or a minute has passed; returns them.
     std::vector<int> AwaitResults(std::size_t count);
     std::vector<StatusReport> Reports();
     int Connections();
+    int Resends();
     // How many writes the line had seen at each report, for cadence checks.
     std::vector<std::size_t> writesAtReport;
     std::function<std::size_t()> writeCounter;
@@ -41,6 +43,7 @@ class RecordingHost : public UpgradeHost {
     std::vector<StatusReport> reports_;
     std::vector<int> results_;
     int connections_ = 0;
+    int resends_ = 0;
 };
 
 }  // namespace qvlink::test

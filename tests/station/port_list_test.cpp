@@ -1,0 +1,56 @@
+#include "port_list.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "pty_pair.h"
+
+namespace qvlink::station {
+namespace {
+
+struct ListCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<std::string> ports;  // empty: refused
+    const char* error;
+};
+
+class PortLists : public ::testing::TestWithParam<ListCase> {};
+
+TEST_P(PortLists, ExpandOrSayWhatIsWrong) {
+    unsetenv("QVLINK_COM1");
+    std::vector<std::string> ports;
+    const Status status = ExpandPortArguments(GetParam().arguments, &ports);
+    if (GetParam().ports.empty()) {
+        EXPECT_FALSE(status.ok());
+        EXPECT_EQ(status.message(), GetParam().error);
+    } else {
+        EXPECT_TRUE(status.ok()) << status.ToString();
+        EXPECT_EQ(ports, GetParam().ports);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PortLists,
+    ::testing::Values(
+        ListCase{"OneRange", {"COM3-COM3"}, {"COM3"}, ""},
+        ListCase{"ListsRangesAndRepeats", {"COM2,COM4-COM5", "/dev/pts/9"},
+                 {"COM2", "COM4", "COM5", "/dev/pts/9"}, ""},
+        ListCase{"Backwards", {"COM3-COM1"}, {}, "the range COM3-COM1 runs backwards"},
+        ListCase{"Empty", {"COM1,,COM2"}, {}, "an empty port name in --port"},
+        ListCase{"Twice", {"COM1", "COM2,COM1"}, {}, "COM1 is named more than once"},
+        ListCase{"TwoNamesOfOnePort", {"COM1,COM01"}, {}, "COM1 and COM01 are the same device"},
+        ListCase{"InARange", {"COM02", "COM1-COM3"}, {}, "COM02 and COM2 are the same device"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PortList, APortAndTheDeviceItMapsToAreOneDevice) {
+    test::PtyPair pty;
+    setenv("QVLINK_COM1", pty.PeerPath().c_str(), 1);
+    std::vector<std::string> ports;
+    const Status status = ExpandPortArguments({"COM1," + pty.PeerPath()}, &ports);
+    unsetenv("QVLINK_COM1");
+    EXPECT_EQ(status.message(), "COM1 and " + pty.PeerPath() + " are the same device");
+}
+
+}  // namespace
+}  // namespace qvlink::station

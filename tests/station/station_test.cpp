@@ -1,0 +1,245 @@
+// The production line on in-memory lines and a fake clock: what each receiver's result means
+// for the record and the counts, the phantoms a lost line must not make, a port taken out of
+// service, one image for every port, and what a run of the station comes to.
+#include "station.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "firmware_fixtures.h"
+#include "played_receivers.h"
+#include "status_texts.h"
+
+namespace qvlink::station {
+namespace {
+
+using json = nlohmann::json;
+using test::Play;
+
+class StationTest : public ::testing::Test {
+  protected:
+    StationTest() { firmware_ = dir_.Write("fw.bin", test::PatternFirmwareFile(0x100000)); }
+
+    // A station whose port i plays plays[i]; each port stops itself once its receivers have
+    // played. Every port is opened and the firmware loaded.
+    void Build(const std::vector<std::vector<Play>>& plays, bool withRecord = true) {
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < plays.size(); ++i) names.push_back("COM" + std::to_string(i + 1));
+        station_ = std::make_unique<Station>(
+            names, clock_, RecordSource{"station-test", "9.9", "bench-7"},
+            [this, plays](const std::string&, std::string&) -> std::unique_ptr<SerialLine> {
+                const std::size_t port = opened_++;
+                return std::make_unique<test::PlayedLine>(plays[port], clock_,
+                                                          [this, port] { station_->StopPort(port); });
+            });
+        if (withRecord) {
+            ASSERT_TRUE(RecordFile::Open((dir_.Path() / "record.jsonl").string(), &record_).ok());
+            station_->SetRecord(record_.get());
+        }
+        ASSERT_TRUE(station_->LoadFirmware(firmware_).ok());
+        for (std::size_t i = 0; i < plays.size(); ++i) ASSERT_TRUE(station_->OpenPort(i).ok());
+    }
+    void RunToEnd(StationOptions options = {}) {
+        options.continuous = true;
+        ASSERT_EQ(station_->StartAll(options), station_->PortCount());
+        station_->WaitAll();
+    }
+    std::vector<json> Records() {
+        std::vector<json> lines;
+        std::ifstream file(dir_.Path() / "record.jsonl");
+        for (std::string line; std::getline(file, line);) lines.push_back(json::parse(line));
+        return lines;
+    }
+
+    test::ScratchDir dir_;
+    std::filesystem::path firmware_;
+    test::FakeClock clock_;
+    std::size_t opened_ = 0;
+    std::unique_ptr<RecordFile> record_;
+    std::unique_ptr<Station> station_;
+};
+
+struct Expected {
+    const char* resultText;
+    const char* phase;
+    json transferSeconds;
+    json burnSeconds;
+};
+
+TEST_F(StationTest, EveryReceiverIsRecordedWithHowFarItGot) {
+    Build({{Play::BlockCompleted, Play::BulkChecksumError, Play::Cancels, Play::BulkBurnFails,
+            Play::StoppedInBurn}});
+    RunToEnd();
+    const std::vector<Expected> expected = {
+        {"Upgrade Completed", "done", 10.0, 15.0},
+        {"Checksum Error", "transfer", 10.0, nullptr},
+        {"Receiver Abort", "handshake", nullptr, nullptr},
+        {"Burning Error", "burn", 10.0, 15.0},  // a failed burn keeps its time
+        {"Stopped", "burn", 10.0, nullptr},     // its flash was changed: it has a line too
+    };
+    const auto records = Records();
+    ASSERT_EQ(records.size(), expected.size());
+    const std::string firstStart = IsoTime(clock_.wallBase);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const json& r = records[i];
+        SCOPED_TRACE("receiver " + std::to_string(i + 1));
+        EXPECT_EQ(r["result_text"], expected[i].resultText);
+        EXPECT_EQ(r["phase"], expected[i].phase);
+        EXPECT_EQ(r["transfer_seconds"], expected[i].transferSeconds);
+        EXPECT_EQ(r["burn_seconds"], expected[i].burnSeconds);
+        EXPECT_EQ(r["receiver"], i + 1);
+        EXPECT_EQ(r["schema"], 1);
+        EXPECT_EQ(r["port"], "COM1");
+        EXPECT_EQ(r["host"], "bench-7");
+        EXPECT_EQ(r["program"], "station-test");
+        EXPECT_EQ(r["version"], "9.9");
+        EXPECT_EQ(r["firmware"], "fw.bin");
+        EXPECT_EQ(r["firmware_sha256"].get<std::string>().size(), 64u);
+        EXPECT_GE(r["start"].get<std::string>(), firstStart) << "never the epoch";
+        EXPECT_LE(r["start"], r["end"]);
+    }
+    EXPECT_EQ(records[2]["start"], records[2]["end"]) << "a cancel's start is the cancel";
+    EXPECT_EQ(records[2]["protocol"], nullptr);
+
+    const PortSnapshot port = station_->Snapshot(0);
+    EXPECT_EQ(port.counts.completed, 1);
+    EXPECT_EQ(port.counts.failed, 2);
+    EXPECT_EQ(port.counts.receiverAborts, 1);
+    EXPECT_EQ(port.counts.stopped, 1);
+    EXPECT_EQ(port.counts.failures,
+              (std::map<UpgradeResult, int>{{DEVICE_CHECKSUM_ERROR, 1}, {BULK_BURN_ERROR, 1}}));
+    EXPECT_EQ(port.activity, PortActivity::Ended);
+    EXPECT_TRUE(port.end.stopped);
+    EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::ReceiverFailed);
+}
+
+TEST_F(StationTest, ALineLostWithNoReceiverOnItEndsThePortAndIsNoReceiver) {
+    Build({{Play::BlockCompleted, Play::LostWhileWaiting}, {Play::LostInTransfer}});
+    RunToEnd();
+    const auto records = Records();
+    ASSERT_EQ(records.size(), 2u) << "one completed, one lost under its receiver; no phantom";
+    const PortSnapshot first = station_->Snapshot(0);
+    EXPECT_EQ(first.counts.completed, 1);
+    EXPECT_EQ(first.counts.failed, 0);
+    EXPECT_TRUE(first.end.lineLost);
+    const PortSnapshot second = station_->Snapshot(1);
+    EXPECT_EQ(second.counts.failures, (std::map<UpgradeResult, int>{{PORT_LOST, 1}}));
+    EXPECT_EQ(second.lastResultText, "Port Lost");
+    EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::ReceiverFailed);
+}
+
+TEST_F(StationTest, APortWhoseReceiversKeepFailingGoesOutOfService) {
+    Build({{Play::BulkChecksumError, Play::BlockCompleted, Play::BulkChecksumError,
+            Play::BulkChecksumError, Play::BulkChecksumError, Play::BlockCompleted}});
+    StationOptions options;
+    options.outOfServiceAfter = 3;
+    RunToEnd(options);
+    const PortSnapshot port = station_->Snapshot(0);
+    EXPECT_TRUE(port.end.outOfService);
+    EXPECT_FALSE(port.end.stopped);
+    EXPECT_EQ(port.counts.completed, 1) << "the last receiver was never taken";
+    EXPECT_EQ(port.counts.failed, 4);
+    EXPECT_EQ(Records().size(), 5u);
+    EXPECT_NE(port.message.find("3 failures in a row"), std::string::npos) << port.message;
+}
+
+TEST_F(StationTest, EveryPortSendsTheOneImageLoadedOnce) {
+    Build({{}, {}, {}}, false);
+    const auto image = station_->Image();
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image.use_count(), 5) << "the station's, one per port's session and this one";
+    EXPECT_EQ(station_->Firmware().fileSize, std::filesystem::file_size(firmware_));
+    RunToEnd();  // each port's only run is stopped while it waits: nothing to record
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(station_->Snapshot(i).counts.stopped, 0);
+        EXPECT_TRUE(station_->Snapshot(i).end.stopped);
+    }
+    EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::Stopped);
+}
+
+TEST_F(StationTest, ARefusedFirmwareChangesNothing) {
+    Build({{}}, false);
+    const auto before = station_->Image();
+    const auto refused = dir_.Write("short.bin", std::vector<std::uint8_t>(100, 0));
+    const Status loaded = station_->LoadFirmware(refused);
+    EXPECT_EQ(loaded.message(), "File Data Error [1]");
+    EXPECT_EQ(station_->Image(), before);
+}
+
+struct VerdictCase {
+    const char* name;
+    std::vector<PortSummary> ports;
+    Verdict verdict;
+};
+
+PortSummary PortWith(int completed, int failed, PortEnd end = {}) {
+    PortSummary port;
+    port.counts.completed = completed;
+    port.counts.failed = failed;
+    port.end = end;
+    return port;
+}
+PortEnd Ended(bool opened, bool stopped, bool lineLost, bool recordLost) {
+    PortEnd end;
+    end.opened = opened;
+    end.stopped = stopped;
+    end.lineLost = lineLost;
+    end.recordLost = recordLost;
+    return end;
+}
+
+class Verdicts : public ::testing::TestWithParam<VerdictCase> {};
+
+TEST_P(Verdicts, AFailedReceiverOutranksEverythingElse) {
+    EXPECT_EQ(VerdictOf(GetParam().ports), GetParam().verdict);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Verdicts,
+    ::testing::Values(
+        VerdictCase{"AllCompleted", {PortWith(3, 0), PortWith(2, 0)}, Verdict::AllCompleted},
+        VerdictCase{"FailedThenLost", {PortWith(0, 1, Ended(true, false, true, false))},
+                    Verdict::ReceiverFailed},
+        VerdictCase{"FailedOnOneLostOnAnother",
+                    {PortWith(1, 1), PortWith(0, 0, Ended(true, false, true, false))},
+                    Verdict::ReceiverFailed},
+        VerdictCase{"FailedAndStopped", {PortWith(0, 1, Ended(true, true, false, false))},
+                    Verdict::ReceiverFailed},
+        VerdictCase{"RecordLostAndStopped",
+                    {PortWith(1, 0, Ended(true, false, false, true)),
+                     PortWith(0, 0, Ended(true, true, false, false))},
+                    Verdict::RecordLost},
+        VerdictCase{"StoppedAndNotOpened",
+                    {PortWith(0, 0, Ended(true, true, false, false)),
+                     PortWith(0, 0, Ended(false, false, false, false))},
+                    Verdict::Stopped},
+        VerdictCase{"LostWithNobodyOnIt", {PortWith(2, 0, Ended(true, false, true, false))},
+                    Verdict::PortTrouble},
+        VerdictCase{"NotOpened", {PortWith(1, 0), PortWith(0, 0, Ended(false, false, false, false))},
+                    Verdict::PortTrouble}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PortCounts, TotalsAddEachCountFromItsOwnNumber) {
+    PortCounts a, b, total;
+    for (const auto& [counted, result] :
+         std::vector<std::pair<Counted, UpgradeResult>>{{Counted::Failed, DEVICE_CHECKSUM_ERROR},
+                                                        {Counted::Failed, PORT_LOST},
+                                                        {Counted::ReceiverAbort, RECEIVER_ABORT},
+                                                        {Counted::Completed, BLOCK_COMPLETED}})
+        a.Add(counted, result);
+    for (int i = 0; i < 3; ++i) b.Add(Counted::ReceiverAbort, RECEIVER_ABORT);
+    b.Add(Counted::Stopped, USER_ABORT);
+    total.AddUp(a);
+    total.AddUp(b);
+    EXPECT_EQ(total.completed, 1);
+    EXPECT_EQ(total.failed, 2);
+    EXPECT_EQ(total.receiverAborts, 4);
+    EXPECT_EQ(total.stopped, 1);
+    EXPECT_EQ(total.failures.size(), 2u);
+    EXPECT_EQ(a.consecutiveFailures, 0) << "a completed receiver ends a run of failures";
+}
+
+}  // namespace
+}  // namespace qvlink::station
