@@ -140,6 +140,41 @@ lost_case block-transfer 1 "--protocol block-crc --stall-at 5"
 lost_case bulk-transfer 1 "--protocol bulk --stall-at 9"
 lost_case burn 1 "--protocol block-sum --stall-burn"
 
+# A stdout that takes nothing (a full pipe, a terminal held with Ctrl-S) holds up no transfer and
+# no stop: the receiver is upgraded, or stopped, while the flasher's output waits.
+stalled_case() {  # stalled_case NAME "SIM OPTIONS" WANT_SIM_LINE [stop]
+    local name="$1" sim_options="$2" want="$3" stop="${4:-}"
+    rm -f out.fifo drained.out
+    mkfifo out.fifo
+    exec 7<>out.fifo                      # a reader that never reads
+    head -c 65536 /dev/zero > out.fifo    # fills the pipe: the flasher's first write waits
+    # shellcheck disable=SC2086
+    start_sim $sim_options --timeout 30
+    timeout 90 "$cli" --port "$device" fw.bin > out.fifo 2> cli.err &
+    local cli_pid=$!
+    if [ -n "$stop" ]; then
+        await_match sim.out stalling "$sim_pid"
+        kill -INT "$cli_pid"
+    fi
+    checks=$((checks + 1))
+    if await_match sim.out "$want" "$sim_pid"; then
+        echo "ok   stalled stdout, $name: the receiver saw '$want'"
+    else
+        fail "stalled stdout, $name: sim says '$(tail -n 1 sim.out)'"
+    fi
+    timeout 60 cat out.fifo > drained.out &
+    local cat_pid=$!
+    exec 7>&-
+    wait "$cli_pid"
+    local status=$?
+    wait "$cat_pid"
+    wait_sim
+    check "stalled stdout, $name: exit $status once drained, last line '$(tail -n 1 drained.out)'" \
+        [ "$status" = "${5:-0}" ]
+}
+stalled_case transfer "--protocol bulk" "device 1: OK" "" 0
+stalled_case stop "--protocol silent" "sent nothing and closed" stop 130
+
 # Refusals before any run.
 printf 'too short' > short.bin
 timeout 10 "$cli" --port /dev/null short.bin >/dev/null 2>cli.err

@@ -19,6 +19,7 @@ read -r -a head4 <<< "$(head -c 26 fw.bin | tail -c 4 | od -An -tu1)"
 file_crc=$(printf '%02X%02X%02X%02X' $((head4[3] ^ 0xD3)) $((head4[2] ^ 0xD3)) \
     $((head4[1] ^ 0xD3)) $((head4[0] ^ 0xD3)))
 file_size=$(stat -c %s fw.bin)
+file_sha=$(sha256sum fw.bin | cut -d' ' -f1)
 
 
 start_sim() {  # start_sim NAME PORTS SIM-OPTIONS...: sim output in NAME.out, paths in NAME.paths
@@ -48,12 +49,16 @@ record_summary() {
 # Every record line well formed: times, firmware, device, and a burn never shorter than the
 # transfer before it.
 records_well_formed() {  # records_well_formed FILE DEVICE-MAP-JSON
-    jq -s -e --arg crc "$file_crc" --argjson size "$file_size" --argjson devices "$2" '
+    jq -s -e --arg crc "$file_crc" --arg sha "$file_sha" --argjson size "$file_size" \
+        --argjson devices "$2" '
         def iso: test("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}Z$");
         length > 0 and all(.[];
             (.start | iso) and (.end | iso) and .start <= .end
             and .firmware == "fw.bin" and .firmware_size == $size and .firmware_crc32 == $crc
-            and .device == $devices[.port]
+            and .device == $devices[.port] and .schema == 1 and .program == "qvlink-cli"
+            and (.firmware_sha256 | test("^[0-9a-f]{64}$")) and .firmware_sha256 == $sha
+            and (.host | length > 0) and (.receiver | type) == "number"
+            and ([.phase] | inside(["handshake", "transfer", "burn", "done"]))
             and (.transfer_seconds == null or .transfer_seconds >= 0)
             and (.transfer_seconds == null or .burn_seconds == null
                  or .transfer_seconds <= .burn_seconds))' "$1" > /dev/null
@@ -158,6 +163,10 @@ check "unopenable port and a failure: exit 1" [ "$status" = 1 ]
 
 timeout 10 "$cli" --port COM1,COM2,COM1 fw.bin > /dev/null 2>&1
 check "a port named twice: usage error" [ "$?" = 2 ]
+QVLINK_COM1=${pair[0]} timeout 10 "$cli" --port "COM1,${pair[0]}" fw.bin > /dev/null 2> cli.err
+status=$?
+check "one device under two names: usage error naming both" \
+    eval '[ "$status" = 2 ] && grep -qF "COM1 and ${pair[0]} are the same device" cli.err'
 
 # --- The operator's stop reaches every port: CAN CAN where a block's answer is awaited
 # (a block, the EOT), nothing where the run waits for anything else.
@@ -186,9 +195,12 @@ done
 # --- On a terminal: one line per port, redrawn in place a few times a second. Each redraw goes
 # back up exactly as many lines as there are ports and rewrites them all, and the last one shows
 # how every port ended.
-# The flasher is stopped once it has redrawn three times, however long that takes.
+# The flasher is stopped once it has redrawn three times, however long that takes. The second
+# port goes by a longer name (a link to its device), so that the columns must line up.
 start_sim screen 2 --protocol silent --timeout 60
 mapfile -t screen < screen.paths
+ln -s "${screen[1]}" "$work/port-with-a-longer-name"
+screen[1]="$work/port-with-a-longer-name"
 up=$'\e[2A'
 redraws() { [ "$(grep -oF "$up" term.out 2>/dev/null | wc -l)" -ge 3 ]; }
 rm -f term.out cli.pid
@@ -205,7 +217,8 @@ check "terminal: every redraw is two lines" \
     awk -v RS=$'\e\\[2A' '{ if (NR > 1 && lines != 2) bad = 1; lines = gsub(/\n/, "&") }
         END { exit bad }' term.out
 last_draw=$(awk -v RS=$'\e\\[2A' 'END { print }' term.out | head -n 2 | tr -d '\r' | sed $'s/\e\\[K$//')
-check "terminal: the last redraw shows both ports stopped" [ "$last_draw" = \
-    "$(printf '%s  Stopped   completed 0  failed 0\n' "${screen[0]}" "${screen[1]}")" ]
+width=${#screen[1]}
+check "terminal: the last redraw shows both ports stopped, in columns" [ "$last_draw" = \
+    "$(printf '%-*s  Stopped   completed 0  failed 0\n' "$width" "${screen[0]}" "$width" "${screen[1]}")" ]
 
 report_checks

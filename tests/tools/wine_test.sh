@@ -30,7 +30,7 @@ start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serv
     printf -v "$name" '%s' "$(head -n 1 "$name.out")"
 }
 
-start_sim good --protocol block-crc,block-sum,bulk --devices 3 --timeout 20
+start_sim good --protocol block-crc,block-sum,bulk,block-crc --devices 4 --timeout 20
 start_sim failing --protocol bulk --verdict 3 --timeout 20
 start_sim chatty --protocol block-crc --noise 20 --timeout 20 --devices 0
 
@@ -45,6 +45,11 @@ for protocol in block-crc block-sum bulk; do
         [ "$status" = 0 ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "Upgrade Completed" ]
     echo "     $protocol upgrade (the Wine process): $(cat time.txt)"
 done
+# A firmware path that begins with a slash is a path, never a Windows-style option.
+timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM1 "$work/fw.bin" > cli.out 2> cli.err
+status=$?
+check "a path beginning with a slash under Wine: exit $status, '$(tail -n 1 cli.out | tr -d '\r')'" \
+    [ "$status" = 0 ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "Upgrade Completed" ]
 timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM2 fw.bin > cli.out 2> cli.err
 status=$?
 check "device failure under Wine gives its text and exit 1" [ "$status" = 1 ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "Checksum Error" ]

@@ -220,7 +220,12 @@ void Win32DialogWindow::RunOnWindowThread(std::function<void()> call) {
         calls_.push_back(std::move(call));
         post = !std::exchange(callsPosted_, true);
     }
-    if (post) PostMessageW(window_, WM_RUN_QUEUED_CALLS, 0, 0);
+    // A message that could not be posted (a full queue) must not leave the calls stranded: the
+    // next call posts again.
+    if (post && !PostMessageW(window_, WM_RUN_QUEUED_CALLS, 0, 0)) {
+        const std::lock_guard lock(callsMutex_);
+        callsPosted_ = false;
+    }
 }
 
 void Win32DialogWindow::RunQueuedCalls() {
