@@ -221,4 +221,38 @@ width=${#screen[1]}
 check "terminal: the last redraw shows both ports stopped, in columns" [ "$last_draw" = \
     "$(printf '%-*s  Stopped   completed 0  failed 0\n' "$width" "${screen[0]}" "$width" "${screen[1]}")" ]
 
+# fits COLUMNS FILE: no piece of terminal output (between carriage returns and newlines, without
+# the erase-line sequence) before the summary is wider than the terminal.
+fits() {
+    awk -v RS='[\r\n]' -v columns="$1" '/^summary/ { exit bad } { gsub(/\x1b\[K/, "") }
+        length($0) >= columns { bad = 1 } END { exit bad }' "$2"
+}
+
+# --- A narrow terminal with one port: the status line is cut to the width, so that rewriting
+# it in place never leaves a trail of wrapped rows.
+start_sim narrow 1 --protocol bulk
+script -qec "stty cols 40; exec '$cli' --port '$(cat narrow.paths)' fw.bin" /dev/null \
+    > narrow.out 2>&1
+wait_sim narrow
+check "one port on 40 columns: the upgrade completes" \
+    eval "tr -d '\r' < narrow.out | sed 's/\x1b\[K//g' | grep -qx 'Upgrade Completed'"
+check "one port on 40 columns: no line is wider" fits 40 narrow.out
+
+# --- Twelve ports on ten rows would scroll on every redraw: a line per change instead, each cut
+# to the width.
+start_sim rack 12 --protocol silent --timeout 60
+rm -f rack.out rack.pid
+script -qec "stty cols 40 rows 10; echo \$\$ > rack.pid; exec '$cli' --port '$(paste -sd, rack.paths)' fw.bin" \
+    /dev/null > rack.out 2>&1 &
+script_pid=$!
+every_port_waits() { [ "$(grep -c 'waiting for' rack.out)" -ge 12 ]; }
+await_lines rack.pid 1 "$script_pid" && await "$script_pid" 60 "a line for each port" every_port_waits
+kill -INT "$(cat rack.pid)"
+await_exit "$script_pid" 60 || kill "$script_pid"
+wait_sim rack
+check "rack on ten rows: never moves back up" [ "$(grep -cE $'\e\\[[0-9]+A' rack.out)" = 0 ]
+check "rack on ten rows: says why" grep -q 'do not fit the terminal' rack.out
+check "rack on ten rows: no line is wider than 40 columns" fits 40 rack.out
+check "rack on ten rows: every port stopped" [ "$(grep -c ': Stopped' rack.out)" = 12 ]
+
 report_checks

@@ -31,7 +31,10 @@ std::string StatusWithClock(const StatusReport& report, int elapsedSeconds) {
 }
 
 ScreenPrinter::ScreenPrinter(const station::Station& station, Mode mode)
-    : station_(station), mode_(mode), lastStatus_(station.PortCount()) {}
+    : station_(station),
+      mode_(mode),
+      onTerminal_(mode != Mode::Lines),
+      lastStatus_(station.PortCount()) {}
 
 ScreenPrinter::~ScreenPrinter() {
     Stop();
@@ -101,7 +104,7 @@ void ScreenPrinter::Draw() {
         events_.clear();
     }
     std::string out;
-    if (mode_ != Mode::Lines) columns_ = StdoutTerminalSize().columns;
+    if (onTerminal_) columns_ = StdoutTerminalSize().columns;
     if (mode_ == Mode::Board && shown_.size() + 1 > StdoutTerminalSize().rows) {
         // More ports than rows: a board would scroll on every redraw.
         mode_ = Mode::Lines;
@@ -131,7 +134,7 @@ std::string ScreenPrinter::DrawLines(const std::vector<Event>& events) {
         }
         if (event.kind == Kind::Result) {
             lastStatus_[event.port].clear();  // the next status is shown even if it repeats
-            out += prefix + event.text + "\n";
+            out += Line(prefix + event.text);
             continue;
         }
         // With several ports only a port's latest status is worth a line.
@@ -142,9 +145,13 @@ std::string ScreenPrinter::DrawLines(const std::vector<Event>& events) {
             continue;
         if (event.text == lastStatus_[event.port]) continue;
         lastStatus_[event.port] = event.text;
-        out += prefix + event.text + "\n";
+        out += Line(prefix + event.text);
     }
     return out;
+}
+
+std::string ScreenPrinter::Line(const std::string& text) const {
+    return (onTerminal_ ? Fit(text) : text) + "\n";
 }
 
 std::string ScreenPrinter::Fit(std::string line) const {
