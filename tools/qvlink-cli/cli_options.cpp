@@ -41,6 +41,7 @@ struct Parser {
     Parser() {
         app.footer(EXPLANATION);
         app.get_formatter()->column_width(22);
+        app.add_flag("--version")->description("print the program's name and version");
         app.add_option("--port", portArguments, "a port, a list or a range; may be repeated")
             ->type_name("PORT")
             ->expected(1)

@@ -8,6 +8,7 @@
 
 #include "cli_options.h"
 #include "port_run.h"
+#include "program_version.h"
 #include "progress_display.h"
 #include "record_file.h"
 #include "several_ports.h"
@@ -57,6 +58,7 @@ int RunOnePort(const cli::CliOptions& options, cli::RecordFile* record) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-cli")) return 0;
     std::string error;
     bool helpAsked = false;
     const auto options = cli::ParseCliOptions(argc, argv, error, helpAsked);
