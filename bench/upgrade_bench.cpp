@@ -302,9 +302,14 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(work);
     const std::string firmware = (work / "fw.bin").string();
     const std::string raw = (work / "image.raw").string();
-    std::system(("head -c 1048576 /dev/urandom > " + raw + " && " + tools + "/qvlink-pack pack " +
-                 raw + " " + firmware + " > /dev/null")
-                    .c_str());
+    const std::string pack = "head -c 1048576 /dev/urandom > " + raw + " && " + tools +
+                             "/qvlink-pack pack " + raw + " " + firmware + " > /dev/null";
+    if (std::system(pack.c_str()) != 0) {
+        std::fprintf(stderr, "upgrade_bench: could not make the firmware file %s\n",
+                     firmware.c_str());
+        std::filesystem::remove_all(work);
+        return 1;
+    }
     try {
         std::printf("median of %d runs each\n", RUNS);
         if (!onlyRx) RunSimScenarios(tools, firmware);

@@ -12,6 +12,7 @@ packages=(
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 wine wine64
     xvfb xauth x11-utils xdotool openbox imagemagick zip unzip
+    dpkg-dev help2man lintian desktop-file-utils
 )
 
 missing=()

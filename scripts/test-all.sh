@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: a normal build, a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, the Windows build under
-# Wine, and the firmware fuzzer. A Release build with g++ and a Debug build with clang++ show
-# that the builds users make stay clean. Warnings are errors in all of them.
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, the Debian package (built,
+# checked, installed, used and removed again), the Windows build under Wine, and the firmware
+# fuzzer. A Release build with g++ and a Debug build with clang++ show that the builds users make
+# stay clean. Warnings are errors in all of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -34,6 +35,9 @@ suite build/asan "" -- -DQVLINK_SANITIZE=address,undefined
 suite build/tsan "-L threaded" -- -DQVLINK_SANITIZE=thread
 build build/release-gcc -DCMAKE_BUILD_TYPE=Release
 build build/debug-clang -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++
+
+echo "== Debian package"
+bash tests/tools/deb_test.sh
 
 echo "== Windows build, tests under Wine"
 bash scripts/build-windows.sh

@@ -17,13 +17,15 @@ StopWake::~StopWake() {
 void StopWake::Raise() const {
     if (fd_ < 0) return;
     const std::uint64_t one = 1;
-    (void)::write(fd_, &one, sizeof one);  // a full counter is raised already
+    // Fails only when the counter is full, and then it is raised already.
+    [[maybe_unused]] const ssize_t written = ::write(fd_, &one, sizeof one);
 }
 
 void StopWake::Clear() const {
     if (fd_ < 0) return;
     std::uint64_t count = 0;
-    (void)::read(fd_, &count, sizeof count);  // reads the whole counter, or nothing when clear
+    // Reads the whole counter, or fails when it is clear already.
+    [[maybe_unused]] const ssize_t taken = ::read(fd_, &count, sizeof count);
 }
 
 }  // namespace qvlink

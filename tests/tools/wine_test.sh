@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The Windows programs under Wine, against virtual receivers on Linux: COM1..COM3 of a fresh
 # Wine prefix are mapped to three qvlink-sim pseudo-terminals, and qvlink-cli.exe upgrades
-# them; the Windows serial port tests run against a third.
+# them; the Windows serial port tests run against a third. Each program names the project's
+# version with --version.
 # usage: wine_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK
 set -u
 . "$(dirname "$(realpath "$0")")/checks.sh"
 . "$(dirname "$(realpath "$0")")/wine_ports.sh"
 win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
+version=$(sed -n 's/^project(QuorvaneLink VERSION \([0-9.]*\).*/\1/p' \
+    "$(dirname "$(realpath "$0")")/../../CMakeLists.txt")
 work=$(mktemp -d)
 export WINEPREFIX="$win/wineprefix-test" WINEDEBUG=-all
 sims=()
@@ -30,6 +33,17 @@ start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serv
     printf -v "$name" '%s' "$(head -n 1 "$name.out")"
 }
 
+# Each program names itself and the project's version.
+for program in src/app/qvlink tools/qvlink-cli tools/qvlink-pack; do
+    name=$(basename "$program")
+    line=$(timeout 120 wine "$win/$program.exe" --version | tr -d '\r')
+    check "$name.exe --version: '$line'" \
+        grep -qxE "$name \(Quorvane Link\) ${version//./\\.}( \(commit [0-9a-f]+\))?" <<< "$line"
+done
+
+# ended STATUS LINE: the last run of qvlink-cli.exe exited with STATUS and printed LINE last.
+ended() { [ "$status" = "$1" ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "$2" ]; }
+
 start_sim good --protocol block-crc,block-sum,bulk,block-crc --devices 4 --timeout 20
 start_sim failing --protocol bulk --verdict 3 --timeout 20
 start_sim chatty --protocol block-crc --noise 20 --timeout 20 --devices 0
@@ -42,17 +56,17 @@ for protocol in block-crc block-sum bulk; do
         timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM1 fw.bin > cli.out 2> cli.err
     status=$?
     check "$protocol under Wine: exit $status, '$(tail -n 1 cli.out | tr -d '\r')'" \
-        [ "$status" = 0 ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "Upgrade Completed" ]
+        ended 0 "Upgrade Completed"
     echo "     $protocol upgrade (the Wine process): $(cat time.txt)"
 done
 # A firmware path that begins with a slash is a path, never a Windows-style option.
 timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM1 "$work/fw.bin" > cli.out 2> cli.err
 status=$?
 check "a path beginning with a slash under Wine: exit $status, '$(tail -n 1 cli.out | tr -d '\r')'" \
-    [ "$status" = 0 ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "Upgrade Completed" ]
+    ended 0 "Upgrade Completed"
 timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM2 fw.bin > cli.out 2> cli.err
 status=$?
-check "device failure under Wine gives its text and exit 1" [ "$status" = 1 ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "Checksum Error" ]
+check "device failure under Wine gives its text and exit 1" ended 1 "Checksum Error"
 
 QVLINK_TEST_PORT=3 timeout 120 wine "$win/tests/serial_win32_tests.exe" > serial.out 2>&1
 status=$?

@@ -45,6 +45,7 @@ struct Parser {
         // A path is a path: "/fw/quorvane.bin" is never taken for a Windows-style option.
         app.allow_windows_style_options(false);
         app.get_formatter()->column_width(22);
+        app.add_flag("--version")->description("print the program's name and version");
         app.add_option("--port", portArguments, "a port, a list or a range; may be repeated")
             ->type_name("PORT")
             ->expected(1)

@@ -8,16 +8,13 @@
 
 #include "cli_options.h"
 #include "host_name.h"
+#include "program_version.h"
 #include "run_end.h"
 #include "screen_printer.h"
 #include "station.h"
 #include "stop_signals.h"
 #include "terminal.h"
 #include "tracing_line.h"
-
-#ifndef QVLINK_VERSION
-#define QVLINK_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -48,7 +45,7 @@ int Run(const cli::CliOptions& options) {
     const bool tracing = !options.tracePath.empty();
     const station::SystemClock clock;
     station::Station line(options.ports, clock,
-                          {"qvlink-cli", QVLINK_VERSION, station::HostName()},
+                          {"qvlink-cli", ProgramVersion(), station::HostName()},
                           MakeOpener(transcript, tracing));
     line.SetRecord(record.get());
     if (const Status loaded = line.LoadFirmware(options.firmwarePath); !loaded.ok()) {
@@ -99,6 +96,7 @@ int Run(const cli::CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-cli")) return 0;
     cli::CliOptions options;
     bool helpAsked = false;
     const Status parsed = cli::ParseCliOptions(argc, argv, &options, &helpAsked);

@@ -7,6 +7,7 @@
 #include "firmware_format.h"
 #include "firmware_loader.h"
 #include "firmware_packer.h"
+#include "program_version.h"
 
 namespace {
 
@@ -15,11 +16,16 @@ constexpr int EXIT_USAGE = 2;
 constexpr int EXIT_REFUSED = 3;
 
 const char* const USAGE =
-    "usage: qvlink-pack pack IMAGE OUT.bin     wrap raw image data (normally exactly 1 MiB)\n"
-    "                                          into a firmware file\n"
-    "       qvlink-pack unpack FILE.bin OUT.img check a firmware file and write its image data\n"
-    "       qvlink-pack check FILE.bin          check a firmware file; prints OK and its size\n"
-    "       qvlink-pack --help\n"
+    "Usage: qvlink-pack pack IMAGE OUT.bin\n"
+    "  or:  qvlink-pack unpack FILE.bin OUT.img\n"
+    "  or:  qvlink-pack check FILE.bin\n"
+    "Builds, checks and opens firmware files.\n"
+    "\n"
+    "  pack IMAGE OUT.bin       wrap raw image data (normally exactly 1 MiB) into a firmware file\n"
+    "  unpack FILE.bin OUT.img  check a firmware file and write its image data\n"
+    "  check FILE.bin           check a firmware file; prints OK and its size\n"
+    "  --help                   show this text\n"
+    "  --version                print the program's name and version\n"
     "\n"
     "A file is checked exactly as the flasher loads it: outer magic, descrambling, inner magic,\n"
     "declared length, CRC, and a payload long enough to send (1,048,592 bytes or more).\n"
@@ -86,6 +92,7 @@ int Unpack(const char* path, const char* outPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-pack")) return 0;
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(USAGE, stdout);
         return 0;

@@ -11,11 +11,13 @@
 #include "device_line.h"
 #include "firmware_loader.h"
 #include "port_server.h"
+#include "program_version.h"
 #include "sim_options.h"
 #include "transcript.h"
 
 int main(int argc, char** argv) {
     using namespace qvlink::sim;
+    if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-sim")) return 0;
     std::string error;
     bool helpAsked = false;
     const auto options = ParseSimOptions(argc, argv, error, helpAsked);

@@ -9,7 +9,7 @@
 namespace qvlink::sim {
 
 const char* const SIM_USAGE =
-    "usage: qvlink-sim [options] FILE.bin\n"
+    "Usage: qvlink-sim [options] FILE.bin\n"
     "Plays one receiver, or several in a row, on a new pseudo-terminal and prints the path of the\n"
     "device the flasher should open as the first line of stdout. Each receiver checks every byte\n"
     "it gets against FILE.bin and prints a one-line verdict. Exit status 0 only when every\n"
@@ -19,7 +19,8 @@ const char* const SIM_USAGE =
     "                      same options for each); their paths come first, one per line, and\n"
     "                      every later line starts with the path of its port\n"
     "  --device PATH       serve on an existing device instead of a new pseudo-terminal\n"
-    "  --protocol P[,P...] how each receiver announces itself: block-crc ('C', the default),\n"
+    "  --protocol P[,P...]\n"
+    "                      how each receiver announces itself: block-crc ('C', the default),\n"
     "                      block-sum (NAK), bulk (0x77), cancel (CAN), silent (nothing); with a\n"
     "                      list, receiver i plays entry i, starting again at the end of the list\n"
     "  --noise N           send N bytes of boot chatter before the announcement\n"
@@ -38,7 +39,8 @@ const char* const SIM_USAGE =
     "  --stall-burn        go silent instead of reporting the burn\n"
     "  --timeout S         give up when an expected byte does not come for S seconds (default 30)\n"
     "  --log FILE          write a timestamped transcript of every byte each way\n"
-    "  --help              show this text\n";
+    "  --help              show this text\n"
+    "  --version           print the program's name and version\n";
 
 namespace {
 
