@@ -26,7 +26,7 @@ void Write(std::FILE* stream, const std::string& text) {
 
 std::string StatusWithClock(const StatusReport& report, int elapsedSeconds) {
     std::string text = StatusLineText(report);
-    if (elapsedSeconds >= 0) text += "   " + ElapsedText(elapsedSeconds);
+    if (elapsedSeconds >= 0) text.append("   ").append(ElapsedText(elapsedSeconds));
     return text;
 }
 
@@ -108,8 +108,9 @@ void ScreenPrinter::Draw() {
     if (mode_ == Mode::Board && shown_.size() + 1 > StdoutTerminalSize().rows) {
         // More ports than rows: a board would scroll on every redraw.
         mode_ = Mode::Lines;
-        out = Fit("(" + std::to_string(shown_.size()) +
-                  " ports do not fit the terminal: one line per change from here on)") + "\n";
+        std::string notice = std::to_string(shown_.size());
+        notice.append(" ports do not fit the terminal: one line per change from here on");
+        out = Line(notice);
     }
     if (mode_ == Mode::Lines)
         out += DrawLines(events);
@@ -189,7 +190,7 @@ std::string ScreenPrinter::DrawOnePort(const std::vector<Event>& events) {
         statusShown_ = false;
         return out;
     }
-    out += "\r" + Fit(StatusWithClock(status, elapsed)) + "\x1b[K";
+    out.append("\r").append(Fit(StatusWithClock(status, elapsed))).append("\x1b[K");
     statusShown_ = true;
     return out;
 }
@@ -197,7 +198,7 @@ std::string ScreenPrinter::DrawOnePort(const std::vector<Event>& events) {
 std::string ScreenPrinter::DrawBoard(const std::vector<Event>& events) {
     std::string out;
     // Back to the first port's row; messages go above the board, which is drawn again below.
-    if (drawnRows_ > 0) out += "\x1b[" + std::to_string(drawnRows_) + "A\r";
+    if (drawnRows_ > 0) out.append("\x1b[").append(std::to_string(drawnRows_)).append("A\r");
     for (const Event& event : events) {
         if (event.kind != Kind::Message) continue;
         out += "\x1b[K";
@@ -219,7 +220,7 @@ std::string ScreenPrinter::DrawBoard(const std::vector<Event>& events) {
         line += "   completed " + std::to_string(port.counts.completed) + "  failed " +
                 std::to_string(port.counts.failed);
         if (!ended && port.lastResult) line += "   last: " + port.lastResultText;
-        out += "\r" + Fit(line) + "\x1b[K\n";
+        out.append("\r").append(Fit(line)).append("\x1b[K\n");
     }
     drawnRows_ = ports.size();
     return out;
