@@ -43,12 +43,12 @@ struct PortCounts {
 
 // How a port's upgrades ended.
 struct PortEnd {
-    bool opened = true;        // false: the port could not be opened and never ran
-    bool stopped = false;      // the operator's stop
-    bool lineLost = false;     // the line went away ("Port Lost")
-    bool startFailed = false;  // a run could not start (no thread, or the run got no buffers)
-    bool recordLost = false;   // a record line could not be written; the port stopped there
-    bool outOfService = false; // its receivers failed too often in a row; the port stopped
+    bool opened = true;         // false: the port could not be opened and never ran
+    bool stopped = false;       // the operator's stop
+    bool lineLost = false;      // the line went away ("Port Lost")
+    bool startFailed = false;   // a run could not start (no thread, or the run got no buffers)
+    bool recordLost = false;    // a record line could not be written; the port stopped there
+    bool outOfService = false;  // its receivers failed too often in a row; the port stopped
 };
 
 struct PortSummary {

@@ -56,8 +56,7 @@ Status ExpandPortArguments(const std::vector<std::string>& arguments,
         std::size_t start = 0;
         for (;;) {
             const std::size_t comma = argument.find(',', start);
-            if (Status added = builder.AddItem(argument.substr(start, comma - start));
-                !added.ok())
+            if (Status added = builder.AddItem(argument.substr(start, comma - start)); !added.ok())
                 return added;
             if (comma == std::string::npos) break;
             start = comma + 1;

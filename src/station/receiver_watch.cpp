@@ -90,9 +90,8 @@ std::optional<UpgradeResult> ReceiverWatch::AwaitResult(std::chrono::millisecond
     // Before contact no clock is shown: sleep until the contact or the result.
     const bool contact = facts_.contact.has_value();
     const auto wait = contact ? tick : std::chrono::milliseconds(std::chrono::minutes(1));
-    changed_.wait_for(lock, wait, [&] {
-        return result_.has_value() || facts_.contact.has_value() != contact;
-    });
+    changed_.wait_for(lock, wait,
+                      [&] { return result_.has_value() || facts_.contact.has_value() != contact; });
     return result_;
 }
 

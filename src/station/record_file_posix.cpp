@@ -40,9 +40,11 @@ RecordFile::~RecordFile() {
 
 Status RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* file) {
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return Status::Error("cannot append to the record file " + path, std::strerror(errno));
+    if (fd < 0)
+        return Status::Error("cannot append to the record file " + path, std::strerror(errno));
     struct stat info {};
-    auto handle = std::make_unique<Handle>(Handle{fd, fstat(fd, &info) == 0 && S_ISREG(info.st_mode)});
+    auto handle =
+        std::make_unique<Handle>(Handle{fd, fstat(fd, &info) == 0 && S_ISREG(info.st_mode)});
     const bool needsNewline = handle->regular && EndsInsideALine(path);
     file->reset(new RecordFile(std::move(handle), needsNewline));
     return Status::Ok();
@@ -58,9 +60,9 @@ Status RecordFile::AppendLocked(const std::string& text) {
     if (written != static_cast<ssize_t>(text.size())) {
         std::string why = written < 0 ? std::strerror(errno) : "the line was written only in part";
         if (written > 0 && canCut) {
-            why += ftruncate(fd, before.st_size) == 0
-                       ? "; the part written was cut away"
-                       : "; the file now ends in a partial line: " + std::string(std::strerror(errno));
+            why += ftruncate(fd, before.st_size) == 0 ? "; the part written was cut away"
+                                                      : "; the file now ends in a partial line: " +
+                                                            std::string(std::strerror(errno));
         }
         return Status::Error(WRITE_FAILED, why);
     }

@@ -73,7 +73,8 @@ Status RecordFile::AppendLocked(const std::string& text) {
         return Status::Error(WRITE_FAILED, why);
     }
     // A pipe's flush would wait for its reader; only a file on disk is flushed.
-    if (handle_->disk && !FlushFileBuffers(file)) return Status::Error(WRITE_FAILED, LastErrorText());
+    if (handle_->disk && !FlushFileBuffers(file))
+        return Status::Error(WRITE_FAILED, LastErrorText());
     return Status::Ok();
 }
 

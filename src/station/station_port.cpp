@@ -137,9 +137,8 @@ bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options
         receiver = state_.receiver;
     }
     if (followUp.record && shared_.record != nullptr) {
-        const std::string line =
-            RecordLine(shared_.source, shared_.firmware,
-                       {name_, DeviceForName(name_), receiver, result, facts});
+        const std::string line = RecordLine(shared_.source, shared_.firmware,
+                                            {name_, DeviceForName(name_), receiver, result, facts});
         // The record is on disk before the session can start the next receiver.
         if (const Status written = shared_.record->Append(line); !written.ok()) {
             Message(written.ToString() + "; this port stops here");

@@ -25,8 +25,8 @@
 namespace qvlink::station {
 
 struct StationOptions {
-    bool continuous = false;  // after each receiver, await the next one
-    int count = 0;            // per port, go idle after this many finished receivers; 0: no limit
+    bool continuous = false;    // after each receiver, await the next one
+    int count = 0;              // per port, go idle after this many finished receivers; 0: no limit
     int outOfServiceAfter = 0;  // stop a port after this many failures in a row; 0: never
     std::chrono::milliseconds tick{1000};  // how often the time since contact moves on
 };

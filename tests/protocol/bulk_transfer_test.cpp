@@ -120,18 +120,24 @@ struct StallCase {
     bool sendVerdict;
 };
 
-class BulkStop : public BulkTransferTest, public ::testing::WithParamInterface<StallCase> {};
+class BulkStop : public BulkTransferTest, public ::testing::WithParamInterface<StallCase> {
+  protected:
+    // A receiver that answers as far as the case says and then falls silent.
+    void PlayUntilTheStall() {
+        line_.Queue({BULK_REQUEST});
+        line_.onWrite = [c = GetParam(), chunks = 0](ScriptedLine& l,
+                                                     const Bytes& written) mutable {
+            if (written == Bytes{BULK_ACCEPT} && c.chunksAnswered >= 0) l.Queue({BULK_READY});
+            if (written == Bytes{BULK_GO}) l.Queue({CHUNK_ACK});
+            if (written.size() == 4096 && ++chunks <= c.chunksAnswered) l.Queue({CHUNK_ACK});
+            if (written.size() == 1 && chunks == 256 && c.answerChecksum) l.Queue({CHUNK_ACK});
+            if (written.size() == 1 && chunks == 256 && c.sendVerdict) l.Queue({0, 0x83});
+        };
+    }
+};
 
 TEST_P(BulkStop, EndsTheRunAndSendsNothing) {
-    const StallCase c = GetParam();
-    line_.Queue({BULK_REQUEST});
-    line_.onWrite = [c, chunks = 0](ScriptedLine& l, const Bytes& written) mutable {
-        if (written == Bytes{BULK_ACCEPT} && c.chunksAnswered >= 0) l.Queue({BULK_READY});
-        if (written == Bytes{BULK_GO}) l.Queue({CHUNK_ACK});
-        if (written.size() == 4096 && ++chunks <= c.chunksAnswered) l.Queue({CHUNK_ACK});
-        if (written.size() == 1 && chunks == 256 && c.answerChecksum) l.Queue({CHUNK_ACK});
-        if (written.size() == 1 && chunks == 256 && c.sendVerdict) l.Queue({0, 0x83});
-    };
+    PlayUntilTheStall();
     std::size_t writesAtStop = 0;
     line_.onIdle = [&](ScriptedLine& l) {
         writesAtStop = l.writes.size();
@@ -143,15 +149,7 @@ TEST_P(BulkStop, EndsTheRunAndSendsNothing) {
 
 // The same waits when the line goes away instead: the run says so, not that it was stopped.
 TEST_P(BulkStop, ALostLineEndsWithPortLost) {
-    const StallCase c = GetParam();
-    line_.Queue({BULK_REQUEST});
-    line_.onWrite = [c, chunks = 0](ScriptedLine& l, const Bytes& written) mutable {
-        if (written == Bytes{BULK_ACCEPT} && c.chunksAnswered >= 0) l.Queue({BULK_READY});
-        if (written == Bytes{BULK_GO}) l.Queue({CHUNK_ACK});
-        if (written.size() == 4096 && ++chunks <= c.chunksAnswered) l.Queue({CHUNK_ACK});
-        if (written.size() == 1 && chunks == 256 && c.answerChecksum) l.Queue({CHUNK_ACK});
-        if (written.size() == 1 && chunks == 256 && c.sendVerdict) l.Queue({0, 0x83});
-    };
+    PlayUntilTheStall();
     line_.onIdle = [](ScriptedLine& l) { l.lost = true; };
     EXPECT_EQ(Run(), PORT_LOST);
 }

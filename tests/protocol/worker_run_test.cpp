@@ -8,6 +8,7 @@
 
 #include "firmware_fixtures.h"
 #include "firmware_packer.h"
+#include "forwarding_line.h"
 #include "handshake.h"
 #include "protocol_bytes.h"
 #include "pty_pair.h"
@@ -130,29 +131,19 @@ TEST_F(WorkerThreadTest, AStopAskedRightAfterStartIsNeverWipedOut) {
 }
 
 // Tells whether the stop wake was raised at any wait of a run.
-class WakeWatchingLine final : public SerialLine {
+class WakeWatchingLine final : public test::ForwardingLine {
   public:
-    explicit WakeWatchingLine(SerialLine& line) : line_(line) {}
-    int QueuedBytes() override { return line_.QueuedBytes(); }
-    int Read(std::uint8_t* buffer, std::uint32_t maxCount) override {
-        return line_.Read(buffer, maxCount);
-    }
-    int Write(const std::uint8_t* bytes, std::uint32_t count) override {
-        return line_.Write(bytes, count);
-    }
+    using ForwardingLine::ForwardingLine;
     LineWait WaitForInput(int timeoutMs, const StopWake& wake) override {
         pollfd watched{wake.WaitHandle(), POLLIN, 0};
         // Read after the poll: a raise the test makes once it stops watching is not counted.
         if (poll(&watched, 1, 0) == 1 && watching.load()) wokenAtOnce.store(true);
         waits.fetch_add(1);
-        return line_.WaitForInput(timeoutMs, wake);
+        return ForwardingLine::WaitForInput(timeoutMs, wake);
     }
     std::atomic<bool> watching{true};
     std::atomic<bool> wokenAtOnce{false};
     std::atomic<int> waits{0};
-
-  private:
-    SerialLine& line_;
 };
 
 TEST_F(WorkerThreadTest, ARunAfterAStopWaitsWithTheStopWakeCleared) {

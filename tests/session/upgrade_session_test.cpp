@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "firmware_fixtures.h"
+#include "forwarding_line.h"
 #include "protocol_bytes.h"
 #include "receiver_scripts.h"
 #include "recording_host.h"
@@ -17,25 +18,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using test::ScriptedLine;
-
-// Lends the test's scripted line to the session, which owns what its opener gives.
-class BorrowedLine final : public SerialLine {
-  public:
-    explicit BorrowedLine(ScriptedLine& line) : line_(line) {}
-    int QueuedBytes() override { return line_.QueuedBytes(); }
-    int Read(std::uint8_t* buffer, std::uint32_t maxCount) override {
-        return line_.Read(buffer, maxCount);
-    }
-    int Write(const std::uint8_t* bytes, std::uint32_t count) override {
-        return line_.Write(bytes, count);
-    }
-    LineWait WaitForInput(int timeoutMs, const StopWake& wake) override {
-        return line_.WaitForInput(timeoutMs, wake);
-    }
-
-  private:
-    ScriptedLine& line_;
-};
 
 // The receiver stops answering after the engine's first `answered` writes.
 void FallSilentAfter(ScriptedLine& line, std::size_t answered) {
@@ -73,7 +55,7 @@ class UpgradeSessionTest : public ::testing::Test {
     test::RecordingHost host_{{}, line_};  // only its record of results is used
     UpgradeSession session_{host_, [this](const std::string& device, std::string&) {
                                 opened_.push_back(device);
-                                return std::make_unique<BorrowedLine>(line_);
+                                return std::make_unique<test::ForwardingLine>(line_);
                             }};
     std::size_t results_ = 0;
 };
@@ -82,7 +64,7 @@ TEST_F(UpgradeSessionTest, StartNeedsACheckedImageAndAnOpenPort) {
     EXPECT_FALSE(session_.Start()) << "no port is open";
     EXPECT_FALSE(session_.Active());
     UpgradeSession empty(host_, [this](const std::string&, std::string&) {
-        return std::make_unique<BorrowedLine>(line_);
+        return std::make_unique<test::ForwardingLine>(line_);
     });
     ASSERT_TRUE(empty.OpenPort(1).ok());
     EXPECT_FALSE(empty.Start()) << "no image is loaded";

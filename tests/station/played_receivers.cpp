@@ -42,10 +42,12 @@ void PlayedLine::Begin(Play play) {
         case Play::BlockCompleted:
         case Play::LostInTransfer:
         case Play::StoppedInBurn: {
-            PlayBlockReceiver(line_, START_CRC, play == Play::StoppedInBurn ? Bytes{0x80, 0x81} : FullBurn());
+            PlayBlockReceiver(line_, START_CRC,
+                              play == Play::StoppedInBurn ? Bytes{0x80, 0x81} : FullBurn());
             line_.onWrite = [this, play, script = line_.onWrite, blocks = 0](
                                 ScriptedLine& l, const Bytes& written) mutable {
-                if (written.size() == BLOCK_SIZE_CRC && ++blocks > 4 && play == Play::LostInTransfer)
+                if (written.size() == BLOCK_SIZE_CRC && ++blocks > 4 &&
+                    play == Play::LostInTransfer)
                     return;
                 if (written == Bytes{EOT}) {
                     clock_.Advance(seconds(10));
@@ -59,7 +61,8 @@ void PlayedLine::Begin(Play play) {
         case Play::BulkChecksumError:
         case Play::BulkBurnFails: {
             const std::uint8_t verdict = play == Play::BulkChecksumError ? 3 : 0;
-            PlayBulkReceiver(line_, verdict, play == Play::BulkBurnFails ? Bytes{0x85, BURN_FAILED} : FullBurn());
+            PlayBulkReceiver(line_, verdict,
+                             play == Play::BulkBurnFails ? Bytes{0x85, BURN_FAILED} : FullBurn());
             line_.onWrite = [this, script = line_.onWrite, chunks = 0](
                                 ScriptedLine& l, const Bytes& written) mutable {
                 if (written.size() == CHUNK_SIZE) ++chunks;

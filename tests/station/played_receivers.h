@@ -19,8 +19,7 @@ class FakeClock final : public station::StationClock {
     void Advance(std::chrono::milliseconds by) { offsetMs_.fetch_add(by.count()); }
 
     // 2026-01-02T03:04:05.000Z
-    const station::WallTime wallBase =
-        station::WallTime{} + std::chrono::seconds(1767323045);
+    const station::WallTime wallBase = station::WallTime{} + std::chrono::seconds(1767323045);
 
   private:
     std::chrono::milliseconds Offset() const { return std::chrono::milliseconds(offsetMs_.load()); }
@@ -32,10 +31,10 @@ enum class Play {
     BulkCompleted,
     BulkChecksumError,  // the verdict refuses the data
     BulkBurnFails,
-    Cancels,            // a CAN instead of an announcement
-    LostInTransfer,     // the line goes away after four blocks
-    StoppedInBurn,      // the operator stops while the receiver burns
-    LostWhileWaiting,   // the line goes away before any receiver announces itself
+    Cancels,           // a CAN instead of an announcement
+    LostInTransfer,    // the line goes away after four blocks
+    StoppedInBurn,     // the operator stops while the receiver burns
+    LostWhileWaiting,  // the line goes away before any receiver announces itself
 };
 
 // Plays `plays` one after another: each receiver announces itself once the run before it has

@@ -34,8 +34,10 @@ INSTANTIATE_TEST_SUITE_P(
     Table, PortLists,
     ::testing::Values(
         ListCase{"OneRange", {"COM3-COM3"}, {"COM3"}, ""},
-        ListCase{"ListsRangesAndRepeats", {"COM2,COM4-COM5", "/dev/pts/9"},
-                 {"COM2", "COM4", "COM5", "/dev/pts/9"}, ""},
+        ListCase{"ListsRangesAndRepeats",
+                 {"COM2,COM4-COM5", "/dev/pts/9"},
+                 {"COM2", "COM4", "COM5", "/dev/pts/9"},
+                 ""},
         ListCase{"Backwards", {"COM3-COM1"}, {}, "the range COM3-COM1 runs backwards"},
         ListCase{"Empty", {"COM1,,COM2"}, {}, "an empty port name in --port"},
         ListCase{"Twice", {"COM1", "COM2,COM1"}, {}, "COM1 is named more than once"},

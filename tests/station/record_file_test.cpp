@@ -56,7 +56,8 @@ TEST(RecordFile, ALineThatDoesNotFitIsCutAwayAndTheNextOneIsWhole) {
 
 TEST(RecordFile, AFileEndingInsideALineGetsTheFirstNewLineOnALineOfItsOwn) {
     test::ScratchDir dir;
-    const auto path = dir.Write("record.jsonl", {'{', '"', 'a', '"', ':', '1', '}', '\n', '{', '"'});
+    const auto path =
+        dir.Write("record.jsonl", {'{', '"', 'a', '"', ':', '1', '}', '\n', '{', '"'});
     std::unique_ptr<RecordFile> record;
     ASSERT_TRUE(RecordFile::Open(path.string(), &record).ok());
     ASSERT_TRUE(record->Append("{}").ok());
@@ -85,7 +86,8 @@ TEST(RecordFile, AFolderThatIsNotThereIsRefusedWithTheCause) {
     std::unique_ptr<RecordFile> record;
     const Status opened = RecordFile::Open("/nonexistent-folder/record.jsonl", &record);
     EXPECT_FALSE(opened.ok());
-    EXPECT_EQ(opened.message(), "cannot append to the record file /nonexistent-folder/record.jsonl");
+    EXPECT_EQ(opened.message(),
+              "cannot append to the record file /nonexistent-folder/record.jsonl");
     EXPECT_FALSE(opened.cause().empty());
     EXPECT_EQ(record, nullptr);
 }

@@ -26,13 +26,14 @@ class StationTest : public ::testing::Test {
     // played. Every port is opened and the firmware loaded.
     void Build(const std::vector<std::vector<Play>>& plays, bool withRecord = true) {
         std::vector<std::string> names;
-        for (std::size_t i = 0; i < plays.size(); ++i) names.push_back("COM" + std::to_string(i + 1));
+        for (std::size_t i = 0; i < plays.size(); ++i)
+            names.push_back("COM" + std::to_string(i + 1));
         station_ = std::make_unique<Station>(
             names, clock_, RecordSource{"station-test", "9.9", "bench-7"},
             [this, plays](const std::string&, std::string&) -> std::unique_ptr<SerialLine> {
                 const std::size_t port = opened_++;
-                return std::make_unique<test::PlayedLine>(plays[port], clock_,
-                                                          [this, port] { station_->StopPort(port); });
+                return std::make_unique<test::PlayedLine>(
+                    plays[port], clock_, [this, port] { station_->StopPort(port); });
             });
         if (withRecord) {
             ASSERT_TRUE(RecordFile::Open((dir_.Path() / "record.jsonl").string(), &record_).ok());
@@ -200,12 +201,14 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Verdicts,
     ::testing::Values(
         VerdictCase{"AllCompleted", {PortWith(3, 0), PortWith(2, 0)}, Verdict::AllCompleted},
-        VerdictCase{"FailedThenLost", {PortWith(0, 1, Ended(true, false, true, false))},
+        VerdictCase{"FailedThenLost",
+                    {PortWith(0, 1, Ended(true, false, true, false))},
                     Verdict::ReceiverFailed},
         VerdictCase{"FailedOnOneLostOnAnother",
                     {PortWith(1, 1), PortWith(0, 0, Ended(true, false, true, false))},
                     Verdict::ReceiverFailed},
-        VerdictCase{"FailedAndStopped", {PortWith(0, 1, Ended(true, true, false, false))},
+        VerdictCase{"FailedAndStopped",
+                    {PortWith(0, 1, Ended(true, true, false, false))},
                     Verdict::ReceiverFailed},
         VerdictCase{"RecordLostAndStopped",
                     {PortWith(1, 0, Ended(true, false, false, true)),
@@ -215,9 +218,11 @@ INSTANTIATE_TEST_SUITE_P(
                     {PortWith(0, 0, Ended(true, true, false, false)),
                      PortWith(0, 0, Ended(false, false, false, false))},
                     Verdict::Stopped},
-        VerdictCase{"LostWithNobodyOnIt", {PortWith(2, 0, Ended(true, false, true, false))},
+        VerdictCase{"LostWithNobodyOnIt",
+                    {PortWith(2, 0, Ended(true, false, true, false))},
                     Verdict::PortTrouble},
-        VerdictCase{"NotOpened", {PortWith(1, 0), PortWith(0, 0, Ended(false, false, false, false))},
+        VerdictCase{"NotOpened",
+                    {PortWith(1, 0), PortWith(0, 0, Ended(false, false, false, false))},
                     Verdict::PortTrouble}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -60,8 +60,7 @@ struct Parser {
         app.add_option("--trace", options.tracePath,
                        "one port only: write a transcript of every byte each way")
             ->type_name("FILE");
-        app.add_option("--record", options.recordPath,
-                       "append a JSON line for every receiver")
+        app.add_option("--record", options.recordPath, "append a JSON line for every receiver")
             ->type_name("FILE");
         app.add_option("FILE.bin", options.firmwarePath, "the firmware file")
             ->type_name("")

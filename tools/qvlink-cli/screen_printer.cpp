@@ -141,7 +141,8 @@ std::string ScreenPrinter::DrawLines(const std::vector<Event>& events) {
         // With several ports only a port's latest status is worth a line.
         if (several && std::any_of(events.begin() + static_cast<long>(i) + 1, events.end(),
                                    [&](const Event& later) {
-                                       return later.port == event.port && later.kind != Kind::Message;
+                                       return later.port == event.port &&
+                                              later.kind != Kind::Message;
                                    }))
             continue;
         if (event.text == lastStatus_[event.port]) continue;
@@ -204,7 +205,8 @@ std::string ScreenPrinter::DrawBoard(const std::vector<Event>& events) {
         out += "\x1b[K";
         Write(stdout, out);
         out.clear();
-        Write(stderr, "qvlink-cli: " + station_.Snapshot(event.port).port + ": " + event.text + "\n");
+        Write(stderr,
+              "qvlink-cli: " + station_.Snapshot(event.port).port + ": " + event.text + "\n");
     }
     std::vector<station::PortSnapshot> ports;
     std::size_t width = 0;

@@ -54,17 +54,17 @@ class ScreenPrinter final : public station::StationObserver {
     std::string DrawLines(const std::vector<Event>& events);
     std::string DrawOnePort(const std::vector<Event>& events);
     std::string DrawBoard(const std::vector<Event>& events);
-    std::string Fit(std::string line) const;   // cut to the terminal's width
+    std::string Fit(std::string line) const;          // cut to the terminal's width
     std::string Line(const std::string& text) const;  // a whole line, cut on a terminal
 
     const station::Station& station_;
     Mode mode_;  // only the printer's thread changes it (a board that no longer fits)
     const bool onTerminal_;
-    std::vector<std::size_t> shown_;        // the board's ports
-    std::vector<std::string> lastStatus_;   // per port, the status text last printed
+    std::vector<std::size_t> shown_;       // the board's ports
+    std::vector<std::string> lastStatus_;  // per port, the status text last printed
     std::size_t columns_ = 80;
-    std::size_t drawnRows_ = 0;   // board rows on screen, to go back over
-    bool statusShown_ = false;    // OnePort: a status line is on screen, without its newline
+    std::size_t drawnRows_ = 0;  // board rows on screen, to go back over
+    bool statusShown_ = false;   // OnePort: a status line is on screen, without its newline
 
     std::mutex mutex_;  // guards what follows
     std::condition_variable wake_;
