@@ -162,9 +162,12 @@ TEST_F(QtWindowTest, ContinuousModeShowsTheResultLineAndWaitsForTheNextReceiver)
     ASSERT_TRUE(QTest::qWaitFor([&] { return window_.ResultLine()->text() == "Upgrade Completed"; },
                                 30000));
     EXPECT_EQ(window_.StartStopButton()->text(), "Stop");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window_.ResultLine()->text().isEmpty(); }, 30000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window_.ResultLine()->text() == "Upgrade Completed"; },
-                                30000));
+    // The event loop may take the second receiver's contact and result in one go, so the empty
+    // line between them need not be seen here (the dialog's own test follows it call by call):
+    // wait for the second result itself.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return dialog_.Session().Tally().completed == 2; }, 30000));
+    EXPECT_EQ(window_.ResultLine()->text(), "Upgrade Completed");
     ASSERT_TRUE(QTest::qWaitFor([&] { return window_.windowTitle() == "Waiting..."; }, 10000));
     EXPECT_TRUE(boxes_.empty());
     window_.StartStopButton()->click();
