@@ -162,7 +162,8 @@ stalled_case() {  # stalled_case NAME "SIM OPTIONS" WANT_SIM_LINE [stop]
     else
         fail "stalled stdout, $name: sim says '$(tail -n 1 sim.out)'"
     fi
-    timeout 60 cat out.fifo > drained.out &
+    # The drain must not hold the test's own end open, or it would never see the end.
+    timeout 60 cat out.fifo > drained.out 7>&- &
     local cat_pid=$!
     exec 7>&-
     wait "$cli_pid"
