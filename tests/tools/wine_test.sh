@@ -44,7 +44,7 @@ done
 # ended STATUS LINE: the last run of qvlink-cli.exe exited with STATUS and printed LINE last.
 ended() { [ "$status" = "$1" ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "$2" ]; }
 
-start_sim good --protocol block-crc,block-sum,bulk,block-crc --devices 4 --timeout 20
+start_sim good --protocol block-crc,block-sum,bulk,block-crc,bulk,block-sum --devices 6 --timeout 20
 start_sim failing --protocol bulk --verdict 3 --timeout 20
 start_sim chatty --protocol block-crc --noise 20 --timeout 20 --devices 0
 
@@ -64,6 +64,19 @@ timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM1 "$work/fw.bin" > cli.ou
 status=$?
 check "a path beginning with a slash under Wine: exit $status, '$(tail -n 1 cli.out | tr -d '\r')'" \
     ended 0 "Upgrade Completed"
+# The record under Windows: a file found ending inside a line gets the next line on its own,
+# and later runs append.
+printf '{"torn":' > rec.jsonl
+for run in 1 2; do
+    timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM1 --record rec.jsonl fw.bin \
+        > cli.out 2> cli.err
+    status=$?
+    check "record run $run under Wine: exit $status" ended 0 "Upgrade Completed"
+done
+check "record under Wine: the torn line kept apart, two whole lines after it" eval \
+    '[ "$(head -n 1 rec.jsonl)" = "{\"torn\":" ] && [ "$(wc -l < rec.jsonl)" = 3 ] &&
+     tail -n 2 rec.jsonl | jq -s -e "length == 2 and all(.[]; .schema == 1 and .port == \"COM1\"
+         and .result_text == \"Upgrade Completed\" and .receiver == 1)" > /dev/null'
 timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM2 fw.bin > cli.out 2> cli.err
 status=$?
 check "device failure under Wine gives its text and exit 1" ended 1 "Checksum Error"
