@@ -77,14 +77,18 @@ Sha256Digest Sha256(const std::uint8_t* bytes, std::size_t size) {
     return digest;
 }
 
-std::string Sha256Hex(const std::uint8_t* bytes, std::size_t size) {
+std::string HexDigest(const Sha256Digest& digest) {
     static const char DIGITS[] = "0123456789abcdef";
     std::string text;
-    for (const std::uint8_t byte : Sha256(bytes, size)) {
+    for (const std::uint8_t byte : digest) {
         text += DIGITS[byte >> 4];
         text += DIGITS[byte & 0x0F];
     }
     return text;
+}
+
+std::string Sha256Hex(const std::uint8_t* bytes, std::size_t size) {
+    return HexDigest(Sha256(bytes, size));
 }
 
 }  // namespace qvlink

@@ -13,7 +13,9 @@ using Sha256Digest = std::array<std::uint8_t, 32>;
 
 Sha256Digest Sha256(const std::uint8_t* bytes, std::size_t size);
 
-// The digest as 64 lower-case hex digits.
+// A digest as 64 lower-case hex digits, as sha256sum prints it.
+std::string HexDigest(const Sha256Digest& digest);
+// The digest of `bytes` as hex digits.
 std::string Sha256Hex(const std::uint8_t* bytes, std::size_t size);
 
 }  // namespace qvlink

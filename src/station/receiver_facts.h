@@ -12,7 +12,6 @@ namespace qvlink::station {
 // How far a receiver got: it announced itself (or cancelled), took the image, burnt it, and
 // the burn ended well.
 enum class Phase { Handshake, Transfer, Burn, Done };
-const char* PhaseName(Phase phase);
 
 struct ReceiverFacts {
     // The receiver said something that starts an upgrade: an announcement or a cancel. Only a

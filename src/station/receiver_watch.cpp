@@ -2,20 +2,6 @@
 
 namespace qvlink::station {
 
-const char* PhaseName(Phase phase) {
-    switch (phase) {
-        case Phase::Handshake:
-            return "handshake";
-        case Phase::Transfer:
-            return "transfer";
-        case Phase::Burn:
-            return "burn";
-        case Phase::Done:
-            return "done";
-    }
-    return "handshake";
-}
-
 int ReceiverWatch::ElapsedLocked() const {
     if (!facts_.contact) return -1;
     return static_cast<int>(

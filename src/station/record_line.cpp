@@ -25,6 +25,20 @@ bool EndsABurn(UpgradeResult result) {
     return Succeeded(result) || result == BLOCK_BURN_ERROR || result == BULK_BURN_ERROR;
 }
 
+const char* PhaseName(Phase phase) {
+    switch (phase) {
+        case Phase::Handshake:
+            return "handshake";
+        case Phase::Transfer:
+            return "transfer";
+        case Phase::Burn:
+            return "burn";
+        case Phase::Done:
+            return "done";
+    }
+    return "handshake";
+}
+
 json ProtocolName(const std::optional<TransferProtocol>& protocol) {
     if (!protocol) return nullptr;
     switch (*protocol) {
@@ -63,13 +77,8 @@ std::string Hex32(std::uint32_t value) {
 
 FirmwareFacts DescribeFirmware(const FirmwareImage& image, const std::string& fileName,
                                const Sha256Digest& fileDigest) {
-    FirmwareFacts facts{fileName, OUTER_MAGIC.size() + image.size, 0, {}};
+    FirmwareFacts facts{fileName, OUTER_MAGIC.size() + image.size, 0, HexDigest(fileDigest)};
     if (image.size >= 4) facts.crc32 = ReadBigEndian32(image.bytes.get() + image.size - 4);
-    static const char DIGITS[] = "0123456789abcdef";
-    for (const std::uint8_t byte : fileDigest) {
-        facts.sha256 += DIGITS[byte >> 4];
-        facts.sha256 += DIGITS[byte & 0x0F];
-    }
     return facts;
 }
 

@@ -10,11 +10,12 @@ StationPort::StationPort(std::size_t index, std::string name, const StationShare
                          LineOpener opener)
     : index_(index),
       name_(std::move(name)),
+      device_(DeviceForName(name_)),
       shared_(shared),
       watch_(*shared.clock, *this),
       session_(watch_, std::move(opener)) {
     state_.port = name_;
-    state_.device = DeviceForName(name_);
+    state_.device = device_;
 }
 
 StationPort::~StationPort() {
@@ -137,8 +138,8 @@ bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options
         receiver = state_.receiver;
     }
     if (followUp.record && shared_.record != nullptr) {
-        const std::string line = RecordLine(shared_.source, shared_.firmware,
-                                            {name_, DeviceForName(name_), receiver, result, facts});
+        const std::string line =
+            RecordLine(shared_.source, shared_.firmware, {name_, device_, receiver, result, facts});
         // The record is on disk before the session can start the next receiver.
         if (const Status written = shared_.record->Append(line); !written.ok()) {
             Message(written.ToString() + "; this port stops here");

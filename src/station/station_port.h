@@ -78,6 +78,7 @@ class StationPort final : private WatchListener {
 
     const std::size_t index_;
     const std::string name_;
+    const std::string device_;  // the device the name opens
     const StationShared& shared_;
     ReceiverWatch watch_;
     UpgradeSession session_;
