@@ -7,6 +7,7 @@
 //   qvlink-probe window TITLE  the shown top-level window titled TITLE: its owner's title,
 //                              then every control within it, as for `dialog`
 //   qvlink-probe windows       the titles of all shown top-level windows
+//   qvlink-probe foreground    the title of the window that takes the keyboard now
 // Exit status 0, or 1 when the template or window is not there. Texts are printed in UTF-8.
 #include <windows.h>
 // after windows.h
@@ -118,6 +119,13 @@ int PrintNamedWindow(const std::wstring& title) {
     return 1;
 }
 
+int PrintForegroundTitle() {
+    const HWND window = GetForegroundWindow();
+    if (window == nullptr) return 1;
+    PrintLine(Utf8FromWide(TextOf(window)));
+    return 0;
+}
+
 int PrintWindowTitles() {
     for (HWND window : ShownTopLevelWindows()) PrintLine(Utf8FromWide(TextOf(window)));
     return 0;
@@ -226,6 +234,8 @@ int main(int argc, char** argv) {
     if (command == "dialog" && argc == 2) return PrintDialog();
     if (command == "window" && argc == 3) return PrintNamedWindow(WideFromUtf8(argv[2]));
     if (command == "windows" && argc == 2) return PrintWindowTitles();
-    std::fputs("usage: qvlink-probe template EXE | dialog | window TITLE | windows\n", stderr);
+    if (command == "foreground" && argc == 2) return PrintForegroundTitle();
+    std::fputs("usage: qvlink-probe template EXE | dialog | window TITLE | windows | foreground\n",
+               stderr);
     return 2;
 }

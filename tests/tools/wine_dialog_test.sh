@@ -45,6 +45,7 @@ check() {  # check NAME CONDITION-COMMAND...
         echo "FAIL $name"
         failures=$((failures + 1))
         shot "$(echo "$name" | tr -c 'A-Za-z0-9\n' - | head -c 60)"
+        return 1
     fi
 }
 finish() {
@@ -100,13 +101,21 @@ click() {  # click ID: a mouse click in the middle of the dialog's control ID
     at=$(awk -F'\t' -v id="$1" '$1 == id { print $4; exit }' dialog.txt)
     xdotool mousemove --sync "${at%,*}" "${at#*,}" click 1
 }
-press() {  # press KEY TITLE: KEY in the shown window titled exactly TITLE
-    local pattern window
+# press KEY TITLE: KEY in the shown window titled exactly TITLE, once Wine itself has made that
+# window the one that takes the keyboard. A key sent while a new window is still being given the
+# focus on a busy machine goes elsewhere or nowhere; it is never sent twice.
+press() {
+    local pattern window attempt
     pattern="^$(printf '%s' "$2" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
-    window=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | tail -n 1)
-    [ -n "$window" ] && xdotool windowactivate --sync "$window" 2>/dev/null
+    for attempt in 1 2 3; do
+        window=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | tail -n 1)
+        [ -n "$window" ] && timeout 10 xdotool windowactivate --sync "$window" >/dev/null 2>&1
+        wait_until 10 has_keyboard "$2" && { xdotool key "$1"; return; }
+    done
+    echo "     ('$2' did not take the keyboard; '$1' sent anyway)"
     xdotool key "$1"
 }
+has_keyboard() { [ "$(probe foreground)" = "$1" ]; }
 window_shown() { probe window "$1" > box.txt && [ -s box.txt ]; }
 shown_windows() { probe windows | grep -c .; }
 # box_is CAPTION OWNER ICON(0/1) TEXT: the message box now shown with CAPTION.
@@ -133,7 +142,7 @@ start_dialog() {  # start_dialog DIR: qvlink.exe in DIR, with its window trace i
 chooser="open quorvane upgrade file(*.bin)"
 choose() {  # choose [FILE]: "Upgrade Software", then FILE (or the name offered) in the chooser
     click 1107
-    wait_until 20 window_shown "$chooser" || require "the chooser opens" false
+    wait_until 60 window_shown "$chooser" || require "the chooser opens" false
     [ -z "${1:-}" ] || xdotool type --delay 20 "$1"
     press Return "$chooser"
 }
@@ -217,7 +226,7 @@ check "start: result line hidden" has_state 1119 hidden
 # cancels it without a word; Return while a port has the focus is the ignored OK command.
 press Return "Quorvane Link 1.1  2006-FEB-9"
 require "Return on the focused 'Upgrade Software' opens the chooser" \
-    wait_until 20 window_shown "$chooser"
+    wait_until 60 window_shown "$chooser"
 press Escape "$chooser"
 require "a cancelled chooser leaves the dialog ready, with no box" \
     eval 'wait_until 10 is_ready && [ "$(shown_windows)" = 1 ]'
@@ -234,7 +243,7 @@ require "COM1 is chosen" select_port 1110
 mark=$(trace_lines)
 click 1107
 require "the chooser opens, titled 'open quorvane upgrade file(*.bin)'" \
-    wait_until 20 window_shown "$chooser"
+    wait_until 60 window_shown "$chooser"
 check "the chooser's name box holds 'quorvane.bin'" \
     grep -qP '^\S+\tEdit\t[^\t]*\t[^\t]*\tquorvane\.bin$' box.txt
 press Return "$chooser"
