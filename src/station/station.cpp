@@ -44,6 +44,14 @@ std::size_t Station::StartAll(const StationOptions& options) {
     return started;
 }
 
+std::size_t Station::StartPorts(const StationOptions& options, const std::vector<bool>& enabled) {
+    stopAll_.store(false);
+    std::size_t started = 0;
+    for (std::size_t i = 0; i < ports_.size() && i < enabled.size(); ++i)
+        if (enabled[i] && StartPort(i, options)) ++started;
+    return started;
+}
+
 bool Station::StartPort(std::size_t index, const StationOptions& options) {
     StationPort& port = *ports_[index];
     if (port.Snapshot().activity == PortActivity::Ended) port.Join();

@@ -44,6 +44,10 @@ class Station {
     Status OpenPort(std::size_t index);
     // Starts every open port that does not run yet; the number started.
     std::size_t StartAll(const StationOptions& options);
+    // Starts the ports `enabled` marks (a port beyond its end is not) that do not run, opening
+    // each that is closed or has ended first; a port that cannot be opened stays closed and its
+    // snapshot says why. Clears an earlier StopAll. The number started.
+    std::size_t StartPorts(const StationOptions& options, const std::vector<bool>& enabled);
     // Starts one open port that does not run (again, after it ended).
     bool StartPort(std::size_t index, const StationOptions& options);
     // The operator's stop for every port. Only atomic stores and wakes: a signal handler may
@@ -54,6 +58,11 @@ class Station {
     void WaitAll();
 
     PortSnapshot Snapshot(std::size_t index) const { return ports_[index]->Snapshot(); }
+    // How long each receiver that completed on port `index` took, from its announcement to its
+    // result, in the order they completed, from the `from`th on.
+    std::vector<double> CompletedSeconds(std::size_t index, std::size_t from) const {
+        return ports_[index]->CompletedSeconds(from);
+    }
     std::vector<PortSummary> Summary() const;
 
   private:

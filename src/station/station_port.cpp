@@ -42,6 +42,7 @@ bool StationPort::Start(const StationOptions& options, bool reopen) {
         state_.elapsedSeconds = -1;
         state_.end = {};
         state_.receiver = 1;
+        state_.counts.consecutiveFailures = 0;  // started again: a new run of chances
     }
     running_.store(true);
     try {
@@ -63,6 +64,12 @@ void StationPort::Join() {
 PortSnapshot StationPort::Snapshot() const {
     std::lock_guard lock(mutex_);
     return state_;
+}
+
+std::vector<double> StationPort::CompletedSeconds(std::size_t from) const {
+    std::lock_guard lock(mutex_);
+    if (from >= completedSeconds_.size()) return {};
+    return {completedSeconds_.begin() + static_cast<std::ptrdiff_t>(from), completedSeconds_.end()};
 }
 
 void StationPort::OnReport(const StatusReport& report, int elapsedSeconds) {
@@ -152,6 +159,9 @@ bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options
     {
         std::lock_guard lock(mutex_);
         state_.counts.Add(followUp.counted, result);
+        if (followUp.counted == Counted::Completed)
+            completedSeconds_.push_back(
+                std::chrono::duration<double>(facts.end - facts.start).count());
         failuresInARow = state_.counts.consecutiveFailures;
         if (options.outOfServiceAfter > 0 && failuresInARow >= options.outOfServiceAfter)
             state_.end.outOfService = true;

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "line_opener.h"
 #include "port_snapshot.h"
@@ -64,6 +65,7 @@ class StationPort final : private WatchListener {
     // Waits until the port's thread has ended.
     void Join();
     PortSnapshot Snapshot() const;
+    std::vector<double> CompletedSeconds(std::size_t from) const;
 
   private:
     void OnReport(const StatusReport& report, int elapsedSeconds) override;
@@ -85,7 +87,8 @@ class StationPort final : private WatchListener {
     std::thread thread_;
     std::atomic<bool> running_{false};  // from Start until the port's thread has ended
     mutable std::mutex mutex_;
-    PortSnapshot state_;  // guarded by mutex_
+    PortSnapshot state_;                    // guarded by mutex_
+    std::vector<double> completedSeconds_;  // guarded by mutex_
 };
 
 }  // namespace qvlink::station

@@ -1,0 +1,91 @@
+#include "station_arguments.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstring>
+
+#include "program_version.h"
+
+namespace qvlink {
+namespace {
+
+const char* const PROGRAM = "qvlink-station";
+
+const char* const EXPLANATION =
+    "One window for a production line: a tile per port, each serving receiver after receiver\n"
+    "with the one firmware file, every receiver that made itself known recorded in FILE (one\n"
+    "JSON line each, as qvlink-cli --record writes them). A port whose receivers fail 3 times\n"
+    "in a row is taken out of service until its box is ticked again.\n"
+    "\n"
+    "Ports: COM1..COM8 (on Linux /dev/ttyS0../dev/ttyS7, or the device named by the environment\n"
+    "variable QVLINK_COM<n>), or a device path; --port may be repeated and takes a list\n"
+    "(COM1,COM2,COM5) or a range (COM1-COM8).\n"
+    "\n"
+    "Without arguments the window opens with the ports, firmware and record file of the last\n"
+    "time, kept in QVLinkStation.json in the folder it was started from; what the command line\n"
+    "names replaces what was kept. F5 starts every port, F6 stops every port.";
+
+struct Parser {
+    CLI::App app{"Upgrades the receivers on many ports at once, in one window.", PROGRAM};
+    StationArguments parsed;
+    std::string record, firmware;
+
+    Parser() {
+        app.footer(EXPLANATION);
+        app.allow_windows_style_options(false);
+        app.get_formatter()->column_width(22);
+        app.add_flag("--version")->description("print the program's name and version");
+        app.add_option("--port", parsed.ports, "a port, a list or a range; may be repeated")
+            ->type_name("PORTS")
+            ->expected(1)
+            ->take_all();
+        app.add_option("--record", record, "append a JSON line for every receiver to FILE")
+            ->type_name("FILE");
+        app.add_flag("--start", parsed.start, "start every port at once");
+        app.add_option("FIRMWARE", firmware, "the firmware file (.bin)")->type_name("");
+    }
+};
+
+}  // namespace
+
+Status ParseStationArguments(const std::vector<std::string>& arguments, StationArguments* parsed,
+                             bool* helpAsked) {
+    Parser parser;
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        parser.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        *helpAsked = true;
+        return Status::Ok();
+    } catch (const CLI::ParseError& e) {
+        return Status::Error(e.what());
+    }
+    *parsed = parser.parsed;
+    if (parser.app.count("--record") > 0) parsed->recordPath = parser.record;
+    if (parser.app.count("FIRMWARE") > 0) parsed->firmwarePath = parser.firmware;
+    return Status::Ok();
+}
+
+std::string StationUsage() {
+    return Parser().app.help();
+}
+
+StationSetup ApplyArguments(StationSetup setup, const StationArguments& arguments) {
+    if (!arguments.ports.empty()) setup.ports = arguments.ports;
+    if (arguments.recordPath) setup.recordPath = *arguments.recordPath;
+    if (arguments.firmwarePath) setup.firmwarePath = *arguments.firmwarePath;
+    return setup;
+}
+
+std::optional<int> AnswerStationArguments(int argc, char** argv) {
+    if (PrintVersionIfAsked(argc, argv, PROGRAM)) return 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(StationUsage().c_str(), stdout);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace qvlink

@@ -1,0 +1,36 @@
+// The station window's command line, the same for the Qt and the Win32 window:
+//   qvlink-station [--port PORTS]... [--record FILE] [--start] [FIRMWARE]
+// What it names replaces what the settings file kept; --help and --version are answered on
+// stdout before any window or display is needed.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "station_panel.h"
+#include "status.h"
+
+namespace qvlink {
+
+struct StationArguments {
+    std::vector<std::string> ports;  // as given, each a name, a list or a range
+    std::optional<std::string> recordPath;
+    std::optional<std::string> firmwarePath;
+    bool start = false;  // start every port at once
+};
+
+// Parses `arguments` (without the program's name). On a usage error the status says what is
+// wrong; `helpAsked` is set (and the status ok) when --help was given.
+Status ParseStationArguments(const std::vector<std::string>& arguments, StationArguments* parsed,
+                             bool* helpAsked);
+std::string StationUsage();
+
+// `setup` with what the command line names put in place of what was kept.
+StationSetup ApplyArguments(StationSetup setup, const StationArguments& arguments);
+
+// The status to end the program with when the arguments asked for the help or the version
+// (printed by then); nullopt when the window should open.
+std::optional<int> AnswerStationArguments(int argc, char** argv);
+
+}  // namespace qvlink

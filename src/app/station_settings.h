@@ -1,0 +1,24 @@
+// What the station window keeps between starts, in QVLinkStation.json in the folder it was
+// started from: the ports, the firmware, the record file and how many failures in a row take a
+// port out of service. A file that is missing, damaged or hostile (too big, wrong types, absurd
+// values, control characters in a name) is never used in part: the defaults are, with a
+// one-line notice that says why.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "station_panel.h"
+#include "status.h"
+
+namespace qvlink {
+
+inline constexpr const char* STATION_SETTINGS_FILE = "QVLinkStation.json";
+
+// The setup in `file`, or the defaults; `notice` is set when the defaults were used.
+StationSetup LoadStationSetup(const std::filesystem::path& file, std::string* notice);
+
+// Writes `setup` to `file` whole (a new file renamed over the old one).
+Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& setup);
+
+}  // namespace qvlink

@@ -1,0 +1,224 @@
+#include "station_panel.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "port_list.h"
+#include "system_ports.h"
+#include "tile_text.h"
+
+namespace qvlink {
+namespace {
+
+using station::PortActivity;
+using station::PortSnapshot;
+
+std::string FirmwareLine(const station::FirmwareFacts& firmware) {
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(firmware.crc32));
+    return firmware.fileName + "   " + std::to_string(firmware.fileSize) + " bytes   CRC-32 " +
+           crc + "   SHA-256 " + firmware.sha256.substr(0, 12);
+}
+
+}  // namespace
+
+StationPanel::StationPanel(StationView& view, const station::StationClock& clock,
+                           station::RecordSource source, LineOpener opener)
+    : view_(view), clock_(clock), source_(std::move(source)), opener_(std::move(opener)) {}
+
+StationPanel::~StationPanel() = default;  // the station stops and joins its ports
+
+void StationPanel::Open(const StationSetup& setup) {
+    setup_ = setup;
+    std::vector<std::string> ports;
+    if (const Status expanded = station::ExpandPortArguments(setup.ports, &ports); !expanded.ok()) {
+        view_.ShowNotice("The ports were not used: " + expanded.ToString());
+        setup_.ports.clear();
+        ports.clear();
+    }
+    Rebuild(ports);
+    if (!firmwareTrouble_.empty()) view_.ShowNotice(firmwareTrouble_);
+    view_.StartRefreshTimer(1000 / REFRESH_PER_SECOND);
+}
+
+void StationPanel::Rebuild(const std::vector<std::string>& ports) {
+    station_.reset();
+    portNames_ = ports;
+    station_ = std::make_unique<station::Station>(portNames_, clock_, source_, opener_);
+    firmwareTrouble_.clear();
+    if (!setup_.firmwarePath.empty()) {
+        if (const Status loaded = station_->LoadFirmware(setup_.firmwarePath); !loaded.ok())
+            firmwareTrouble_ = "The firmware was not loaded: " + loaded.ToString();
+    }
+    enabled_.assign(portNames_.size(), true);
+    totals_ = {};
+    servedSeconds_ = 0;
+    timedReceivers_.assign(portNames_.size(), 0);
+    shown_.assign(portNames_.size(), TileView{});
+    view_.SetTileCount(portNames_.size());
+    ShowTiles(true);
+    ShowHeader();
+}
+
+station::StationOptions StationPanel::Options() const {
+    station::StationOptions options;
+    options.continuous = true;
+    options.outOfServiceAfter = setup_.outOfServiceAfter;
+    return options;
+}
+
+void StationPanel::StartAll() {
+    if (running_ || closing_) return;
+    if (station_->Image() == nullptr) {
+        view_.ShowMessage("Choose the firmware first.");
+        return;
+    }
+    if (portNames_.empty()) {
+        view_.ShowMessage("Add the ports first.");
+        return;
+    }
+    if (setup_.recordPath.empty()) {
+        record_.reset();
+    } else if (!record_ || recordOpenedAs_ != setup_.recordPath) {
+        record_.reset();
+        if (const Status opened = station::RecordFile::Open(setup_.recordPath, &record_);
+            !opened.ok()) {
+            record_.reset();
+            view_.ShowMessage(opened.ToString() + "\nNothing was started.");
+            ShowHeader();
+            return;
+        }
+        recordOpenedAs_ = setup_.recordPath;
+    }
+    station_->SetRecord(record_.get());
+    if (station_->StartPorts(Options(), enabled_) > 0) {
+        running_ = true;
+        servingSince_ = clock_.Steady();
+    }
+    ShowTiles(true);
+    ShowHeader();
+}
+
+void StationPanel::StopAll() {
+    station_->StopAll();
+}
+
+void StationPanel::ChooseFirmware() {
+    if (running_) return;
+    const auto path = view_.ChooseFirmwareFile();
+    if (!path) return;
+    if (const Status loaded = station_->LoadFirmware(*path); !loaded.ok()) {
+        view_.ShowMessage(loaded.message());
+        return;
+    }
+    setup_.firmwarePath = *path;
+    firmwareTrouble_.clear();
+    ShowHeader();
+}
+
+void StationPanel::ChooseRecord() {
+    if (running_) return;
+    const auto path = view_.ChooseRecordFile();
+    if (!path) return;
+    setup_.recordPath = *path;
+    ShowHeader();
+}
+
+void StationPanel::ChoosePorts() {
+    if (running_) return;
+    const auto chosen = view_.ChoosePorts(setup_.ports, SystemSerialPorts());
+    if (!chosen) return;
+    std::vector<std::string> ports;
+    if (const Status expanded = station::ExpandPortArguments(*chosen, &ports); !expanded.ok()) {
+        view_.ShowMessage(expanded.message());
+        return;
+    }
+    setup_.ports = *chosen;
+    Rebuild(ports);
+}
+
+void StationPanel::SetPortEnabled(std::size_t index, bool enabled) {
+    if (index >= enabled_.size() || enabled_[index] == enabled) return;
+    enabled_[index] = enabled;
+    if (!enabled) {
+        station_->StopPort(index);
+    } else if (running_ && !closing_) {
+        station_->StartPort(index, Options());
+    }
+    ShowTiles(false);
+}
+
+void StationPanel::Refresh() {
+    ShowTiles(false);
+    ShowHeader();
+    if (closing_ && (!running_ || clock_.Steady() >= closeBy_)) {
+        closing_ = false;
+        view_.Close();
+    }
+}
+
+void StationPanel::RequestClose() {
+    if (closing_) return;
+    closing_ = true;
+    closeBy_ = clock_.Steady() + std::chrono::milliseconds(CLOSE_LIMIT_MS);
+    station_->StopAll();
+    Refresh();
+}
+
+void StationPanel::ShowTiles(bool all) {
+    bool anyRunning = false;
+    int completed = 0, failed = 0;
+    for (std::size_t i = 0; i < portNames_.size(); ++i) {
+        const PortSnapshot port = station_->Snapshot(i);
+        anyRunning = anyRunning || port.activity == PortActivity::Running;
+        // A port out of service stays out until the operator ticks its box again.
+        if (port.activity == PortActivity::Ended && port.end.outOfService && enabled_[i] &&
+            shown_[i].result != "Out of service")
+            enabled_[i] = false;
+        completed += port.counts.completed;
+        failed += port.counts.failed + port.counts.receiverAborts;
+        if (static_cast<std::size_t>(port.counts.completed) > timedReceivers_[i]) {
+            totals_.AddCompletedSeconds(station_->CompletedSeconds(i, timedReceivers_[i]));
+            timedReceivers_[i] = static_cast<std::size_t>(port.counts.completed);
+        }
+        TileView tile = TileOf(port, enabled_[i]);
+        if (all || !(tile == shown_[i])) {
+            view_.ShowTile(i, tile);
+            shown_[i] = std::move(tile);
+        }
+    }
+    totals_.SetCounts(completed, failed);
+    if (running_ && !anyRunning) EndServing();
+}
+
+void StationPanel::EndServing() {
+    servedSeconds_ += std::chrono::duration<double>(clock_.Steady() - servingSince_).count();
+    running_ = false;
+}
+
+double StationPanel::ServingSeconds() const {
+    const double now =
+        running_ ? std::chrono::duration<double>(clock_.Steady() - servingSince_).count() : 0;
+    return servedSeconds_ + now;
+}
+
+void StationPanel::ShowHeader() {
+    HeaderView header;
+    header.firmware = station_->Image() != nullptr ? FirmwareLine(station_->Firmware())
+                      : firmwareTrouble_.empty()   ? "no firmware chosen"
+                                                   : firmwareTrouble_;
+    header.record = setup_.recordPath.empty() ? "no record" : setup_.recordPath;
+    totals_.SetServingSeconds(ServingSeconds());
+    header.completed = std::to_string(totals_.Completed());
+    header.failed = std::to_string(totals_.Failed());
+    header.perHour = totals_.PerHourText();
+    header.meanTime = StationTotals::DurationText(totals_.MeanSeconds());
+    header.p95Time = StationTotals::DurationText(totals_.P95Seconds());
+    header.running = running_;
+    header.canStart = !running_ && !closing_ && station_->Image() != nullptr && !portNames_.empty();
+    if (shownHeader_ && *shownHeader_ == header) return;
+    view_.ShowHeader(header);
+    shownHeader_ = header;
+}
+
+}  // namespace qvlink

@@ -1,0 +1,98 @@
+// The station window's behaviour, free of any toolkit: what Start all, Stop all, the firmware
+// and record choosers, the port list and each tile's enable box do, and what the header and the
+// tiles show. The Qt and the Win32 station windows only turn clicks into these calls and the
+// views into pixels. It owns the station (rebuilt when the ports change) and the record file.
+// Threading: every method on the window's thread. It never waits on a port: it polls the ports'
+// snapshots on the refresh timer and repaints a tile only when what it shows has changed, so a
+// window repaints at most REFRESH_PER_SECOND times a second whatever the ports do.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "line_opener.h"
+#include "record_file.h"
+#include "station.h"
+#include "station_totals.h"
+#include "station_view.h"
+
+namespace qvlink {
+
+inline constexpr int REFRESH_PER_SECOND = 5;
+// Closing the window waits this long at most for the ports to end.
+inline constexpr int CLOSE_LIMIT_MS = 5000;
+
+// What a station starts with, and what is kept for the next start.
+struct StationSetup {
+    std::vector<std::string> ports;  // as the operator named them (names, lists, ranges)
+    std::string firmwarePath;
+    std::string recordPath;     // empty: no record
+    int outOfServiceAfter = 3;  // failures in a row that stop a port; 0: never
+};
+
+class StationPanel {
+  public:
+    // `view` and `clock` must outlive the panel.
+    StationPanel(StationView& view, const station::StationClock& clock,
+                 station::RecordSource source, LineOpener opener = OpenSerialPort);
+    ~StationPanel();  // stops every port and waits for it
+    StationPanel(const StationPanel&) = delete;
+    StationPanel& operator=(const StationPanel&) = delete;
+
+    // Shows `setup`. Ports or a firmware that cannot be used are left out, each with a notice;
+    // nothing here opens a box, so that a station PC that starts unattended is not held up.
+    void Open(const StationSetup& setup);
+    // Opens the record, then every enabled port, and starts them. A record that cannot be
+    // opened is said in a box and nothing starts; a port that cannot be opened says so on its
+    // tile and the others start.
+    void StartAll();
+    // The operator's stop for every port: within a second every tile shows a stopped port.
+    void StopAll();
+    void ChooseFirmware();  // a refused file is said in a box with the dialog's words
+    void ChooseRecord();
+    void ChoosePorts();
+    // The tile's enable box. Unticked, a running port stops; ticked again while the station
+    // runs (after a port went out of service too), the port starts again.
+    void SetPortEnabled(std::size_t index, bool enabled);
+    // The refresh timer's tick: polls the ports and repaints what changed.
+    void Refresh();
+    // Closing the window: stops every port; the view is closed once no port runs, or after
+    // CLOSE_LIMIT_MS.
+    void RequestClose();
+
+    bool Running() const { return running_; }
+    const StationSetup& Setup() const { return setup_; }
+
+  private:
+    void Rebuild(const std::vector<std::string>& ports);
+    station::StationOptions Options() const;
+    void ShowHeader();
+    void ShowTiles(bool all);
+    void EndServing();
+    double ServingSeconds() const;
+
+    StationView& view_;
+    const station::StationClock& clock_;
+    station::RecordSource source_;
+    LineOpener opener_;
+    StationSetup setup_;
+    std::vector<std::string> portNames_;  // setup_.ports expanded, one per tile
+    std::unique_ptr<station::Station> station_;
+    std::unique_ptr<station::RecordFile> record_;
+    std::string recordOpenedAs_;
+    std::string firmwareTrouble_;  // why no firmware is loaded
+    std::vector<bool> enabled_;
+    std::vector<TileView> shown_;
+    std::vector<std::size_t> timedReceivers_;  // per port, completed receivers taken into totals_
+    StationTotals totals_;
+    std::optional<HeaderView> shownHeader_;
+    bool running_ = false;
+    station::Moment servingSince_{};
+    double servedSeconds_ = 0;  // before servingSince_
+    bool closing_ = false;
+    station::Moment closeBy_{};
+};
+
+}  // namespace qvlink
