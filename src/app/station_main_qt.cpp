@@ -1,0 +1,49 @@
+// qvlink-station: the production line's window on Linux. The settings kept in the start folder,
+// then the command line, make the setup; the window presents the station's panel until it is
+// closed, and the setup is kept again for the next start.
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "host_name.h"
+#include "program_version.h"
+#include "qt_station_window.h"
+#include "station_arguments.h"
+#include "station_panel.h"
+#include "station_settings.h"
+
+int main(int argc, char** argv) {
+    if (const auto status = qvlink::AnswerStationArguments(argc, argv)) return *status;
+    QApplication application(argc, argv);  // takes its own options (-platform, ...) out
+    std::vector<std::string> arguments;
+    for (const QString& argument : application.arguments().mid(1))
+        arguments.push_back(argument.toStdString());
+    qvlink::StationArguments parsed;
+    bool helpAsked = false;
+    if (const qvlink::Status status = qvlink::ParseStationArguments(arguments, &parsed, &helpAsked);
+        !status.ok()) {
+        std::fprintf(stderr, "qvlink-station: %s\n%s", status.ToString().c_str(),
+                     qvlink::StationUsage().c_str());
+        return 2;
+    }
+    std::string notice;
+    const qvlink::StationSetup kept =
+        qvlink::LoadStationSetup(qvlink::STATION_SETTINGS_FILE, &notice);
+    const qvlink::StationSetup setup = qvlink::ApplyArguments(kept, parsed);
+
+    qvlink::station::SystemClock clock;
+    qvlink::QtStationWindow window;
+    qvlink::StationPanel panel(
+        window, clock, {"qvlink-station", qvlink::ProgramVersion(), qvlink::station::HostName()});
+    window.Attach(&panel);
+    if (!notice.empty()) window.ShowNotice(notice);
+    panel.Open(setup);
+    window.show();
+    if (parsed.start) QTimer::singleShot(0, &window, [&panel] { panel.StartAll(); });
+    const int status = application.exec();
+    if (const qvlink::Status saved =
+            qvlink::SaveStationSetup(qvlink::STATION_SETTINGS_FILE, panel.Setup());
+        !saved.ok())
+        std::fprintf(stderr, "qvlink-station: %s\n", saved.ToString().c_str());
+    return status;
+}

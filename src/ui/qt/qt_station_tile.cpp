@@ -1,0 +1,104 @@
+#include "qt_station_tile.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace qvlink {
+namespace {
+
+constexpr int TILE_WIDTH = 162;
+
+const char* ResultStyle(Tone tone) {
+    switch (tone) {
+        case Tone::Completed:
+            return "background:#2e9d48;color:white;";
+        case Tone::Failed:
+            return "background:#c8312b;color:white;";
+        case Tone::Lost:
+            return "background:#e8a317;color:black;";
+        case Tone::Waiting:
+            return "background:#d6e6f5;color:#1d3c5a;";
+        case Tone::Idle:
+            break;
+    }
+    return "background:transparent;color:palette(text);";
+}
+
+QLabel* SmallLabel(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    label->setFont(font);
+    label->setMinimumWidth(0);
+    return label;
+}
+
+// Long texts end in an ellipsis rather than widening the tile; the whole text is the tooltip.
+template <typename Widget>
+void SetElided(Widget* label, const std::string& text) {
+    const QString whole = QString::fromStdString(text);
+    label->setText(label->fontMetrics().elidedText(whole, Qt::ElideMiddle, TILE_WIDTH - 14));
+    label->setToolTip(whole);
+}
+
+}  // namespace
+
+QtStationTile::QtStationTile(std::function<void(bool)> onEnable, QWidget* parent) : QFrame(parent) {
+    setFrameShape(QFrame::StyledPanel);
+    setFixedWidth(TILE_WIDTH);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(2);
+    enable_ = new QCheckBox(this);
+    QFont bold = enable_->font();
+    bold.setBold(true);
+    enable_->setFont(bold);
+    connect(enable_, &QCheckBox::clicked, this, [onEnable](bool on) { onEnable(on); });
+    device_ = SmallLabel(this);
+    phase_ = SmallLabel(this);
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, 100);
+    progress_->setTextVisible(false);
+    progress_->setFixedHeight(8);
+    auto* line = new QHBoxLayout;
+    since_ = SmallLabel(this);
+    counts_ = SmallLabel(this);
+    counts_->setAlignment(Qt::AlignRight);
+    line->addWidget(since_);
+    line->addWidget(counts_, 1);
+    result_ = new QLabel(this);
+    QFont large = result_->font();
+    large.setPointSizeF(large.pointSizeF() * 1.25);
+    large.setBold(true);
+    result_->setFont(large);
+    result_->setAlignment(Qt::AlignCenter);
+    result_->setMinimumHeight(26);
+    note_ = SmallLabel(this);
+    for (QWidget* part : std::initializer_list<QWidget*>{enable_, device_, phase_, progress_})
+        layout->addWidget(part);
+    layout->addLayout(line);
+    layout->addWidget(result_);
+    layout->addWidget(note_);
+}
+
+void QtStationTile::Show(const TileView& tile) {
+    if (first_ || tile.name != shown_.name) SetElided(enable_, tile.name);
+    if (first_ || tile.enabled != shown_.enabled) enable_->setChecked(tile.enabled);
+    if (first_ || tile.device != shown_.device) SetElided(device_, tile.device);
+    if (first_ || tile.phase != shown_.phase) SetElided(phase_, tile.phase);
+    if (first_ || tile.percent != shown_.percent) progress_->setValue(tile.percent);
+    if (first_ || tile.sinceContact != shown_.sinceContact)
+        since_->setText(QString::fromStdString(tile.sinceContact));
+    if (first_ || tile.counts != shown_.counts)
+        counts_->setText(QString::fromStdString(tile.counts));
+    if (first_ || tile.result != shown_.result) SetElided(result_, tile.result);
+    if (first_ || tile.tone != shown_.tone) result_->setStyleSheet(ResultStyle(tile.tone));
+    if (first_ || tile.note != shown_.note) SetElided(note_, tile.note);
+    shown_ = tile;
+    first_ = false;
+}
+
+}  // namespace qvlink

@@ -1,0 +1,97 @@
+// What the station window keeps between starts, and what its command line puts in its place:
+// a settings file that cannot be trusted is never used in part.
+#include "station_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "firmware_fixtures.h"
+#include "station_arguments.h"
+
+namespace qvlink {
+namespace {
+
+std::filesystem::path WriteText(const test::ScratchDir& dir, const std::string& text) {
+    const auto path = dir.Path() / STATION_SETTINGS_FILE;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+TEST(StationSettings, WhatWasSavedIsWhatIsLoaded) {
+    test::ScratchDir dir;
+    StationSetup setup;
+    setup.ports = {"COM1-COM4", "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"};
+    setup.firmwarePath = "/fw/quorvane.bin";
+    setup.recordPath = "line 3.jsonl";
+    setup.outOfServiceAfter = 5;
+    const auto path = dir.Path() / STATION_SETTINGS_FILE;
+    ASSERT_TRUE(SaveStationSetup(path, setup).ok());
+    std::string notice;
+    const StationSetup loaded = LoadStationSetup(path, &notice);
+    EXPECT_EQ(notice, "");
+    EXPECT_EQ(loaded.ports, setup.ports);
+    EXPECT_EQ(loaded.firmwarePath, setup.firmwarePath);
+    EXPECT_EQ(loaded.recordPath, setup.recordPath);
+    EXPECT_EQ(loaded.outOfServiceAfter, 5);
+}
+
+TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
+    const std::vector<std::string> files = {
+        "",
+        "{\"ports\": [\"COM1\"",
+        "[1, 2]",
+        "{\"ports\": \"COM1\"}",
+        "{\"ports\": [\"COM1\", 7]}",
+        "{\"ports\": [\"COM1\\u001b[2J\"]}",
+        "{\"firmware\": {\"path\": \"x\"}}",
+        "{\"ports\": [\"COM1\"], \"out_of_service_after\": 5000}",
+        "{\"out_of_service_after\": -1}",
+        "{\"out_of_service_after\": 2.5}",
+        "{\"record\": \"" + std::string(5000, 'r') + "\"}",
+        "{\"ports\": [" + std::string(70000, ' ') + "]}",
+    };
+    for (const std::string& text : files) {
+        SCOPED_TRACE(text.substr(0, 60));
+        test::ScratchDir dir;
+        std::string notice;
+        const StationSetup loaded = LoadStationSetup(WriteText(dir, text), &notice);
+        EXPECT_NE(notice.find("QVLinkStation.json"), std::string::npos) << notice;
+        EXPECT_EQ(notice.find('\n'), std::string::npos);
+        EXPECT_TRUE(loaded.ports.empty());
+        EXPECT_EQ(loaded.outOfServiceAfter, 3);
+    }
+    test::ScratchDir dir;
+    std::string notice;
+    LoadStationSetup(dir.Path() / STATION_SETTINGS_FILE, &notice);
+    EXPECT_EQ(notice, "QVLinkStation.json not found: starting with no ports");
+}
+
+TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
+    StationArguments parsed;
+    bool help = false;
+    ASSERT_TRUE(ParseStationArguments({"--port", "COM1,COM2", "--port", "/dev/ttyUSB0", "--record",
+                                       "r.jsonl", "--start", "/fw/quorvane.bin"},
+                                      &parsed, &help)
+                    .ok());
+    StationSetup kept;
+    kept.ports = {"COM7"};
+    kept.recordPath = "old.jsonl";
+    kept.firmwarePath = "old.bin";
+    kept.outOfServiceAfter = 4;
+    const StationSetup setup = ApplyArguments(kept, parsed);
+    EXPECT_EQ(setup.ports, (std::vector<std::string>{"COM1,COM2", "/dev/ttyUSB0"}));
+    EXPECT_EQ(setup.recordPath, "r.jsonl");
+    EXPECT_EQ(setup.firmwarePath, "/fw/quorvane.bin") << "a path is never a Windows-style option";
+    EXPECT_EQ(setup.outOfServiceAfter, 4);
+    EXPECT_TRUE(parsed.start);
+
+    StationArguments none;
+    ASSERT_TRUE(ParseStationArguments({}, &none, &help).ok());
+    EXPECT_EQ(ApplyArguments(kept, none).ports, kept.ports) << "nothing named: what was kept";
+    EXPECT_FALSE(ParseStationArguments({"--speed", "9"}, &none, &help).ok());
+    EXPECT_FALSE(ParseStationArguments({"a.bin", "b.bin"}, &none, &help).ok());
+}
+
+}  // namespace
+}  // namespace qvlink
