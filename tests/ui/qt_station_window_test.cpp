@@ -110,6 +110,7 @@ TEST_F(QtStationWindowTest, F6StopsEveryPortInTheMiddleOfATransfer) {
 }  // namespace qvlink
 
 int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
