@@ -7,6 +7,7 @@
 
 #include "host_name.h"
 #include "program_version.h"
+#include "qt_close_on_signal.h"
 #include "qt_station_window.h"
 #include "station_arguments.h"
 #include "station_panel.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     if (!notice.empty()) window.ShowNotice(notice);
     panel.Open(setup);
     window.show();
+    qvlink::CloseOnTerminationSignals(window);
     if (parsed.start) QTimer::singleShot(0, &window, [&panel] { panel.StartAll(); });
     const int status = application.exec();
     if (const qvlink::Status saved =

@@ -213,8 +213,11 @@ void QtStationWindow::StartRefreshTimer(int periodMs) {
 }
 
 void QtStationWindow::Close() {
-    closeAllowed_ = true;
-    close();
+    // Later, not within the close event that may have asked for it.
+    QTimer::singleShot(0, this, [this] {
+        closeAllowed_ = true;
+        close();
+    });
 }
 
 void QtStationWindow::closeEvent(QCloseEvent* event) {
