@@ -43,7 +43,7 @@ start_station() {  # start_station NAME ARGUMENTS...: in the background, output 
     pids+=($!)
 }
 window_of() {  # window_of PID: the station window of process PID, once it is shown
-    xdotool search --onlyvisible --pid "$1" --name '^Quorvane Link Station$' 2>/dev/null | head -n 1
+    xdotool search --onlyvisible --pid "$1" --name '^Quorvane Link Station( - .*)?$' 2>/dev/null | head -n 1
 }
 key() {  # key PID KEY: KEY in the station window of process PID
     local window

@@ -22,6 +22,8 @@ class QtStationTile final : public QFrame {
     const TileView& Shown() const { return shown_; }
 
   private:
+    void ShowResult(const std::string& text);
+
     QCheckBox* enable_;
     QLabel* device_;
     QLabel* phase_;
@@ -32,6 +34,7 @@ class QtStationTile final : public QFrame {
     QLabel* note_;
     TileView shown_;
     bool first_ = true;
+    double resultPoints_ = 0;  // the result's largest type
 };
 
 }  // namespace qvlink

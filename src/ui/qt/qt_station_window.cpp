@@ -23,8 +23,7 @@
 namespace qvlink {
 namespace {
 
-constexpr const char* STATION_TITLE = "Quorvane Link Station";
-constexpr int TILE_PITCH = 168;  // a tile and the space beside it
+constexpr int TILE_PITCH = 156;  // a tile and the space beside it
 
 QLabel* Figure(QWidget* parent) {
     auto* label = new QLabel("-", parent);
@@ -130,6 +129,7 @@ QtStationWindow::QtStationWindow(QWidget* parent) : QWidget(parent) {
     gridLayout_->setSpacing(6);
     gridLayout_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     scroll_->setWidget(grid_);
+    scroll_->viewport()->installEventFilter(this);
     layout->addWidget(scroll_, 1);
 
     refresh_ = new QTimer(this);
@@ -144,10 +144,11 @@ QtStationWindow::QtStationWindow(QWidget* parent) : QWidget(parent) {
             [this] { panel_->StartAll(); });
     connect(new QShortcut(Qt::Key_F6, this), &QShortcut::activated, this,
             [this] { panel_->StopAll(); });
-    resize(1100, 640);
+    resize(1360, 720);
 }
 
 void QtStationWindow::ShowHeader(const HeaderView& header) {
+    setWindowTitle(QString::fromStdString(header.title));
     firmware_->setText(QString::fromStdString(header.firmware));
     record_->setText(QString::fromStdString(header.record));
     completed_->setText(QString::fromStdString(header.completed));
@@ -230,9 +231,9 @@ void QtStationWindow::closeEvent(QCloseEvent* event) {
     panel_->RequestClose();
 }
 
-void QtStationWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    Reflow();
+bool QtStationWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_->viewport() && event->type() == QEvent::Resize) Reflow();
+    return QWidget::eventFilter(watched, event);
 }
 
 void QtStationWindow::Reflow() {

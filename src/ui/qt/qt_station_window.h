@@ -41,7 +41,8 @@ class QtStationWindow final : public QWidget, public StationView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    // The tiles' area reflows when its own width changes.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Reflow();

@@ -214,6 +214,9 @@ void StationPanel::ShowHeader() {
     header.perHour = totals_.PerHourText();
     header.meanTime = StationTotals::DurationText(totals_.MeanSeconds());
     header.p95Time = StationTotals::DurationText(totals_.P95Seconds());
+    header.title = STATION_TITLE;
+    if (totals_.Completed() + totals_.Failed() > 0)
+        header.title += " - " + header.completed + " completed, " + header.failed + " failed";
     header.running = running_;
     header.canStart = !running_ && !closing_ && station_->Image() != nullptr && !portNames_.empty();
     if (shownHeader_ && *shownHeader_ == header) return;

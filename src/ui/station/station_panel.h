@@ -21,6 +21,7 @@
 namespace qvlink {
 
 inline constexpr int REFRESH_PER_SECOND = 5;
+inline constexpr const char* STATION_TITLE = "Quorvane Link Station";
 // Closing the window waits this long at most for the ports to end.
 inline constexpr int CLOSE_LIMIT_MS = 5000;
 

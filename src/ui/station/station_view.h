@@ -27,7 +27,7 @@ struct TileView {
     std::string phase;         // the status line's words ("waiting for connection .....")
     int percent = 0;           // 0..100 for the progress bar
     std::string sinceContact;  // "01 : 05", empty before contact
-    std::string result;        // large: "Upgrade Completed", "Out of service", "Waiting"
+    std::string result;  // large: "Upgrade Completed", "Out of service", "Upgrading", "Waiting"
     Tone tone = Tone::Idle;
     std::string counts;  // "completed 3   failed 1"
     std::string note;    // why the port stopped or cannot run; empty when nothing to say
@@ -37,6 +37,7 @@ struct TileView {
 };
 
 struct HeaderView {
+    std::string title;     // the window's: "Quorvane Link Station - 12 completed, 1 failed"
     std::string firmware;  // "quorvane.bin  1048614 bytes  CRC-32 …  SHA-256 …", or why none
     std::string record;    // the record file, or "no record"
     std::string completed, failed, perHour, meanTime, p95Time;

@@ -35,7 +35,8 @@ void SetResult(const PortSnapshot& port, TileView& tile) {
         tile.result = port.lastResultText;
         tile.tone = ToneOf(*port.lastResult);
     } else if (port.activity == PortActivity::Running) {
-        tile.result = "Waiting";
+        const bool inContact = port.elapsedSeconds >= 0;
+        tile.result = inContact ? "Upgrading" : "Waiting";
         tile.tone = Tone::Waiting;
     } else {
         tile.tone = Tone::Idle;
