@@ -8,3 +8,4 @@ cmake --build build/release -j "$(nproc)"
 build/release/bench/firmware_check_bench
 build/release/bench/upgrade_bench build/release/tools
 bash bench/multiport.sh build/release/tools
+bash bench/station_window.sh build/release
