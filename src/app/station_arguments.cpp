@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "port_list.h"
 #include "program_version.h"
 
 namespace qvlink {
@@ -60,6 +61,10 @@ Status ParseStationArguments(const std::vector<std::string>& arguments, StationA
     } catch (const CLI::ParseError& e) {
         return Status::Error(e.what());
     }
+    std::vector<std::string> ports;
+    if (const Status expanded = station::ExpandPortArguments(parser.parsed.ports, &ports);
+        !expanded.ok())
+        return expanded;
     *parsed = parser.parsed;
     if (parser.app.count("--record") > 0) parsed->recordPath = parser.record;
     if (parser.app.count("FIRMWARE") > 0) parsed->firmwarePath = parser.firmware;

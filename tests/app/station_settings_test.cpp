@@ -91,6 +91,8 @@ TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     EXPECT_EQ(ApplyArguments(kept, none).ports, kept.ports) << "nothing named: what was kept";
     EXPECT_FALSE(ParseStationArguments({"--speed", "9"}, &none, &help).ok());
     EXPECT_FALSE(ParseStationArguments({"a.bin", "b.bin"}, &none, &help).ok());
+    EXPECT_EQ(ParseStationArguments({"--port", "COM1,COM01"}, &none, &help).message(),
+              "COM1 and COM01 are the same device");
 }
 
 }  // namespace
