@@ -94,7 +94,7 @@ Win32StationWindow::Win32StationWindow(HINSTANCE instance) : instance_(instance)
     RECT header{};
     GetWindowRect(header_, &header);
     headerHeight_ = header.bottom - header.top;
-    RECT tile{0, 0, 140, 56};  // the tile template's size, until a tile is made
+    RECT tile{0, 0, 124, 56};  // the tile template's size, until a tile is made
     MapDialogRect(header_, &tile);
     tileWidth_ = tile.right + 2;
     tileHeight_ = tile.bottom + 2;
@@ -362,29 +362,42 @@ void Win32StationWindow::ScrollTo(int position) {
                    SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
 }
 
+// The first size shows every tile when the screen allows, roughly twice as wide as high: 4
+// ports in a row, 8 in two rows of four, 32 in six columns.
 void Win32StationWindow::Show(int showCommand) {
     if (window_ == nullptr) return;
-    const int count = std::max<int>(1, static_cast<int>(tiles_.size()));
-    // Roughly twice as wide as high: 4 ports in a row, 8 in two rows of four, 32 in six columns.
-    const int wanted = static_cast<int>(std::ceil(std::sqrt(2.0 * count)));
-    const int columns = std::min({count, std::max(4, wanted), MOST_COLUMNS});
-    const int rows = (count + columns - 1) / columns;
-    RECT header{};
-    GetWindowRect(header_, &header);
-    RECT frame{0, 0,
-               std::max(static_cast<int>(header.right - header.left),
-                        GAP + columns * (tileWidth_ + GAP) + GetSystemMetrics(SM_CXVSCROLL)),
-               headerHeight_ + GAP + rows * (tileHeight_ + GAP)};
-    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor);
     const RECT& work = monitor.rcWork;
-    const int width = std::min(frame.right - frame.left, work.right - work.left);
-    const int height = std::min(frame.bottom - frame.top, work.bottom - work.top);
-    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT frame{0, 0, 100, 100};
+    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
+    const int frameWidth = frame.right - frame.left - 100,
+              frameHeight = frame.bottom - frame.top - 100;
+    const int bar = GetSystemMetrics(SM_CXVSCROLL);
+    const int count = std::max<int>(1, static_cast<int>(tiles_.size()));
+    const int wanted = static_cast<int>(std::ceil(std::sqrt(2.0 * count)));
+    const int fitting = (work.right - work.left - frameWidth - bar - GAP) / (tileWidth_ + GAP);
+    const int columns = std::max(1, std::min({count, std::max(4, wanted), fitting}));
+    const int rows = (count + columns - 1) / columns;
+    RECT header{};
+    GetWindowRect(header_, &header);
+    const int clientWidth = std::max(static_cast<int>(header.right - header.left),
+                                     GAP + columns * (tileWidth_ + GAP) + bar);
+    const int clientHeight = headerHeight_ + GAP + rows * (tileHeight_ + GAP);
+    // The frame a window manager gives may differ from the estimate: the size is set twice.
+    int width = clientWidth + frameWidth, height = clientHeight + frameHeight;
+    for (int pass = 0; pass < 2; ++pass) {
+        width = std::min(width, static_cast<int>(work.right - work.left));
+        height = std::min(height, static_cast<int>(work.bottom - work.top));
+        SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+                     work.top + (work.bottom - work.top - height) / 2, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client{};
+        GetClientRect(window_, &client);
+        width += clientWidth - client.right;
+        height += clientHeight - client.bottom;
+    }
     ShowWindow(window_, showCommand);
     UpdateWindow(window_);
 }
