@@ -69,17 +69,18 @@ every_tile() {
     read_window && [ "$(tiles | awk -F'\t' -v f="$1" -v re="$2" '$f ~ re' | grep -c .)" = 4 ]
 }
 transfers_under_way() { read_window && [ "$(tiles | awk -F'\t' '$3 >= 2' | grep -c .)" = 4 ]; }
-has_keyboard() { [ "$(probe foreground)" = "$title" ]; }
-# press KEY: KEY in the station window, once Wine has made it the window that takes the
-# keyboard; a key sent while the focus is still moving on a busy machine would go elsewhere.
+has_keyboard() { [ "$(probe foreground)" = "$1" ]; }
+# press KEY [TITLE]: KEY in the window titled TITLE (the station window unless told), once Wine
+# has made it the window that takes the keyboard; a key sent while the focus is still moving on
+# a busy machine would go elsewhere.
 press() {
-    local window attempt
+    local to="${2:-$title}" window attempt
     for attempt in 1 2 3; do
-        window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | tail -n 1)
+        window=$(xdotool search --onlyvisible --name "^$to\$" 2>/dev/null | tail -n 1)
         [ -n "$window" ] && timeout 10 xdotool windowactivate --sync "$window" >/dev/null 2>&1
-        wait_until 10 has_keyboard && { xdotool key "$1"; return; }
+        wait_until 10 has_keyboard "$to" && { xdotool key "$1"; return; }
     done
-    echo "     ('$title' did not take the keyboard; '$1' sent anyway)"
+    echo "     ('$to' did not take the keyboard; '$1' sent anyway)"
     xdotool key "$1"
 }
 start_station() {  # start_station ARGUMENTS...: qvlink-station.exe in run/, until its window shows
@@ -173,5 +174,28 @@ press alt+F4
 check "then Alt+F4 ends it with 0" ended_with 0
 check "QVLinkStation.json keeps the new ports and the kept firmware and record" \
     kept '.ports == ["COM5-COM8"] and .firmware == "quorvane.bin" and .record == "r.jsonl"'
+
+# 3. The port chooser, from the keyboard, in a folder with no settings yet.
+mkdir chooser
+(cd chooser && exec timeout 300 wine "$exe") > chooser.out 2> chooser.err &
+station_pid=$!
+pids+=("$station_pid")
+require "the station window opens with no ports" wait_until 120 read_window
+chooser_shown() { probe window Ports > ports.txt && [ -s ports.txt ]; }
+chooser_edit() { awk -F'\t' '$1 == 3202 { print $5 }' ports.txt; }
+press alt+p
+require "Alt+P opens the port chooser" wait_until 30 chooser_shown
+check "the chooser is owned by the station window" \
+    grep -qx "owner	$title" ports.txt
+press Tab Ports && xdotool type --delay 20 "COM2, COM3-COM4"
+check "the chooser's line takes what is typed" \
+    wait_until 10 eval 'chooser_shown && [ "$(chooser_edit)" = "COM2, COM3-COM4" ]'
+press Return Ports
+tile_names() { read_window && [ "$(tiles | cut -f 1 | tr '\n' ' ')" = "$1" ]; }
+check "OK makes a tile for each port named" wait_until 10 tile_names "COM2 COM3 COM4 "
+press alt+F4
+check "Alt+F4 ends it with 0" ended_with 0
+check "QVLinkStation.json keeps the chosen ports" \
+    eval 'jq -e ".ports == [\"COM2\", \"COM3-COM4\"]" chooser/QVLinkStation.json > /dev/null'
 
 finish
