@@ -16,14 +16,12 @@ namespace qvlink {
 namespace {
 
 constexpr wchar_t WINDOW_CLASS[] = L"QVLinkStationWindow";
-constexpr wchar_t TILES_CLASS[] = L"QVLinkStationTiles";
 constexpr wchar_t TITLE[] = L"Quorvane Link Station";
 constexpr UINT_PTR REFRESH_TIMER = 1;
-constexpr int GAP = 4;           // pixels between tiles and around them
 constexpr int LINE_MARGIN = 8;   // pixels right of a stretched header line
 constexpr int MOST_COLUMNS = 6;  // of the first size; a wider window shows more
 
-void RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC tilesProc) {
+void RegisterWindowClass(HINSTANCE instance, WNDPROC windowProc) {
     WNDCLASSEXW window{};
     window.cbSize = sizeof window;
     window.lpfnWndProc = windowProc;
@@ -33,12 +31,6 @@ void RegisterClasses(HINSTANCE instance, WNDPROC windowProc, WNDPROC tilesProc) 
     window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window.lpszClassName = WINDOW_CLASS;
     RegisterClassExW(&window);
-    WNDCLASSEXW tiles = window;
-    tiles.lpfnWndProc = tilesProc;
-    tiles.hIcon = nullptr;
-    tiles.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    tiles.lpszClassName = TILES_CLASS;
-    RegisterClassExW(&tiles);
 }
 
 std::wstring TextOf(HWND control) {
@@ -77,27 +69,23 @@ auto Win32StationWindow::RunModal(Modal modal) {
 Win32StationWindow::Win32StationWindow(HINSTANCE instance) : instance_(instance) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    RegisterClasses(instance, &WindowProc, &TilesProc);
+    RegisterWindowClass(instance, &WindowProc);
     CreateWindowExW(WS_EX_CONTROLPARENT, WINDOW_CLASS, TITLE, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                     CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, this);
     if (window_ == nullptr) return;
     header_ =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_STATION_HEADER), window_, &HeaderProc, 0);
-    tileArea_ = CreateWindowExW(WS_EX_CONTROLPARENT, TILES_CLASS, nullptr,
-                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_CLIPCHILDREN, 0, 0, 0, 0,
-                                window_, nullptr, instance, this);
+    grid_ = std::make_unique<Win32TileGrid>(instance, window_, [this](std::size_t i, bool on) {
+        if (panel_ != nullptr) panel_->SetPortEnabled(i, on);
+    });
     keys_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_STATION_KEYS));
-    if (header_ == nullptr || tileArea_ == nullptr || keys_ == nullptr) {
+    if (header_ == nullptr || grid_->Window() == nullptr || keys_ == nullptr) {
         DestroyWindow(window_);
         return;
     }
     RECT header{};
     GetWindowRect(header_, &header);
     headerHeight_ = header.bottom - header.top;
-    RECT tile{0, 0, 124, 56};  // the tile template's size, until a tile is made
-    MapDialogRect(header_, &tile);
-    tileWidth_ = tile.right + 2;
-    tileHeight_ = tile.bottom + 2;
     Layout();
 }
 
@@ -116,18 +104,6 @@ LRESULT CALLBACK Win32StationWindow::WindowProc(HWND window, UINT message, WPARA
     auto* self = reinterpret_cast<Win32StationWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     return self ? self->Handle(message, wParam, lParam)
                 : DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK Win32StationWindow::TilesProc(HWND window, UINT message, WPARAM wParam,
-                                               LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        SetWindowLongPtrW(
-            window, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32StationWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return self && self->tileArea_ == window ? self->HandleTiles(message, wParam, lParam)
-                                             : DefWindowProcW(window, message, wParam, lParam);
 }
 
 // The header's buttons are the window's commands, as the keys are.
@@ -165,67 +141,19 @@ LRESULT Win32StationWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             KeepFocusUsable();
             return 0;
         case WM_MOUSEWHEEL:
-            return SendMessageW(tileArea_, message, wParam, lParam);
+            return SendMessageW(grid_->Window(), message, wParam, lParam);
         case WM_DESTROY:
-            tiles_.clear();
+            grid_->Clear();
             KillTimer(window_, REFRESH_TIMER);
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY: {
             const HWND window = std::exchange(window_, nullptr);
-            header_ = tileArea_ = nullptr;
+            header_ = nullptr;
             return DefWindowProcW(window, message, wParam, lParam);
         }
         default:
             return DefWindowProcW(window_, message, wParam, lParam);
-    }
-}
-
-LRESULT Win32StationWindow::HandleTiles(UINT message, WPARAM wParam, LPARAM lParam) {
-    const int line = tileHeight_ / 4;
-    switch (message) {
-        case WM_SIZE:
-            LayoutTiles();
-            return 0;
-        case WM_VSCROLL: {
-            SCROLLINFO bar{};
-            bar.cbSize = sizeof bar;
-            bar.fMask = SIF_ALL;
-            GetScrollInfo(tileArea_, SB_VERT, &bar);
-            const int page = static_cast<int>(bar.nPage);
-            switch (LOWORD(wParam)) {
-                case SB_LINEUP:
-                    ScrollTo(scrollY_ - line);
-                    break;
-                case SB_LINEDOWN:
-                    ScrollTo(scrollY_ + line);
-                    break;
-                case SB_PAGEUP:
-                    ScrollTo(scrollY_ - page);
-                    break;
-                case SB_PAGEDOWN:
-                    ScrollTo(scrollY_ + page);
-                    break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION:
-                    ScrollTo(bar.nTrackPos);
-                    break;
-                case SB_TOP:
-                    ScrollTo(0);
-                    break;
-                case SB_BOTTOM:
-                    ScrollTo(ContentHeight());
-                    break;
-                default:
-                    break;
-            }
-            return 0;
-        }
-        case WM_MOUSEWHEEL:
-            ScrollTo(scrollY_ - GET_WHEEL_DELTA_WPARAM(wParam) * 3 * line / WHEEL_DELTA);
-            return 0;
-        default:
-            return DefWindowProcW(tileArea_, message, wParam, lParam);
     }
 }
 
@@ -298,68 +226,16 @@ void Win32StationWindow::StretchHeaderLine(int id, int width) {
 }
 
 void Win32StationWindow::Layout() {
-    if (window_ == nullptr || header_ == nullptr || tileArea_ == nullptr) return;
+    if (window_ == nullptr || header_ == nullptr || grid_->Window() == nullptr) return;
     RECT client{};
     GetClientRect(window_, &client);
     SetWindowPos(header_, nullptr, 0, 0, client.right, headerHeight_,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     for (const int id : {IDC_FIRMWARE_TEXT, IDC_RECORD_TEXT, IDC_NOTICE})
         StretchHeaderLine(id, client.right);
-    SetWindowPos(tileArea_, nullptr, 0, headerHeight_, client.right,
+    SetWindowPos(grid_->Window(), nullptr, 0, headerHeight_, client.right,
                  std::max(0, static_cast<int>(client.bottom) - headerHeight_),
                  SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-int Win32StationWindow::Columns() const {
-    RECT area{};
-    GetClientRect(tileArea_, &area);
-    return std::max(1, static_cast<int>(area.right - GAP) / (tileWidth_ + GAP));
-}
-
-int Win32StationWindow::ContentHeight() const {
-    const int columns = Columns();
-    const int rows = (static_cast<int>(tiles_.size()) + columns - 1) / columns;
-    return GAP + rows * (tileHeight_ + GAP);
-}
-
-// The scroll bar is always there (greyed when everything fits), so the width the tiles have
-// never changes with their number.
-void Win32StationWindow::LayoutTiles() {
-    if (tileArea_ == nullptr) return;
-    RECT area{};
-    GetClientRect(tileArea_, &area);
-    const int columns = Columns();
-    const int content = ContentHeight();
-    scrollY_ = std::clamp(scrollY_, 0, std::max(0, content - static_cast<int>(area.bottom)));
-    SCROLLINFO bar{};
-    bar.cbSize = sizeof bar;
-    bar.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
-    bar.nMax = std::max(0, content - 1);
-    bar.nPage = static_cast<UINT>(area.bottom);
-    bar.nPos = scrollY_;
-    SetScrollInfo(tileArea_, SB_VERT, &bar, TRUE);
-    HDWP moves = BeginDeferWindowPos(static_cast<int>(tiles_.size()));
-    for (std::size_t i = 0; i < tiles_.size() && moves != nullptr; ++i) {
-        const int column = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
-        moves =
-            DeferWindowPos(moves, tiles_[i]->Window(), nullptr, GAP + column * (tileWidth_ + GAP),
-                           GAP + row * (tileHeight_ + GAP) - scrollY_, 0, 0,
-                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    if (moves != nullptr) EndDeferWindowPos(moves);
-}
-
-void Win32StationWindow::ScrollTo(int position) {
-    RECT area{};
-    GetClientRect(tileArea_, &area);
-    position =
-        std::clamp(position, 0, std::max(0, ContentHeight() - static_cast<int>(area.bottom)));
-    if (position == scrollY_) return;
-    const int by = scrollY_ - position;
-    scrollY_ = position;
-    SetScrollPos(tileArea_, SB_VERT, scrollY_, TRUE);
-    ScrollWindowEx(tileArea_, 0, by, nullptr, nullptr, nullptr, nullptr,
-                   SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
 }
 
 // The first size shows every tile when the screen allows, roughly twice as wide as high: 4
@@ -372,19 +248,18 @@ void Win32StationWindow::Show(int showCommand) {
     const RECT& work = monitor.rcWork;
     RECT frame{0, 0, 100, 100};
     AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
-    const int frameWidth = frame.right - frame.left - 100,
-              frameHeight = frame.bottom - frame.top - 100;
-    const int bar = GetSystemMetrics(SM_CXVSCROLL);
-    const int count = std::max<int>(1, static_cast<int>(tiles_.size()));
+    const int frameWidth = frame.right - frame.left - 100;
+    const int frameHeight = frame.bottom - frame.top - 100;
+    const int count = std::max<int>(1, static_cast<int>(grid_->Count()));
     const int wanted = static_cast<int>(std::ceil(std::sqrt(2.0 * count)));
-    const int fitting = (work.right - work.left - frameWidth - bar - GAP) / (tileWidth_ + GAP);
+    const int fitting = grid_->ColumnsIn(work.right - work.left - frameWidth);
     const int columns = std::max(1, std::min({count, std::max(4, wanted), fitting}));
-    const int rows = (count + columns - 1) / columns;
+    const SIZE tiles = grid_->SizeFor(columns, (count + columns - 1) / columns);
     RECT header{};
     GetWindowRect(header_, &header);
-    const int clientWidth = std::max(static_cast<int>(header.right - header.left),
-                                     GAP + columns * (tileWidth_ + GAP) + bar);
-    const int clientHeight = headerHeight_ + GAP + rows * (tileHeight_ + GAP);
+    const int clientWidth =
+        std::max(static_cast<int>(header.right - header.left), static_cast<int>(tiles.cx));
+    const int clientHeight = headerHeight_ + static_cast<int>(tiles.cy);
     // The frame a window manager gives may differ from the estimate: the size is set twice.
     int width = clientWidth + frameWidth, height = clientHeight + frameHeight;
     for (int pass = 0; pass < 2; ++pass) {
@@ -431,28 +306,13 @@ void Win32StationWindow::ShowHeader(const HeaderView& header) {
 }
 
 void Win32StationWindow::SetTileCount(std::size_t count) {
-    if (tileArea_ == nullptr) return;
-    tiles_.clear();
-    for (std::size_t i = 0; i < count; ++i) {
-        tiles_.push_back(
-            std::make_unique<Win32Tile>(instance_, tileArea_, look_, [this, i](bool on) {
-                if (panel_ != nullptr) panel_->SetPortEnabled(i, on);
-            }));
-    }
-    if (!tiles_.empty() && tiles_.front()->Window() != nullptr) {
-        RECT tile{};
-        GetWindowRect(tiles_.front()->Window(), &tile);
-        tileWidth_ = tile.right - tile.left;
-        tileHeight_ = tile.bottom - tile.top;
-    }
-    scrollY_ = 0;
-    LayoutTiles();
-    for (const auto& tile : tiles_) ShowWindow(tile->Window(), SW_SHOWNA);
+    if (window_ == nullptr) return;
+    grid_->SetCount(count);
     KeepFocusUsable();
 }
 
 void Win32StationWindow::ShowTile(std::size_t index, const TileView& tile) {
-    if (index < tiles_.size()) tiles_[index]->Show(tile);
+    if (window_ != nullptr) grid_->Show(index, tile);
 }
 
 // The notices of one start (a settings file not used, ports or a firmware left out) stand side

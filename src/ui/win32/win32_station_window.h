@@ -1,9 +1,8 @@
-// The station window on Windows: a top-level window with the header template at the top and one
-// tile per port below it, laid out in as many columns as the width takes and scrolled when the
-// rows do not fit. It is the StationView StationPanel draws through, and turns the operator's
-// clicks and keys (F5 Start all, F6 Stop all, wherever the focus is) into the panel's calls.
-// Window thread only; nothing here waits on a port. Closing the window asks the panel, which
-// calls Close once its ports have ended; that ends RunMessageLoop.
+// The station window on Windows: a top-level window with the header template at the top and the
+// grid of tiles, one per port, below it. It is the StationView StationPanel draws through, and
+// turns the operator's clicks and keys (F5 Start all, F6 Stop all, wherever the focus is) into the
+// panel's calls. Window thread only; nothing here waits on a port. Closing the window asks the
+// panel, which calls Close once its ports have ended; that ends RunMessageLoop.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +12,7 @@
 #include <vector>
 
 #include "station_view.h"
-#include "win32_tile.h"
+#include "win32_tile_grid.h"
 
 namespace qvlink {
 
@@ -50,17 +49,11 @@ class Win32StationWindow final : public StationView {
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK TilesProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK HeaderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleTiles(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id);
     void OnActivate(bool active);
-    void Layout();       // the header across the top, the tile area below it
-    void LayoutTiles();  // the grid of tiles at the scroll position, and the scroll bar
-    void ScrollTo(int position);
-    int Columns() const;
-    int ContentHeight() const;
+    void Layout();  // the header across the top, the tiles below it
     void KeepFocusUsable();
     void StretchHeaderLine(int id, int width);
     // Runs a modal box or chooser; a close asked for meanwhile is handled once it returns.
@@ -70,15 +63,10 @@ class Win32StationWindow final : public StationView {
     HINSTANCE instance_;
     HWND window_ = nullptr;
     HWND header_ = nullptr;
-    HWND tileArea_ = nullptr;
     HACCEL keys_ = nullptr;
     StationPanel* panel_ = nullptr;
-    TileLook look_;
-    std::vector<std::unique_ptr<Win32Tile>> tiles_;
-    int tileWidth_ = 0;  // pixels, border included
-    int tileHeight_ = 0;
+    std::unique_ptr<Win32TileGrid> grid_;
     int headerHeight_ = 0;
-    int scrollY_ = 0;
     std::string notice_;
     HWND lastFocus_ = nullptr;
     int modalDepth_ = 0;
