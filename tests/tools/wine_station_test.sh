@@ -193,9 +193,25 @@ check "the chooser's line takes what is typed" \
 press Return Ports
 tile_names() { read_window && [ "$(tiles | cut -f 1 | tr '\n' ' ')" = "$1" ]; }
 check "OK makes a tile for each port named" wait_until 10 tile_names "COM2 COM3 COM4 "
+# The firmware chooser moves Windows' current folder to where it was confirmed; the settings
+# stay with the folder the station started in.
+mkdir chooser/sub && cp quorvane.bin chooser/sub/
+chooser="open quorvane upgrade file(*.bin)"
+press alt+f
+require "Alt+F opens the firmware chooser" wait_until 60 eval 'probe window "$chooser" | grep -q .'
+# Into the folder first, as an operator goes there, then the file.
+in_sub() { probe window "$chooser" | grep -qP '^\S+\tComboBox\t.*\tsub$'; }
+press ctrl+a "$chooser" && xdotool type --delay 20 'sub'
+press Return "$chooser"
+check "the chooser shows the folder 'sub'" wait_until 20 in_sub
+press ctrl+a "$chooser" && xdotool type --delay 20 'quorvane.bin'
+press Return "$chooser"
+check "the header shows the chosen firmware" \
+    wait_until 20 eval 'read_window && [[ "$(text_of 3002)" == "quorvane.bin   1048614 bytes"* ]]'
 press alt+F4
 check "Alt+F4 ends it with 0" ended_with 0
-check "QVLinkStation.json keeps the chosen ports" \
-    eval 'jq -e ".ports == [\"COM2\", \"COM3-COM4\"]" chooser/QVLinkStation.json > /dev/null'
+check "QVLinkStation.json, in the folder it started in, keeps the chosen ports and firmware" \
+    eval 'jq -e ".ports == [\"COM2\", \"COM3-COM4\"] and (.firmware | test(\"sub.quorvane[.]bin$\"))" \
+        chooser/QVLinkStation.json > /dev/null && [ ! -e chooser/sub/QVLinkStation.json ]'
 
 finish
