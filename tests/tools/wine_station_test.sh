@@ -175,7 +175,18 @@ check "then Alt+F4 ends it with 0" ended_with 0
 check "QVLinkStation.json keeps the new ports and the kept firmware and record" \
     kept '.ports == ["COM5-COM8"] and .firmware == "quorvane.bin" and .record == "r.jsonl"'
 
-# 3. The port chooser, from the keyboard, in a folder with no settings yet.
+# 3. A usage error is said in a box; the program then ends with 2.
+mkdir usage
+(cd usage && exec timeout 300 wine "$exe" --port) > usage.out 2> usage.err &
+station_pid=$!
+pids+=("$station_pid")
+usage_box() { probe window "$title" > box.txt && grep -qP '^\S+\tStatic\t[^\t]*\t[^\t]*\t.*--port' box.txt; }
+require "a usage error is said in a box" wait_until 120 usage_box
+press Return
+check "once it is dismissed the program ends with 2" ended_with 2
+check "nothing is kept after a usage error" [ ! -e usage/QVLinkStation.json ]
+
+# 4. The port chooser, from the keyboard, in a folder with no settings yet.
 mkdir chooser
 (cd chooser && exec timeout 300 wine "$exe") > chooser.out 2> chooser.err &
 station_pid=$!
