@@ -51,6 +51,7 @@ ctest --test-dir build/win --output-on-failure
 wineserver -k >/dev/null 2>&1 || true
 bash tests/tools/wine_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack
 bash tests/tools/wine_dialog_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack
+bash tests/tools/wine_station_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack
 
 echo "== firmware fuzzer (60 s)"
 mkdir -p build/fuzz/corpus

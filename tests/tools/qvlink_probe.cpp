@@ -8,6 +8,8 @@
 //                              then every control within it, as for `dialog`
 //   qvlink-probe windows       the titles of all shown top-level windows
 //   qvlink-probe foreground    the title of the window that takes the keyboard now
+//   qvlink-probe focus         the control that has the keyboard focus in that window: its
+//                              id and class
 // Exit status 0, or 1 when the template or window is not there. Texts are printed in UTF-8.
 #include <windows.h>
 // after windows.h
@@ -126,6 +128,18 @@ int PrintForegroundTitle() {
     return 0;
 }
 
+int PrintFocus() {
+    const HWND window = GetForegroundWindow();
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    if (window == nullptr ||
+        !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) ||
+        thread.hwndFocus == nullptr)
+        return 1;
+    PrintLine(std::to_string(GetDlgCtrlID(thread.hwndFocus)) + "\t" + ClassOf(thread.hwndFocus));
+    return 0;
+}
+
 int PrintWindowTitles() {
     for (HWND window : ShownTopLevelWindows()) PrintLine(Utf8FromWide(TextOf(window)));
     return 0;
@@ -235,7 +249,10 @@ int main(int argc, char** argv) {
     if (command == "window" && argc == 3) return PrintNamedWindow(WideFromUtf8(argv[2]));
     if (command == "windows" && argc == 2) return PrintWindowTitles();
     if (command == "foreground" && argc == 2) return PrintForegroundTitle();
-    std::fputs("usage: qvlink-probe template EXE | dialog | window TITLE | windows | foreground\n",
-               stderr);
+    if (command == "focus" && argc == 2) return PrintFocus();
+    std::fputs(
+        "usage: qvlink-probe template EXE | dialog | window TITLE | windows | foreground | "
+        "focus\n",
+        stderr);
     return 2;
 }

@@ -59,4 +59,22 @@ std::optional<std::string> ChooseFirmwareFile(HWND dialog) {
     return Utf8FromWide(name);
 }
 
+std::optional<std::string> ChooseRecordFile(HWND owner) {
+    static constexpr wchar_t FILTER[] = L"station record(*.jsonl)\0*.jsonl\0all files(*.*)\0*.*\0";
+    std::wstring name(32 * 1024, L'\0');
+    OPENFILENAMEW chooser{};
+    chooser.lStructSize = sizeof chooser;
+    chooser.hwndOwner = owner;
+    chooser.lpstrFilter = FILTER;
+    chooser.nFilterIndex = 1;
+    chooser.lpstrFile = name.data();
+    chooser.nMaxFile = static_cast<DWORD>(name.size());
+    chooser.lpstrTitle = L"record file";
+    chooser.lpstrDefExt = L"jsonl";
+    chooser.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetSaveFileNameW(&chooser)) return std::nullopt;
+    name.resize(name.find(L'\0'));
+    return Utf8FromWide(name);
+}
+
 }  // namespace qvlink

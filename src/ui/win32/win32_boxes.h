@@ -1,5 +1,5 @@
-// The modal boxes of the Windows dialog: the three kinds of message box and the firmware
-// chooser. Each returns when the operator has dismissed it.
+// The modal boxes of the Windows dialog and the station window: the three kinds of message box,
+// the firmware chooser and the record chooser. Each returns when the operator has dismissed it.
 #pragma once
 
 #include <windows.h>
@@ -21,5 +21,11 @@ void ShowMessageBox(HWND dialog, BoxKind kind, const std::string& text,
 // filter "quorvane upgrade file(*.bin)" and the title "open quorvane upgrade file(*.bin)".
 // The chosen file's full path in UTF-8, or nullopt when the operator did not confirm one.
 std::optional<std::string> ChooseFirmwareFile(HWND dialog);
+
+// The save-file chooser for a station's record, owned by `owner`: a file to append to, which
+// may exist (no overwrite question) or not yet; "*.jsonl" offered. It leaves the current folder
+// as it was, since the station's settings and relative paths are read from there. The full
+// path in UTF-8, or nullopt when the operator did not confirm one.
+std::optional<std::string> ChooseRecordFile(HWND owner);
 
 }  // namespace qvlink

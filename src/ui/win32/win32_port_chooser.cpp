@@ -1,0 +1,119 @@
+#include "win32_port_chooser.h"
+
+#include <algorithm>
+
+#include "station_resource.h"
+#include "wide_text.h"
+
+namespace qvlink {
+namespace {
+
+struct Chooser {
+    const std::vector<std::string>& current;
+    const std::vector<std::string>& offered;
+    std::vector<std::string> chosen;
+};
+
+// Port names are compared as Windows compares them: without case.
+bool SameName(const std::string& a, const std::string& b) {
+    return CompareStringOrdinal(WideFromUtf8(a).c_str(), -1, WideFromUtf8(b).c_str(), -1, TRUE) ==
+           CSTR_EQUAL;
+}
+
+bool Names(const std::vector<std::string>& names, const std::string& name) {
+    return std::any_of(names.begin(), names.end(),
+                       [&name](const std::string& each) { return SameName(each, name); });
+}
+
+std::string JoinPorts(const std::vector<std::string>& items) {
+    std::string line;
+    for (const std::string& item : items) line += (line.empty() ? "" : ", ") + item;
+    return line;
+}
+
+std::string LineText(HWND dialog) {
+    const HWND edit = GetDlgItem(dialog, IDC_PORTS_EDIT);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(
+        static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    return Utf8FromWide(text);
+}
+
+void Init(HWND dialog, const Chooser& chooser) {
+    const HWND list = GetDlgItem(dialog, IDC_PORTS_OFFERED);
+    std::vector<std::string> items;
+    for (const std::string& entry : chooser.current)
+        for (std::string& item : SplitPortLine(entry)) items.push_back(std::move(item));
+    for (const std::string& port : chooser.offered) {
+        const auto at = SendMessageW(list, LB_ADDSTRING, 0,
+                                     reinterpret_cast<LPARAM>(WideFromUtf8(port).c_str()));
+        if (at >= 0 && Names(items, port)) SendMessageW(list, LB_SETSEL, TRUE, at);
+    }
+    SetDlgItemTextW(dialog, IDC_PORTS_EDIT, WideFromUtf8(JoinPorts(items)).c_str());
+}
+
+// The line after a pick in the list: what it named that the list does not offer, then every
+// picked port in the list's order.
+void TakePicks(HWND dialog, const Chooser& chooser) {
+    std::vector<std::string> items;
+    for (std::string& item : SplitPortLine(LineText(dialog)))
+        if (!Names(chooser.offered, item)) items.push_back(std::move(item));
+    const HWND list = GetDlgItem(dialog, IDC_PORTS_OFFERED);
+    for (std::size_t i = 0; i < chooser.offered.size(); ++i)
+        if (SendMessageW(list, LB_GETSEL, i, 0) > 0) items.push_back(chooser.offered[i]);
+    SetDlgItemTextW(dialog, IDC_PORTS_EDIT, WideFromUtf8(JoinPorts(items)).c_str());
+}
+
+INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        Init(dialog, *reinterpret_cast<Chooser*>(lParam));
+        return TRUE;
+    }
+    auto* chooser = reinterpret_cast<Chooser*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (chooser == nullptr || message != WM_COMMAND) return FALSE;
+    switch (LOWORD(wParam)) {
+        case IDC_PORTS_OFFERED:
+            if (HIWORD(wParam) == LBN_SELCHANGE) TakePicks(dialog, *chooser);
+            return TRUE;
+        case IDOK:
+            chooser->chosen = SplitPortLine(LineText(dialog));
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> SplitPortLine(const std::string& line) {
+    std::vector<std::string> items;
+    std::size_t from = 0;
+    while (from <= line.size()) {
+        std::size_t to = line.find(',', from);
+        if (to == std::string::npos) to = line.size();
+        const std::size_t first = line.find_first_not_of(" \t", from);
+        if (first != std::string::npos && first < to) {
+            const std::size_t last = line.find_last_not_of(" \t", to - 1);
+            items.push_back(line.substr(first, last - first + 1));
+        }
+        from = to + 1;
+    }
+    return items;
+}
+
+std::optional<std::vector<std::string>> ChoosePortsModal(HINSTANCE instance, HWND owner,
+                                                         const std::vector<std::string>& current,
+                                                         const std::vector<std::string>& offered) {
+    Chooser chooser{current, offered, {}};
+    const INT_PTR answer = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_STATION_PORTS), owner,
+                                           &ChooserProc, reinterpret_cast<LPARAM>(&chooser));
+    if (answer != IDOK) return std::nullopt;
+    return chooser.chosen;
+}
+
+}  // namespace qvlink
