@@ -4,8 +4,9 @@
 //                              control in tab order (id, class, style, position, text)
 //   qvlink-probe dialog        the running dialog: its title, then every control (id, class,
 //                              state, centre on the screen, text; a progress bar's position)
-//   qvlink-probe window TITLE  the shown top-level window titled TITLE: its owner's title,
-//                              then every control within it, as for `dialog`
+//   qvlink-probe window TITLE  the shown top-level window titled TITLE (or, when there is none,
+//                              "TITLE - " and more, as a window that counts in its title):
+//                              its owner's title, then every control within it, as for `dialog`
 //   qvlink-probe windows       the titles of all shown top-level windows
 //   qvlink-probe foreground    the title of the window that takes the keyboard now
 //   qvlink-probe focus         the control that has the keyboard focus in that window: its
@@ -113,8 +114,14 @@ int PrintDialog() {
 }
 
 int PrintNamedWindow(const std::wstring& title) {
-    for (HWND window : ShownTopLevelWindows()) {
+    const std::vector<HWND> shown = ShownTopLevelWindows();
+    for (HWND window : shown) {
         if (TextOf(window) != title) continue;
+        PrintWindow(window);
+        return 0;
+    }
+    for (HWND window : shown) {
+        if (TextOf(window).rfind(title + L" - ", 0) != 0) continue;
         PrintWindow(window);
         return 0;
     }

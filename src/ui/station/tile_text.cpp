@@ -48,7 +48,8 @@ void SetResult(const PortSnapshot& port, TileView& tile) {
 TileView TileOf(const PortSnapshot& port, bool enabled) {
     TileView tile;
     tile.name = port.port;
-    if (port.device != port.port) tile.device = port.device;
+    // Windows opens COM3 as \\.\COM3; that says nothing the name does not.
+    if (port.device != port.port && port.device != "\\\\.\\" + port.port) tile.device = port.device;
     if (port.activity == PortActivity::Running) {
         tile.phase = StatusLineText(port.status);
         const bool moving = port.status.kind == STATUS_TRANSFER || port.status.kind == STATUS_BURN;

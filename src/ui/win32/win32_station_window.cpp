@@ -290,6 +290,8 @@ int Win32StationWindow::RunMessageLoop() {
 
 void Win32StationWindow::ShowHeader(const HeaderView& header) {
     if (header_ == nullptr) return;
+    if (const std::wstring title = WideFromUtf8(header.title); TextOf(window_) != title)
+        SetWindowTextW(window_, title.c_str());
     SetTextIfChanged(header_, IDC_FIRMWARE_TEXT, header.firmware);
     SetTextIfChanged(header_, IDC_RECORD_TEXT, header.record);
     SetTextIfChanged(header_, IDC_COMPLETED, header.completed);

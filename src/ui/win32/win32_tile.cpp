@@ -26,11 +26,6 @@ std::string PhaseLine(const TileView& tile) {
     return tile.phase + ": " + tile.note;
 }
 
-// Windows opens COM3 as \\.\COM3; that says nothing the name does not.
-std::string DeviceLine(const TileView& tile) {
-    return tile.device == "\\\\.\\" + tile.name ? std::string() : tile.device;
-}
-
 }  // namespace
 
 TileLook::TileLook() : nameFont_(MakeFont(9, FW_BOLD)), resultFont_(MakeFont(12, FW_BOLD)) {
@@ -126,7 +121,7 @@ void Win32Tile::SetText(int id, const std::string& text, const std::string& was)
 void Win32Tile::Show(const TileView& tile) {
     if (window_ == nullptr) return;
     SetText(IDC_TILE_NAME, tile.name, shown_.name);
-    SetText(IDC_TILE_DEVICE, DeviceLine(tile), DeviceLine(shown_));
+    SetText(IDC_TILE_DEVICE, tile.device, shown_.device);
     SetText(IDC_TILE_PHASE, PhaseLine(tile), PhaseLine(shown_));
     SetText(IDC_TILE_SINCE, tile.sinceContact, shown_.sinceContact);
     SetText(IDC_TILE_COUNTS, tile.counts, shown_.counts);
