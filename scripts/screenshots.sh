@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# Renders the pictures the README shows into docs/: the dialog offscreen, and the station window
-# with eight ports during a run on a virtual display (three ports fast, three paced, two whose
-# receivers refuse the data until the port goes out of service).
+# Renders the pictures the README shows into docs/: the dialog offscreen; the Windows station
+# window under Wine when there is a Windows build (tests/tools/wine_station_shot.sh); and the
+# station window with eight ports during a run on a virtual display (three ports fast, three
+# paced, two whose receivers refuse the data until the port goes out of service).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --build build/release --target qt_window_tests qvlink-sim qvlink-pack qvlink-station
-mkdir -p docs
-QT_QPA_PLATFORM=offscreen QVLINK_SCREENSHOT_DIR="$PWD/docs" \
-    build/release/tests/qt_window_tests --gtest_filter='*RendersTheReadyAndTransferStates*'
-
 if [ -z "${QVLINK_ON_XVFB:-}" ]; then
+    cmake --build build/release --target qt_window_tests qvlink-sim qvlink-pack qvlink-station
+    mkdir -p docs
+    QT_QPA_PLATFORM=offscreen QVLINK_SCREENSHOT_DIR="$PWD/docs" \
+        build/release/tests/qt_window_tests --gtest_filter='*RendersTheReadyAndTransferStates*'
+    if [ -x build/win/src/app/qvlink-station.exe ]; then
+        bash tests/tools/wine_station_shot.sh build/win build/release/tools/qvlink-sim \
+            build/release/tools/qvlink-pack
+    else
+        echo "no Windows build: bash scripts/build-windows.sh first for docs/station-windows.png"
+    fi
     QVLINK_ON_XVFB=1 exec xvfb-run -a -s "-screen 0 1366x768x24 -nolisten tcp" bash "$0" "$@"
 fi
+
+# On the virtual display: the station window on Linux.
 . tests/tools/checks.sh
 root=$PWD bin=$PWD/build/release
 work=$(mktemp -d)
