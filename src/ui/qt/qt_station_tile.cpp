@@ -52,8 +52,8 @@ QtStationTile::QtStationTile(std::function<void(bool)> onEnable, QWidget* parent
     setFrameShape(QFrame::StyledPanel);
     setFixedWidth(TILE_WIDTH);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 4, 6, 4);
-    layout->setSpacing(2);
+    layout->setContentsMargins(6, 3, 6, 3);
+    layout->setSpacing(1);
     auto* top = new QHBoxLayout;
     enable_ = new QCheckBox(this);
     QFont bold = enable_->font();

@@ -23,7 +23,7 @@
 namespace qvlink {
 namespace {
 
-constexpr int TILE_PITCH = 156;  // a tile and the space beside it
+constexpr int TILE_PITCH = 154;  // a tile and the space beside it
 
 QLabel* Figure(QWidget* parent) {
     auto* label = new QLabel("-", parent);
@@ -77,8 +77,11 @@ std::optional<std::vector<std::string>> EditPorts(QWidget* parent,
 QtStationWindow::QtStationWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(STATION_TITLE);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);  // 32 tiles fit a 1366x768 screen
+    layout->setSpacing(4);
     auto* header = new QGridLayout;
     header->setHorizontalSpacing(10);
+    header->setVerticalSpacing(2);
     firmware_ = new QLabel(this);
     firmware_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     record_ = new QLabel(this);
@@ -126,7 +129,8 @@ QtStationWindow::QtStationWindow(QWidget* parent) : QWidget(parent) {
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_ = new QWidget;
     gridLayout_ = new QGridLayout(grid_);
-    gridLayout_->setSpacing(6);
+    gridLayout_->setSpacing(4);
+    gridLayout_->setContentsMargins(4, 4, 4, 4);
     gridLayout_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     scroll_->setWidget(grid_);
     scroll_->viewport()->installEventFilter(this);
