@@ -214,12 +214,12 @@ TEST_F(StationPanelTest, APortThatKeepsFailingIsOutOfServiceUntilEnabledAgain) {
 TEST_F(StationPanelTest, TotalsCountPerHourOfServingOnTheStationsClock) {
     Open({{"COM1",
            {{Play::BlockCompleted, Play::BlockCompleted, Play::BlockCompleted,
-             Play::BlockCompleted}}}});
+             Play::BlockCompleted, Play::BlockCompleted}}}});
     panel_->StartAll();
-    ASSERT_TRUE(RefreshUntil([&] { return view_.header.completed == "4"; }));
+    ASSERT_TRUE(RefreshUntil([&] { return view_.header.completed == "5"; }));
     panel_->StopAll();
     ASSERT_TRUE(RefreshUntil([&] { return !view_.header.running; }));
-    // Each receiver takes 15 s on the fake clock: four in a minute of serving.
+    // Each receiver takes 15 s on the fake clock: five in 75 s of serving.
     EXPECT_EQ(view_.header.perHour, "240.0 per hour");
     EXPECT_EQ(view_.header.meanTime, "15 s");
     EXPECT_EQ(view_.header.p95Time, "15 s");

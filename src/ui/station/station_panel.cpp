@@ -91,9 +91,10 @@ void StationPanel::StartAll() {
         recordOpenedAs_ = setup_.recordPath;
     }
     station_->SetRecord(record_.get());
+    const station::Moment startedAt = clock_.Steady();  // before a port can move the clock on
     if (station_->StartPorts(Options(), enabled_) > 0) {
         running_ = true;
-        servingSince_ = clock_.Steady();
+        servingSince_ = startedAt;
     }
     ShowTiles(true);
     ShowHeader();
