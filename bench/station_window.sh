@@ -2,7 +2,8 @@
 # The station window serving sixteen ports at 921600 baud on a virtual display: the window
 # process's CPU share and the busiest tile's repaints per second (station_window_bench), and
 # for each port the upgrade's time from contact to the end of its burn next to the time its
-# bytes take on such a wire. Figures, not a pass/fail test.
+# bytes take on such a wire; then Stop all in the middle of sixteen transfers at 115200 baud, and
+# how long until every tile shows a stopped port. Figures, not a pass/fail test.
 # usage: station_window.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "$1")
@@ -27,3 +28,13 @@ jq -s -r --argjson wire "$wire" '
     [.[] | (.burn_seconds / $wire - 1) * 100] | sort as $d
     | "  over the wire time: best +\($d[0] * 100 | round / 100)%, median +\($d[length / 2 | floor] * 100 | round / 100)%, worst +\($d[-1] * 100 | round / 100)% (\(length) receivers)"' \
     record.jsonl
+
+rm -f sim.out record.jsonl
+"$build/tools/qvlink-sim" --ports 16 --baud 115200 fw.bin > sim.out &
+sim=$!
+await_lines sim.out 16 "$sim" > /dev/null
+mapfile -t ports < <(head -n 16 sim.out)
+echo "16 ports at 115200 baud, Stop all in the middle of the transfers"
+QT_QPA_PLATFORM=xcb "$build/bench/station_window_bench" --stop-after 5 record.jsonl fw.bin "${ports[@]}"
+wait "$sim" || true  # the receivers were cancelled
+echo "  receivers that saw CAN CAN: $(grep -c 'cancelled (CAN CAN)' sim.out) of 16"

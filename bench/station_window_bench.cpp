@@ -2,8 +2,9 @@
 // one receiver on each port given. Prints the process's CPU time as a share of one core while
 // the receivers are served, and how often the busiest tile was repainted each second (paints of
 // a tile and its parts within 20 ms of each other are one repaint). The receivers' own times are
-// in the record. Figures, not a pass/fail test.
-// usage: station_window_bench RECORD FIRMWARE PORT...
+// in the record. With --stop-after S it presses Stop all after S seconds of serving instead and
+// prints how long it took until every tile showed a stopped port. Figures, not a pass/fail test.
+// usage: station_window_bench [--stop-after S] RECORD FIRMWARE PORT...
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -12,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <optional>
+#include <string>
 
 #include "qt_station_tile.h"
 #include "qt_station_window.h"
@@ -67,14 +70,21 @@ class RepaintCounter final : public QObject {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc < 4) {
-        std::fputs("usage: station_window_bench RECORD FIRMWARE PORT...\n", stderr);
+    int first = 1;
+    double stopAfter = 0;
+    if (argc > 2 && std::string(argv[1]) == "--stop-after") {
+        stopAfter = std::stod(argv[2]);
+        first = 3;
+    }
+    if (argc < first + 3) {
+        std::fputs("usage: station_window_bench [--stop-after S] RECORD FIRMWARE PORT...\n",
+                   stderr);
         return 2;
     }
     qvlink::StationSetup setup;
-    setup.recordPath = argv[1];
-    setup.firmwarePath = argv[2];
-    for (int i = 3; i < argc; ++i) setup.ports.push_back(argv[i]);
+    setup.recordPath = argv[first];
+    setup.firmwarePath = argv[first + 1];
+    for (int i = first + 2; i < argc; ++i) setup.ports.push_back(argv[i]);
 
     qvlink::station::SystemClock clock;
     qvlink::QtStationWindow window;
@@ -89,7 +99,23 @@ int main(int argc, char** argv) {
     const double cpuAtStart = CpuSeconds();
     panel.StartAll();
     QTimer done;
+    std::optional<Clock::time_point> stopped;
     QObject::connect(&done, &QTimer::timeout, [&] {
+        if (stopAfter > 0) {
+            const double serving = std::chrono::duration<double>(Clock::now() - start).count();
+            if (!stopped && serving >= stopAfter) {
+                stopped = Clock::now();
+                panel.StopAll();
+            }
+            if (!stopped) return;
+            for (const qvlink::QtStationTile* tile : window.Tiles())
+                if (tile->Shown().phase != "stopped") return;
+            std::printf("  Stop all after %.1f s: every tile stopped %.0f ms later\n", serving,
+                        std::chrono::duration<double, std::milli>(Clock::now() - *stopped).count());
+            done.stop();
+            panel.RequestClose();
+            return;
+        }
         for (const qvlink::QtStationTile* tile : window.Tiles())
             if (tile->Shown().result != "Upgrade Completed" &&
                 tile->Shown().tone != qvlink::Tone::Failed &&
@@ -104,6 +130,6 @@ int main(int argc, char** argv) {
         done.stop();
         panel.RequestClose();
     });
-    done.start(100);
+    done.start(stopAfter > 0 ? 10 : 100);
     return application.exec();
 }
