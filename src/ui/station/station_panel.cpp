@@ -51,12 +51,13 @@ void StationPanel::Rebuild(const std::vector<std::string>& ports) {
             firmwareTrouble_ = "The firmware was not loaded: " + loaded.ToString();
     }
     enabled_.assign(portNames_.size(), true);
+    untickedOut_.assign(portNames_.size(), false);
     totals_ = {};
     servedSeconds_ = 0;
     timedReceivers_.assign(portNames_.size(), 0);
     shown_.assign(portNames_.size(), TileView{});
     view_.SetTileCount(portNames_.size());
-    ShowTiles(true);
+    PollPorts(true);
     ShowHeader();
 }
 
@@ -92,11 +93,13 @@ void StationPanel::StartAll() {
     }
     station_->SetRecord(record_.get());
     const station::Moment startedAt = clock_.Steady();  // before a port can move the clock on
+    for (std::size_t i = 0; i < enabled_.size(); ++i)
+        if (enabled_[i]) untickedOut_[i] = false;
     if (station_->StartPorts(Options(), enabled_) > 0) {
         running_ = true;
         servingSince_ = startedAt;
     }
-    ShowTiles(true);
+    PollPorts(true);
     ShowHeader();
 }
 
@@ -143,14 +146,14 @@ void StationPanel::SetPortEnabled(std::size_t index, bool enabled) {
     enabled_[index] = enabled;
     if (!enabled) {
         station_->StopPort(index);
-    } else if (running_ && !closing_) {
-        station_->StartPort(index, Options());
+    } else if (running_ && !closing_ && station_->StartPort(index, Options())) {
+        untickedOut_[index] = false;
     }
-    ShowTiles(false);
+    PollPorts(false);
 }
 
 void StationPanel::Refresh() {
-    ShowTiles(false);
+    PollPorts(false);
     ShowHeader();
     if (closing_ && (!running_ || clock_.Steady() >= closeBy_)) {
         closing_ = false;
@@ -166,16 +169,17 @@ void StationPanel::RequestClose() {
     Refresh();
 }
 
-void StationPanel::ShowTiles(bool all) {
+void StationPanel::PollPorts(bool all) {
     bool anyRunning = false;
     int completed = 0, failed = 0;
     for (std::size_t i = 0; i < portNames_.size(); ++i) {
         const PortSnapshot port = station_->Snapshot(i);
         anyRunning = anyRunning || port.activity == PortActivity::Running;
-        // A port out of service stays out until the operator ticks its box again.
-        if (port.activity == PortActivity::Ended && port.end.outOfService && enabled_[i] &&
-            shown_[i].result != "Out of service")
+        // A port out of service is unticked once; it stays out until the operator ticks it.
+        if (port.activity == PortActivity::Ended && port.end.outOfService && !untickedOut_[i]) {
             enabled_[i] = false;
+            untickedOut_[i] = true;
+        }
         completed += port.counts.completed;
         failed += port.counts.failed + port.counts.receiverAborts;
         if (static_cast<std::size_t>(port.counts.completed) > timedReceivers_[i]) {

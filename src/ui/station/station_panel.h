@@ -70,7 +70,9 @@ class StationPanel {
     void Rebuild(const std::vector<std::string>& ports);
     station::StationOptions Options() const;
     void ShowHeader();
-    void ShowTiles(bool all);
+    // Reads every port's snapshot: repaints the tiles that changed (all of them with `all`),
+    // adds up the totals, unticks a port gone out of service, sees the station stop serving.
+    void PollPorts(bool all);
     void EndServing();
     double ServingSeconds() const;
 
@@ -85,6 +87,7 @@ class StationPanel {
     std::string recordOpenedAs_;
     std::string firmwareTrouble_;  // why no firmware is loaded
     std::vector<bool> enabled_;
+    std::vector<bool> untickedOut_;  // out of service and unticked since it last started
     std::vector<TileView> shown_;
     std::vector<std::size_t> timedReceivers_;  // per port, completed receivers taken into totals_
     StationTotals totals_;
