@@ -6,6 +6,7 @@
 
 #include "port_list.h"
 #include "program_version.h"
+#include "station_settings.h"
 
 namespace qvlink {
 namespace {
@@ -80,6 +81,16 @@ StationSetup ApplyArguments(StationSetup setup, const StationArguments& argument
     if (arguments.recordPath) setup.recordPath = *arguments.recordPath;
     if (arguments.firmwarePath) setup.firmwarePath = *arguments.firmwarePath;
     return setup;
+}
+
+StationSetup StartingSetup(const std::filesystem::path& settingsFile,
+                           const StationArguments& arguments, std::string* notice) {
+    std::error_code error;
+    const bool missing = !std::filesystem::exists(settingsFile, error) && !error;
+    std::string why;
+    const StationSetup kept = LoadStationSetup(settingsFile, &why);
+    if (!(missing && !arguments.ports.empty())) *notice = why;
+    return ApplyArguments(kept, arguments);
 }
 
 std::optional<int> AnswerStationArguments(int argc, char** argv) {

@@ -4,6 +4,7 @@
 // stdout before any window or display is needed.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,12 @@ std::string StationUsage();
 
 // `setup` with what the command line names put in place of what was kept.
 StationSetup ApplyArguments(StationSetup setup, const StationArguments& arguments);
+
+// The setup a start begins with: what `settingsFile` kept, with what the command line names in
+// its place. `notice` says when the kept settings were not used, unless the file is simply not
+// there yet and the command line names the ports.
+StationSetup StartingSetup(const std::filesystem::path& settingsFile,
+                           const StationArguments& arguments, std::string* notice);
 
 // The status to end the program with when the arguments asked for the help or the version
 // (printed by then); nullopt when the window should open.

@@ -28,9 +28,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string notice;
-    const qvlink::StationSetup kept =
-        qvlink::LoadStationSetup(qvlink::STATION_SETTINGS_FILE, &notice);
-    const qvlink::StationSetup setup = qvlink::ApplyArguments(kept, parsed);
+    const qvlink::StationSetup setup =
+        qvlink::StartingSetup(qvlink::STATION_SETTINGS_FILE, parsed, &notice);
 
     qvlink::station::SystemClock clock;
     qvlink::QtStationWindow window;

@@ -75,7 +75,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*arguments
     std::filesystem::path settingsFile = std::filesystem::absolute(STATION_SETTINGS_FILE, error);
     if (error) settingsFile = STATION_SETTINGS_FILE;
     std::string notice;
-    const StationSetup setup = ApplyArguments(LoadStationSetup(settingsFile, &notice), parsed);
+    const StationSetup setup = StartingSetup(settingsFile, parsed, &notice);
 
     Win32StationWindow window(instance);
     if (!window.Created()) {

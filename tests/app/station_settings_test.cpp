@@ -63,8 +63,13 @@ TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
     }
     test::ScratchDir dir;
     std::string notice;
-    LoadStationSetup(dir.Path() / STATION_SETTINGS_FILE, &notice);
+    StationArguments named;
+    StartingSetup(dir.Path() / STATION_SETTINGS_FILE, named, &notice);
     EXPECT_EQ(notice, "QVLinkStation.json not found: starting with no ports");
+    named.ports = {"COM1"};
+    notice.clear();
+    EXPECT_EQ(StartingSetup(dir.Path() / STATION_SETTINGS_FILE, named, &notice).ports, named.ports);
+    EXPECT_EQ(notice, "") << "the first start names its ports: nothing was missed";
 }
 
 TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
