@@ -12,6 +12,7 @@ if [ -z "${QVLINK_ON_XVFB:-}" ]; then
 fi
 . "$(dirname "$(realpath "$0")")/checks.sh"
 . "$(dirname "$(realpath "$0")")/wine_ports.sh"
+. "$(dirname "$(realpath "$0")")/wine_windows.sh"
 win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
 logs=$(realpath -m "${4:-$win/wine-dialog-logs}")
 exe="$win/src/app/qvlink.exe" probe_exe="$win/tests/qvlink-probe.exe"
@@ -56,16 +57,7 @@ finish() {
 require() {  # require NAME CONDITION-COMMAND...: a check the rest depends on; ends the test
     check "$@" || finish
 }
-wait_until() {  # wait_until SECONDS COMMAND...: true once COMMAND is, false after SECONDS
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -ge "$end" ] && return 1
-        sleep 0.3
-    done
-}
 
-probe() { timeout 20 wine "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
 # The dialog's controls, tab-separated: id, class, state, centre, text (see qvlink-probe.exe).
 read_dialog() { probe dialog > dialog.txt && [ -s dialog.txt ]; }
 title() { awk -F'\t' '$1 == "title" { print $2 }' dialog.txt; }
@@ -101,21 +93,6 @@ click() {  # click ID: a mouse click in the middle of the dialog's control ID
     at=$(awk -F'\t' -v id="$1" '$1 == id { print $4; exit }' dialog.txt)
     xdotool mousemove --sync "${at%,*}" "${at#*,}" click 1
 }
-# press KEY TITLE: KEY in the shown window titled exactly TITLE, once Wine itself has made that
-# window the one that takes the keyboard. A key sent while a new window is still being given the
-# focus on a busy machine goes elsewhere or nowhere; it is never sent twice.
-press() {
-    local pattern window attempt
-    pattern="^$(printf '%s' "$2" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
-    for attempt in 1 2 3; do
-        window=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | tail -n 1)
-        [ -n "$window" ] && timeout 10 xdotool windowactivate --sync "$window" >/dev/null 2>&1
-        wait_until 10 has_keyboard "$2" && { xdotool key "$1"; return; }
-    done
-    echo "     ('$2' did not take the keyboard; '$1' sent anyway)"
-    xdotool key "$1"
-}
-has_keyboard() { [ "$(probe foreground)" = "$1" ]; }
 window_shown() { probe window "$1" > box.txt && [ -s box.txt ]; }
 shown_windows() { probe windows | grep -c .; }
 # box_is CAPTION OWNER ICON(0/1) TEXT: the message box now shown with CAPTION.

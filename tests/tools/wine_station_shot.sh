@@ -14,6 +14,7 @@ fi
 here=$(dirname "$(realpath "$0")")
 . "$here/checks.sh"
 . "$here/wine_ports.sh"
+. "$here/wine_windows.sh"
 win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
 png=$(realpath -m "${4:-$here/../../docs/station-windows.png}")
 exe="$win/src/app/qvlink-station.exe" probe_exe="$win/tests/qvlink-probe.exe"
@@ -29,17 +30,8 @@ cleanup() {
 trap cleanup EXIT
 cd "$work" || exit 1
 
-wait_until() {  # wait_until SECONDS COMMAND...: true once COMMAND is, false after SECONDS
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -ge "$end" ] && return 1
-        sleep 0.2
-    done
-}
 read_window() {
-    timeout 20 wine "$probe_exe" window "$title" 2>/dev/null | tr -d '\r' > window.txt &&
-        [ -s window.txt ]
+    probe window "$title" > window.txt && [ -s window.txt ]
 }
 # One line per tile: name, progress, result, completed, failed.
 tiles() {

@@ -13,6 +13,7 @@ fi
 here=$(dirname "$(realpath "$0")")
 . "$here/checks.sh"
 . "$here/wine_ports.sh"
+. "$here/wine_windows.sh"
 win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
 logs=$(realpath -m "${4:-$win/wine-station-logs}")
 exe="$win/src/app/qvlink-station.exe" probe_exe="$win/tests/qvlink-probe.exe"
@@ -44,16 +45,7 @@ require() {  # require NAME CONDITION-COMMAND...: a check the rest depends on; e
     check "$@"
     [ "$failures" = "$before" ] || finish
 }
-wait_until() {  # wait_until SECONDS COMMAND...: true once COMMAND is, false after SECONDS
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -ge "$end" ] && return 1
-        sleep 0.2
-    done
-}
 
-probe() { timeout 20 wine "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
 # The window's controls, tab-separated: id, class, state, centre, text (see qvlink-probe.exe).
 read_window() { probe window "$title" > window.txt && [ -s window.txt ]; }
 text_of() { awk -F'\t' -v id="$1" '$1 == id { print $5; exit }' window.txt; }
@@ -69,25 +61,6 @@ every_tile() {
     read_window && [ "$(tiles | awk -F'\t' -v f="$1" -v re="$2" '$f ~ re' | grep -c .)" = 4 ]
 }
 transfers_under_way() { read_window && [ "$(tiles | awk -F'\t' '$3 >= 2' | grep -c .)" = 4 ]; }
-# The station window counts its receivers in its title: "Quorvane Link Station - 8 completed, ...".
-has_keyboard() {
-    local shown
-    shown=$(probe foreground)
-    [[ "$shown" == "$1" || "$shown" == "$1 - "* ]]
-}
-# press KEY [TITLE]: KEY in the window titled TITLE (the station window unless told), once Wine
-# has made it the window that takes the keyboard; a key sent while the focus is still moving on
-# a busy machine would go elsewhere.
-press() {
-    local to="${2:-$title}" window attempt
-    for attempt in 1 2 3; do
-        window=$(xdotool search --onlyvisible --name "^$to( - .*)?\$" 2>/dev/null | tail -n 1)
-        [ -n "$window" ] && timeout 10 xdotool windowactivate --sync "$window" >/dev/null 2>&1
-        wait_until 10 has_keyboard "$to" && { xdotool key "$1"; return; }
-    done
-    echo "     ('$to' did not take the keyboard; '$1' sent anyway)"
-    xdotool key "$1"
-}
 start_station() {  # start_station ARGUMENTS...: qvlink-station.exe in run/, until its window shows
     (cd run && exec timeout 300 wine "$exe" "$@") > station.out 2> station.err &
     station_pid=$!
