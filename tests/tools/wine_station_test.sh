@@ -74,6 +74,18 @@ ended_with() {  # ended_with STATUS: the station process has ended, with STATUS
     echo "     (exit status $status)"
     [ "$status" = "$1" ]
 }
+# closes_with STATUS: Alt+F4, the window manager's close, ends the station with STATUS. A key
+# lost on a busy machine is sent again while the station runs (three times at most); a second
+# close is the same as one.
+closes_with() {
+    local attempt
+    for attempt in 1 2 3; do
+        press alt+F4
+        await_exit "$station_pid" 20 && break
+        echo "     (still running 20 s after Alt+F4)"
+    done
+    ended_with "$1"
+}
 kept() { jq -e "$1" run/QVLinkStation.json > /dev/null 2>&1; }  # kept JQ-CONDITION
 
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort)
@@ -125,8 +137,7 @@ check "the record: eight completed receivers, two on each of COM1..COM4, by qvli
 check "the header counts 8 completed" wait_until 10 completed_shows 8
 check "every tile shows 'Upgrade Completed'" wait_until 10 every_tile 4 '^Upgrade Completed$'
 tiles > tiles-completed.txt
-press alt+F4
-check "Alt+F4 ends the program with 0" ended_with 0
+check "Alt+F4 ends the program with 0" closes_with 0
 # The receivers' program ends once the station has let go of its lines.
 sims_ended_well() { await_exit "$1" 30 && wait "$1"; }
 check "every receiver got exactly the image" sims_ended_well "$fast_pid"
@@ -148,8 +159,7 @@ cancelled() { [ "$(count_matches paced.out 'cancelled \(CAN CAN\)')" = 4 ]; }
 check "F6: every receiver saw CAN CAN" await "$paced_pid" 30 "four CAN CAN" cancelled
 check "every tile shows a stopped port" wait_until 10 every_tile 2 '^stopped'
 check "the program still runs after F6" kill -0 "$station_pid"
-press alt+F4
-check "then Alt+F4 ends it with 0" ended_with 0
+check "then Alt+F4 ends it with 0" closes_with 0
 check "QVLinkStation.json keeps the new ports and the kept firmware and record" \
     kept '.ports == ["COM5-COM8"] and .firmware == "quorvane.bin" and .record == "r.jsonl"'
 
@@ -197,8 +207,7 @@ press ctrl+a "$chooser" && xdotool type --delay 20 'quorvane.bin'
 press Return "$chooser"
 check "the header shows the chosen firmware" \
     wait_until 20 eval 'read_window && [[ "$(text_of 3002)" == "quorvane.bin   1048614 bytes"* ]]'
-press alt+F4
-check "Alt+F4 ends it with 0" ended_with 0
+check "Alt+F4 ends it with 0" closes_with 0
 check "QVLinkStation.json, in the folder it started in, keeps the chosen ports and firmware" \
     eval 'jq -e ".ports == [\"COM2\", \"COM3-COM4\"] and (.firmware | test(\"sub.quorvane[.]bin$\"))" \
         chooser/QVLinkStation.json > /dev/null && [ ! -e chooser/sub/QVLinkStation.json ]'
