@@ -231,28 +231,30 @@ fits() {
 # --- A narrow terminal with one port: the status line is cut to the width, so that rewriting
 # it in place never leaves a trail of wrapped rows.
 start_sim narrow 1 --protocol bulk
+# The terminal's text goes to a file of its own: narrow.out is the receiver's, which it still
+# writes to when its receiver is done.
 script -qec "stty cols 40; exec '$cli' --port '$(cat narrow.paths)' fw.bin" /dev/null \
-    > narrow.out 2>&1
+    > narrow.term 2>&1
 wait_sim narrow
 check "one port on 40 columns: the upgrade completes" \
-    eval "tr -d '\r' < narrow.out | sed 's/\x1b\[K//g' | grep -qx 'Upgrade Completed'"
-check "one port on 40 columns: no line is wider" fits 40 narrow.out
+    eval "tr -d '\r' < narrow.term | sed 's/\x1b\[K//g' | grep -qx 'Upgrade Completed'"
+check "one port on 40 columns: no line is wider" fits 40 narrow.term
 
 # --- Twelve ports on ten rows would scroll on every redraw: a line per change instead, each cut
 # to the width.
 start_sim rack 12 --protocol silent --timeout 60
-rm -f rack.out rack.pid
+rm -f rack.term rack.pid
 script -qec "stty cols 40 rows 10; echo \$\$ > rack.pid; exec '$cli' --port '$(paste -sd, rack.paths)' fw.bin" \
-    /dev/null > rack.out 2>&1 &
+    /dev/null > rack.term 2>&1 &
 script_pid=$!
-every_port_waits() { [ "$(grep -c 'waiting for' rack.out)" -ge 12 ]; }
+every_port_waits() { [ "$(grep -c 'waiting for' rack.term)" -ge 12 ]; }
 await_lines rack.pid 1 "$script_pid" && await "$script_pid" 60 "a line for each port" every_port_waits
 kill -INT "$(cat rack.pid)"
 await_exit "$script_pid" 60 || kill "$script_pid"
 wait_sim rack
-check "rack on ten rows: never moves back up" [ "$(grep -cE $'\e\\[[0-9]+A' rack.out)" = 0 ]
-check "rack on ten rows: says why" grep -q 'do not fit the terminal' rack.out
-check "rack on ten rows: no line is wider than 40 columns" fits 40 rack.out
-check "rack on ten rows: every port stopped" [ "$(grep -c ': Stopped' rack.out)" = 12 ]
+check "rack on ten rows: never moves back up" [ "$(grep -cE $'\e\\[[0-9]+A' rack.term)" = 0 ]
+check "rack on ten rows: says why" grep -q 'do not fit the terminal' rack.term
+check "rack on ten rows: no line is wider than 40 columns" fits 40 rack.term
+check "rack on ten rows: every port stopped" [ "$(grep -c ': Stopped' rack.term)" = 12 ]
 
 report_checks
