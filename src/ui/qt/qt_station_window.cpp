@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "qt_dialog_window.h"
 #include "qt_station_tile.h"
 #include "station_panel.h"
 
@@ -190,14 +191,10 @@ void QtStationWindow::ShowMessage(const std::string& text) {
 }
 
 std::optional<std::string> QtStationWindow::ChooseFirmwareFile() {
-    QFileDialog chooser(this, "open quorvane upgrade file(*.bin)", QDir::currentPath(),
-                        "quorvane upgrade file(*.bin)");
-    chooser.setAcceptMode(QFileDialog::AcceptOpen);
-    chooser.setFileMode(QFileDialog::ExistingFile);
-    chooser.selectFile("quorvane.bin");
-    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+    const auto chooser = MakeFirmwareChooser(this);  // the dialog's own
+    if (chooser->exec() != QDialog::Accepted || chooser->selectedFiles().isEmpty())
         return std::nullopt;
-    return chooser.selectedFiles().front().toStdString();
+    return chooser->selectedFiles().front().toStdString();
 }
 
 std::optional<std::string> QtStationWindow::ChooseRecordFile() {

@@ -1,5 +1,7 @@
 #include "tile_text.h"
 
+#include <algorithm>
+
 #include "status_texts.h"
 
 namespace qvlink {
