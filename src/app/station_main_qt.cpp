@@ -12,9 +12,11 @@
 #include "station_arguments.h"
 #include "station_panel.h"
 #include "station_settings.h"
+#include "write_signals.h"
 
 int main(int argc, char** argv) {
     if (const auto status = qvlink::AnswerStationArguments(argc, argv)) return *status;
+    qvlink::station::IgnoreWriteSignals();
     QApplication application(argc, argv);  // takes its own options (-platform, ...) out
     std::vector<std::string> arguments;
     for (const QString& argument : application.arguments().mid(1))

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "port_list.h"
+
 namespace qvlink {
 namespace {
 
@@ -14,6 +16,7 @@ constexpr std::uintmax_t MAX_FILE_BYTES = 64 * 1024;
 constexpr std::size_t MAX_PORT_ITEMS = 128;
 constexpr std::size_t MAX_TEXT = 4096;
 constexpr int MAX_FAILURES_IN_A_ROW = 1000;
+constexpr const char* DAMAGED_SUFFIX = ".damaged";
 
 bool IsPlainText(const json& value, std::size_t limit) {
     if (!value.is_string()) return false;
@@ -37,6 +40,11 @@ Status Read(const json& root, StationSetup* setup) {
                 return Status::Error("\"ports\" holds something not a port name");
             read.ports.push_back(port.get<std::string>());
         }
+        // A list that names one device twice would be thrown away by the window: the file
+        // would then lose its ports on the next save.
+        std::vector<std::string> expanded;
+        if (const Status usable = station::ExpandPortArguments(read.ports, &expanded); !usable.ok())
+            return Status::Error("\"ports\": " + usable.message());
     }
     for (auto [key, target] :
          {std::pair{"firmware", &read.firmwarePath}, {"record", &read.recordPath}}) {
@@ -56,41 +64,90 @@ Status Read(const json& root, StationSetup* setup) {
     return Status::Ok();
 }
 
+namespace fs = std::filesystem;
+
+// Where the settings at `file` are written: the file itself, or the regular file a symbolic
+// link names (the link stays). An error when something other than a regular file is there.
+Status WritablePath(const fs::path& file, fs::path* target) {
+    std::error_code error;
+    const fs::file_status found = fs::status(file, error);
+    if (!fs::exists(found)) {
+        // A missing file, or a link to one: the link is left to name what is written.
+        *target =
+            fs::is_symlink(fs::symlink_status(file, error)) ? fs::read_symlink(file, error) : file;
+        if (target->is_relative() && target->string() != file.string())
+            *target = file.parent_path() / *target;
+        return Status::Ok();
+    }
+    if (!fs::is_regular_file(found))
+        return Status::Error("cannot save the station's settings",
+                             file.string() + " is not a regular file");
+    *target = fs::canonical(file, error);
+    if (error) *target = file;
+    return Status::Ok();
+}
+
+// Whether the regular file at `file` holds settings that can be used; why not, if not.
+Status Check(const fs::path& file, StationSetup* setup) {
+    std::error_code error;
+    if (fs::file_size(file, error) > MAX_FILE_BYTES && !error)
+        return Status::Error("too big to be settings");
+    std::ifstream in(file, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in && !in.eof()) return Status::Error("cannot be read");
+    const json root = json::parse(text, nullptr, false);
+    return root.is_discarded() ? Status::Error("not JSON") : Read(root, setup);
+}
+
+std::string DamagedName(const fs::path& file) {
+    return file.filename().string() + DAMAGED_SUFFIX;
+}
+
 }  // namespace
 
 StationSetup LoadStationSetup(const std::filesystem::path& file, std::string* notice) {
     const std::string name = file.filename().string();
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (error) {
+    const fs::file_status found = fs::status(file, error);
+    if (!fs::exists(found)) {
         *notice = name + " not found: starting with no ports";
         return {};
     }
-    if (size > MAX_FILE_BYTES) {
-        *notice = name + " is too big to be settings: starting with the defaults";
+    if (!fs::is_regular_file(found)) {
+        *notice = name +
+                  " is not a regular file: starting with the defaults, which are not "
+                  "saved over it";
         return {};
     }
-    std::ifstream in(file, std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     StationSetup setup;
-    Status read = Status::Error("cannot be read");
-    if (in || in.eof()) {
-        const json root = json::parse(text, nullptr, false);
-        read = root.is_discarded() ? Status::Error("not JSON") : Read(root, &setup);
-    }
-    if (!read.ok()) {
-        *notice = name + " was not used (" + read.message() + "): starting with the defaults";
+    if (const Status read = Check(file, &setup); !read.ok()) {
+        *notice = name + " was not used (" + read.message() +
+                  "): starting with the defaults; it is kept as " + DamagedName(file);
         return {};
     }
     return setup;
 }
 
 Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& setup) {
+    fs::path target;
+    if (Status writable = WritablePath(file, &target); !writable.ok()) return writable;
+    std::error_code error;
+    StationSetup kept;
+    if (fs::exists(target, error) && !Check(target, &kept).ok()) {
+        // A file that could not be used is the operator's to look at: kept beside, not lost.
+        fs::path damaged = target;
+        damaged += DAMAGED_SUFFIX;
+        fs::rename(target, damaged, error);
+        if (error)
+            return Status::Error("cannot save the station's settings",
+                                 "cannot keep " + target.string() + " as " + damaged.string() +
+                                     ": " + error.message());
+    }
     const json root = {{"ports", setup.ports},
                        {"firmware", setup.firmwarePath},
                        {"record", setup.recordPath},
                        {"out_of_service_after", setup.outOfServiceAfter}};
-    std::filesystem::path temporary = file;
+    fs::path temporary = target;
     temporary += ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -98,11 +155,10 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
         out.close();
         if (!out) return Status::Error("cannot save the station's settings", temporary.string());
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, file, error);
+    fs::rename(temporary, target, error);
     if (error) {
-        std::filesystem::remove(temporary, error);
-        return Status::Error("cannot save the station's settings", file.string());
+        fs::remove(temporary, error);
+        return Status::Error("cannot save the station's settings", target.string());
     }
     return Status::Ok();
 }

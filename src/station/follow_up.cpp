@@ -30,6 +30,7 @@ void PortCounts::Add(Counted counted, UpgradeResult result) {
             return;
         case Counted::ReceiverAbort:
             ++receiverAborts;
+            ++consecutiveFailures;
             return;
         case Counted::Stopped:
             ++stopped;
@@ -48,7 +49,7 @@ void PortCounts::AddUp(const PortCounts& other) {
 Verdict VerdictOf(const std::vector<PortSummary>& ports) {
     bool failed = false, recordLost = false, stopped = false, trouble = false;
     for (const PortSummary& port : ports) {
-        failed = failed || port.counts.failed > 0 || port.end.startFailed;
+        failed = failed || port.counts.failed > 0 || port.end.startFailed || port.end.outOfService;
         recordLost = recordLost || port.end.recordLost;
         stopped = stopped || port.end.stopped;
         trouble = trouble || !port.end.opened || port.end.lineLost;

@@ -35,7 +35,9 @@ struct PortCounts {
     int receiverAborts = 0;
     int stopped = 0;
     std::map<UpgradeResult, int> failures;  // the failed receivers by result
-    int consecutiveFailures = 0;            // failures since the last completed receiver
+    // Failed and cancelled receivers since the last completed one: a port whose receivers
+    // only ever cancel must go out of service too, not wait for ever.
+    int consecutiveFailures = 0;
 
     void Add(Counted counted, UpgradeResult result);
     void AddUp(const PortCounts& other);  // totals; consecutiveFailures is not summed
@@ -56,11 +58,13 @@ struct PortSummary {
     std::string device;
     PortCounts counts;
     PortEnd end;
+    std::string unrecorded;  // the receiver whose record line could not be written, if any
 };
 
 // What a station's run comes to, most serious first: a receiver failed (or a port could not
-// run one), whatever else happened; a record line could not be written; the operator stopped;
-// a port could not be opened or went away with no receiver on it; every receiver completed.
+// run one, or went out of service), whatever else happened; a record line could not be written; the
+// operator stopped; a port could not be opened or went away with no receiver on it; every receiver
+// completed.
 enum class Verdict { ReceiverFailed, RecordLost, Stopped, PortTrouble, AllCompleted };
 Verdict VerdictOf(const std::vector<PortSummary>& ports);
 

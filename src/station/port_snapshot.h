@@ -28,6 +28,9 @@ struct PortSnapshot {
     PortCounts counts;
     PortEnd end;
     std::string message;  // the last thing the operator must read about this port
+    // A receiver that was served but has no record line ("receiver 7 completed, its record
+    // line could not be written"); empty when every receiver so far has its line.
+    std::string unrecorded;
 };
 
 }  // namespace qvlink::station

@@ -2,11 +2,13 @@
 
 namespace qvlink::station {
 
-Status RecordFile::Append(const std::string& line) {
+Status RecordFile::Append(const std::string& line, std::string* notice) {
     std::lock_guard lock(mutex_);
-    const Status written = AppendLocked((needsNewline_ ? "\n" : "") + line + "\n");
-    if (written.ok()) needsNewline_ = false;
-    return written;
+    std::string followed;
+    const Status followedStatus = FollowLocked(&followed);
+    if (notice != nullptr) *notice = followed;
+    if (!followedStatus.ok()) return followedStatus;
+    return AppendLocked(line + "\n");
 }
 
 }  // namespace qvlink::station

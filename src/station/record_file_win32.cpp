@@ -26,41 +26,69 @@ LARGE_INTEGER Offset(LONGLONG value) {
 
 struct RecordFile::Handle {
     HANDLE file = INVALID_HANDLE_VALUE;
-    bool disk = false;  // a file on disk: it can be read back, cut and flushed
+    bool disk = false;  // a file on disk: it can be read back, cut, locked and flushed
+    Handle() = default;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { CloseHandle(file); }
 };
 
-RecordFile::RecordFile(std::unique_ptr<Handle> handle, bool needsNewline)
-    : handle_(std::move(handle)), needsNewline_(needsNewline) {}
+// The byte range every appender locks: far beyond any record's end, so that the lock keeps
+// appenders apart without keeping a reader from the lines.
+constexpr DWORD LOCK_OFFSET_HIGH = 0x7FFFFFFF;
 
-RecordFile::~RecordFile() {
-    CloseHandle(handle_->file);
-}
+RecordFile::RecordFile(std::string path, std::unique_ptr<Handle> handle)
+    : path_(std::move(path)), handle_(std::move(handle)) {}
+
+RecordFile::~RecordFile() = default;
 
 Status RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* file) {
+    // Without FILE_SHARE_DELETE the file cannot be moved or deleted while it is open here, so
+    // its path always names the open file.
     const HANDLE handle =
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return Status::Error("cannot append to the record file " + path, LastErrorText());
-    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
-    bool needsNewline = false;
-    LARGE_INTEGER size{};
-    if (disk && GetFileSizeEx(handle, &size) && size.QuadPart > 0 &&
-        SetFilePointerEx(handle, Offset(size.QuadPart - 1), nullptr, FILE_BEGIN)) {
-        char last = '\n';
-        DWORD read = 0;
-        needsNewline = ReadFile(handle, &last, 1, &read, nullptr) && read == 1 && last != '\n';
-    }
-    file->reset(new RecordFile(std::make_unique<Handle>(Handle{handle, disk}), needsNewline));
+    auto opened = std::make_unique<Handle>();  // owns the handle from here on
+    opened->file = handle;
+    opened->disk = GetFileType(handle) == FILE_TYPE_DISK;
+    file->reset(new RecordFile(path, std::move(opened)));
     return Status::Ok();
 }
 
-Status RecordFile::AppendLocked(const std::string& text) {
+Status RecordFile::FollowLocked(std::string* /*notice*/) {
+    return Status::Ok();
+}
+
+Status RecordFile::AppendLocked(const std::string& line) {
     const HANDLE file = handle_->file;
+    OVERLAPPED range{};
+    range.OffsetHigh = LOCK_OFFSET_HIGH;
+    const bool locked =
+        handle_->disk && LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range) != 0;
+    struct LockRelease {
+        HANDLE file;
+        OVERLAPPED range;
+        bool locked;
+        ~LockRelease() {
+            if (locked) UnlockFileEx(file, 0, 1, 0, &range);
+        }
+    } release{file, range, locked};
     LARGE_INTEGER start{};
     if (handle_->disk &&
         (!GetFileSizeEx(file, &start) || !SetFilePointerEx(file, start, nullptr, FILE_BEGIN)))
         return Status::Error(WRITE_FAILED, LastErrorText());
+    std::string text = line;
+    if (handle_->disk && start.QuadPart > 0 &&
+        SetFilePointerEx(file, Offset(start.QuadPart - 1), nullptr, FILE_BEGIN)) {
+        char last = '\n';
+        DWORD read = 0;
+        if (ReadFile(file, &last, 1, &read, nullptr) && read == 1 && last != '\n')
+            text.insert(0, "\n");
+        if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+            return Status::Error(WRITE_FAILED, LastErrorText());
+    }
     DWORD written = 0;
     if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
         written != text.size()) {

@@ -74,7 +74,8 @@ std::vector<PortSummary> Station::Summary() const {
     std::vector<PortSummary> summary;
     for (const auto& port : ports_) {
         const PortSnapshot snapshot = port->Snapshot();
-        summary.push_back({snapshot.port, snapshot.device, snapshot.counts, snapshot.end});
+        summary.push_back(
+            {snapshot.port, snapshot.device, snapshot.counts, snapshot.end, snapshot.unrecorded});
     }
     return summary;
 }

@@ -135,6 +135,26 @@ UpgradeResult StationPort::AwaitResult(std::chrono::milliseconds tick) {
     }
 }
 
+namespace {
+
+// How a receiver's end reads after its number: "completed", "failed (Checksum Error)".
+std::string EndedAs(Counted counted, UpgradeResult result) {
+    switch (counted) {
+        case Counted::Completed:
+            return "completed";
+        case Counted::ReceiverAbort:
+            return "cancelled";
+        case Counted::Stopped:
+            return "was stopped";
+        case Counted::Failed:
+        case Counted::Nothing:
+            break;
+    }
+    return "failed (" + ResultLabel(result) + ")";
+}
+
+}  // namespace
+
 bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options) {
     const ReceiverFacts facts = watch_.Facts();
     const FollowUp followUp = FollowUpOf(result, facts);
@@ -148,28 +168,39 @@ bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options
         const std::string line =
             RecordLine(shared_.source, shared_.firmware, {name_, device_, receiver, result, facts});
         // The record is on disk before the session can start the next receiver.
-        if (const Status written = shared_.record->Append(line); !written.ok()) {
-            Message(written.ToString() + "; this port stops here");
-            std::lock_guard lock(mutex_);
-            state_.end.recordLost = true;
+        std::string notice;
+        const Status written = shared_.record->Append(line, &notice);
+        if (!notice.empty()) Message(notice);
+        if (!written.ok()) {
+            // The receiver was served all the same: it is named, as it has no line.
+            const std::string unrecorded = "receiver " + std::to_string(receiver) + " " +
+                                           EndedAs(followUp.counted, result) +
+                                           ", its record line could not be written";
+            {
+                std::lock_guard lock(mutex_);
+                state_.unrecorded = unrecorded;
+                state_.end.recordLost = true;
+            }
+            Message(unrecorded + " (" + written.ToString() + "); this port stops here");
             goOn = false;
         }
     }
-    int failuresInARow;
+    int inARow;
     {
         std::lock_guard lock(mutex_);
         state_.counts.Add(followUp.counted, result);
         if (followUp.counted == Counted::Completed)
             completedSeconds_.push_back(
                 std::chrono::duration<double>(facts.end - facts.start).count());
-        failuresInARow = state_.counts.consecutiveFailures;
-        if (options.outOfServiceAfter > 0 && failuresInARow >= options.outOfServiceAfter)
+        inARow = state_.counts.consecutiveFailures;
+        if (options.outOfServiceAfter > 0 && inARow >= options.outOfServiceAfter)
             state_.end.outOfService = true;
         else
-            failuresInARow = 0;
+            inARow = 0;
     }
-    if (failuresInARow > 0) {
-        Message("out of service after " + std::to_string(failuresInARow) + " failures in a row");
+    if (inARow > 0) {
+        Message("out of service: " + std::to_string(inARow) +
+                " receivers in a row failed or cancelled");
         goOn = false;
     }
     return goOn;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "firmware_fixtures.h"
 #include "station_arguments.h"
@@ -46,6 +47,8 @@ TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
         "{\"ports\": [\"COM1\\u001b[2J\"]}",
         "{\"firmware\": {\"path\": \"x\"}}",
         "{\"ports\": [\"COM1\"], \"out_of_service_after\": 5000}",
+        "{\"out_of_service_after\": 1001}",
+        "{\"ports\": [\"COM1\", \"COM01\", \"COM1-COM3\"]}",
         "{\"out_of_service_after\": -1}",
         "{\"out_of_service_after\": 2.5}",
         "{\"record\": \"" + std::string(5000, 'r') + "\"}",
@@ -70,6 +73,56 @@ TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
     notice.clear();
     EXPECT_EQ(StartingSetup(dir.Path() / STATION_SETTINGS_FILE, named, &notice).ports, named.ports);
     EXPECT_EQ(notice, "") << "the first start names its ports: nothing was missed";
+}
+
+TEST(StationSettings, TheLimitsThemselvesAreKept) {
+    test::ScratchDir dir;
+    std::string notice;
+    const StationSetup loaded = LoadStationSetup(
+        WriteText(dir, "{\"ports\": [\"COM1-COM8\"], \"out_of_service_after\": 1000}"), &notice);
+    EXPECT_EQ(notice, "");
+    EXPECT_EQ(loaded.outOfServiceAfter, 1000);
+    EXPECT_EQ(loaded.ports, std::vector<std::string>{"COM1-COM8"});
+}
+
+TEST(StationSettings, AFileThatCouldNotBeUsedIsKeptBesideWhenTheSettingsAreSaved) {
+    test::ScratchDir dir;
+    const std::string damaged = "{\"ports\":[\"COM1\",\"COM01\"]}";
+    const auto path = WriteText(dir, damaged);
+    std::string notice;
+    LoadStationSetup(path, &notice);
+    EXPECT_NE(notice.find("QVLinkStation.json.damaged"), std::string::npos) << notice;
+    StationSetup setup;
+    setup.ports = {"COM2"};
+    ASSERT_TRUE(SaveStationSetup(path, setup).ok());
+    std::ifstream kept(path.string() + ".damaged");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), damaged);
+    notice.clear();
+    EXPECT_EQ(LoadStationSetup(path, &notice).ports, setup.ports);
+    EXPECT_EQ(notice, "");
+}
+
+TEST(StationSettings, ALinkIsWrittenThroughAndNeverOverSomethingElse) {
+    test::ScratchDir dir;
+    const auto path = dir.Path() / STATION_SETTINGS_FILE;
+    StationSetup setup;
+    setup.ports = {"COM3"};
+
+    std::filesystem::create_symlink("/dev/zero", path);
+    std::string notice;
+    EXPECT_TRUE(LoadStationSetup(path, &notice).ports.empty());
+    EXPECT_NE(notice.find("not a regular file"), std::string::npos) << notice;
+    EXPECT_FALSE(SaveStationSetup(path, setup).ok());
+    EXPECT_EQ(std::filesystem::read_symlink(path), "/dev/zero") << "the link is left as it is";
+
+    std::filesystem::remove(path);
+    const auto kept = dir.Path() / "kept.json";
+    std::ofstream(kept) << "{}";
+    std::filesystem::create_symlink(kept, path);
+    ASSERT_TRUE(SaveStationSetup(path, setup).ok());
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    notice.clear();
+    EXPECT_EQ(LoadStationSetup(kept, &notice).ports, setup.ports) << notice;
 }
 
 TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {

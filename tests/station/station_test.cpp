@@ -143,7 +143,35 @@ TEST_F(StationTest, APortWhoseReceiversKeepFailingGoesOutOfService) {
     EXPECT_EQ(port.counts.completed, 1) << "the last receiver was never taken";
     EXPECT_EQ(port.counts.failed, 4);
     EXPECT_EQ(Records().size(), 5u);
-    EXPECT_NE(port.message.find("3 failures in a row"), std::string::npos) << port.message;
+    EXPECT_NE(port.message.find("3 receivers in a row failed or cancelled"), std::string::npos)
+        << port.message;
+}
+
+TEST_F(StationTest, APortWhoseReceiversOnlyCancelGoesOutOfServiceToo) {
+    Build({{Play::Cancels, Play::Cancels, Play::Cancels, Play::BlockCompleted}});
+    StationOptions options;
+    options.outOfServiceAfter = 3;
+    options.count = 1;  // a cancel is no finish: without the rule this port would wait for ever
+    RunToEnd(options);
+    const PortSnapshot port = station_->Snapshot(0);
+    EXPECT_TRUE(port.end.outOfService);
+    EXPECT_EQ(port.counts.receiverAborts, 3);
+    EXPECT_EQ(port.counts.completed, 0);
+    EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::ReceiverFailed)
+        << "a port that went out of service is no success";
+}
+
+TEST_F(StationTest, AReceiverWhoseLineCannotBeWrittenIsNamed) {
+    Build({{Play::BlockCompleted, Play::BlockCompleted}}, false);
+    ASSERT_TRUE(RecordFile::Open("/dev/full", &record_).ok());
+    station_->SetRecord(record_.get());
+    RunToEnd();
+    const PortSnapshot port = station_->Snapshot(0);
+    EXPECT_TRUE(port.end.recordLost);
+    EXPECT_EQ(port.counts.completed, 1) << "the port stops after the receiver without a line";
+    EXPECT_EQ(port.unrecorded, "receiver 1 completed, its record line could not be written");
+    EXPECT_NE(port.message.find(port.unrecorded), std::string::npos) << port.message;
+    EXPECT_EQ(station_->Summary()[0].unrecorded, port.unrecorded);
 }
 
 TEST_F(StationTest, EveryPortSendsTheOneImageLoadedOnce) {
@@ -221,6 +249,14 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"LostWithNobodyOnIt",
                     {PortWith(2, 0, Ended(true, false, true, false))},
                     Verdict::PortTrouble},
+        VerdictCase{"OutOfServiceWithOnlyCancels",
+                    {PortWith(2, 0), PortWith(0, 0,
+                                              [] {
+                                                  PortEnd end;
+                                                  end.outOfService = true;
+                                                  return end;
+                                              }())},
+                    Verdict::ReceiverFailed},
         VerdictCase{"NotOpened",
                     {PortWith(1, 0), PortWith(0, 0, Ended(false, false, false, false))},
                     Verdict::PortTrouble}),
@@ -244,6 +280,7 @@ TEST(PortCounts, TotalsAddEachCountFromItsOwnNumber) {
     EXPECT_EQ(total.stopped, 1);
     EXPECT_EQ(total.failures.size(), 2u);
     EXPECT_EQ(a.consecutiveFailures, 0) << "a completed receiver ends a run of failures";
+    EXPECT_EQ(b.consecutiveFailures, 3) << "cancels are in a run of failures";
 }
 
 }  // namespace

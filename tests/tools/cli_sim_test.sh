@@ -176,7 +176,32 @@ stalled_case() {  # stalled_case NAME "SIM OPTIONS" WANT_SIM_LINE [stop]
 stalled_case transfer "--protocol bulk" "device 1: OK" "" 0
 stalled_case stop "--protocol silent" "sent nothing and closed" stop 130
 
+# A port whose receivers only cancel must not wait for ever: cancels count in a run of
+# failures, and three in a row take the port out of service (exit 1), --count or not.
+run_case cancels-only 1 "Receiver Abort" "--protocol cancel --devices 3" --continuous --count 2
+check "cancels only: out of service, said on stderr" grep -q 'out of service: 3 receivers in a row failed or cancelled' cli.err
+
+# A reader that leaves (a pager, head) ends the display, not the run: no SIGPIPE, every
+# receiver upgraded and recorded, the closed output said at most once.
+start_sim --protocol bulk,block-crc --devices 2
+rm -f piped.jsonl
+timeout 60 "$cli" --port "$device" --continuous --count 2 --record piped.jsonl fw.bin 2> cli.err | head -n 1 > /dev/null
+status=${PIPESTATUS[0]}
+wait_sim
+check "closed stdout: the run goes on to its end (exit $status)" [ "$status" = 0 ]
+check "closed stdout: both receivers recorded" [ "$(wc -l < piped.jsonl)" = 2 ]
+check "closed stdout: said at most once" [ "$(grep -c 'the output was closed' cli.err)" -le 1 ]
+
 # Refusals before any run.
+rm -f record.fifo && mkfifo record.fifo
+timeout 20 "$cli" --port /dev/null --record record.fifo fw.bin >/dev/null 2>cli.err
+status=$?
+check "a record pipe with no reader: refused at once (exit $status)" [ "$status" = 2 ]
+check "a record pipe with no reader: said why" grep -q 'no program reads' cli.err
+timeout 10 "$cli" --port /dev/null,/dev/zero --trace trace.txt fw.bin >/dev/null 2>cli.err
+status=$?
+check "--trace with two ports: usage error (exit $status)" [ "$status" = 2 ]
+check "--trace with two ports: said why" grep -q -- '--trace takes one port' cli.err
 printf 'too short' > short.bin
 timeout 10 "$cli" --port /dev/null short.bin >/dev/null 2>cli.err
 status=$?

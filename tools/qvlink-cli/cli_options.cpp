@@ -18,7 +18,11 @@ const char* const EXPLANATION =
     "The file is checked exactly as the dialog checks it. Then the tool waits for the receiver\n"
     "to announce itself, sends the image, and follows the burn; it prints one result line per\n"
     "receiver. After \"Receiver Abort\" (the receiver cancelled) it waits for the receiver to\n"
-    "start again, with or without --continuous. Ctrl-C (SIGINT) or SIGTERM stops every port.\n"
+    "start again, with or without --continuous; a cancel is not counted as a finish for\n"
+    "--count, but it counts for --out-of-service-after as a failure does: a port whose\n"
+    "receivers fail or cancel K times in a row stops (exit status 1). Ctrl-C (SIGINT) or\n"
+    "SIGTERM stops every port. A closed stdout (a pager or `head` that quit) ends the display,\n"
+    "not the run; the summary then goes to stderr.\n"
     "With several ports, a terminal shows one line per port, redrawn in place; otherwise every\n"
     "change is a line of its own that starts with the port (\"COM3: Upgrade Completed\"). A\n"
     "summary per port and in total ends the output.\n"
@@ -28,12 +32,15 @@ const char* const EXPLANATION =
     "is on disk before the next receiver on that port starts: schema, start, end, port, device,\n"
     "protocol, result, result_text, transfer_seconds, burn_seconds, resent, firmware,\n"
     "firmware_size, firmware_crc32, firmware_sha256, receiver, phase, host, program, version.\n"
-    "A line that cannot be written whole is cut away again, and that port stops.\n"
+    "A line that cannot be written whole is cut away again, and that port stops; the receiver\n"
+    "without its line is named on stderr and in the summary. The record follows its path: moved\n"
+    "or deleted during a run, it is made again and said so. A pipe with no reader is refused.\n"
     "\n"
     "Exit status: 0 every receiver ended \"Upgrade Completed\"; 1 a receiver failed (or a port\n"
-    "could not run one), whatever else happened; 2 usage error, or the record file could not be\n"
-    "written; 3 the firmware file was refused; 4 a port could not be opened, or it went away\n"
-    "with no receiver on it (\"Port Lost\"); 130 stopped by the operator.";
+    "could not run one, or went out of service), whatever else happened; 2 usage error, or the\n"
+    "record file could not be written; 3 the firmware file was refused; 4 a port could not be\n"
+    "opened, or it went away with no receiver on it (\"Port Lost\"); 130 stopped by the\n"
+    "operator.";
 
 struct Parser {
     CLI::App app{DESCRIPTION, "qvlink-cli"};
@@ -57,6 +64,11 @@ struct Parser {
                        "per port, stop after N finished receivers (a cancel is no finish)")
             ->type_name("N")
             ->check(CLI::Range(1, 1'000'000));
+        app.add_option("--out-of-service-after", options.outOfServiceAfter,
+                       "per port, stop after K receivers in a row failed or cancelled "
+                       "(default 3; 0: never)")
+            ->type_name("K")
+            ->check(CLI::Range(0, 1000));
         app.add_option("--trace", options.tracePath,
                        "one port only: write a transcript of every byte each way")
             ->type_name("FILE");

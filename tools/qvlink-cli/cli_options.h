@@ -18,6 +18,8 @@ struct CliOptions {
     std::string recordPath;  // append one line per receiver
     bool continuous = false;
     int count = 0;  // per port: stop after this many finished receivers; 0: no limit
+    // Per port: stop after this many receivers in a row failed or cancelled; 0: never.
+    int outOfServiceAfter = 3;
 };
 
 // Fills `options`; on a usage error the status says what is wrong. `helpAsked` is set (and the

@@ -15,6 +15,7 @@
 #include "stop_signals.h"
 #include "terminal.h"
 #include "tracing_line.h"
+#include "write_signals.h"
 
 namespace {
 
@@ -70,11 +71,13 @@ int Run(const cli::CliOptions& options) {
     using Mode = cli::ScreenPrinter::Mode;
     const Mode mode = !terminal ? Mode::Lines : line.PortCount() == 1 ? Mode::OnePort : Mode::Board;
     if (terminal) cli::EnableCursorMovement();
-    cli::ScreenPrinter printer(line, mode);
+    cli::StdioSink sink;
+    cli::ScreenPrinter printer(line, mode, sink);
     line.SetObserver(&printer);
     station::StationOptions run;
     run.continuous = options.continuous;
     run.count = options.count;
+    run.outOfServiceAfter = options.outOfServiceAfter;
     cli::WatchForStop(&line);
     cli::InstallStopHandlers();
     {
@@ -89,7 +92,9 @@ int Run(const cli::CliOptions& options) {
     printer.Stop();
 
     const auto summary = line.Summary();
-    if (line.PortCount() > 1) std::fputs(cli::SummaryText(summary).c_str(), stdout);
+    // With stdout gone the summary still reaches the operator, on stderr.
+    if (line.PortCount() > 1)
+        std::fputs(cli::SummaryText(summary).c_str(), printer.OutputClosed() ? stderr : stdout);
     return cli::ExitStatus(station::VerdictOf(summary));
 }
 
@@ -109,6 +114,6 @@ int main(int argc, char** argv) {
                      cli::CliUsage().c_str());
         return cli::EXIT_USAGE;
     }
-    cli::IgnoreFileSizeSignal();
+    station::IgnoreWriteSignals();
     return Run(options);
 }

@@ -56,7 +56,11 @@ std::string SummaryText(const std::vector<station::PortSummary>& ports) {
         text += label(port.port) + Counts(port.counts) + "\n";
         total.AddUp(port.counts);
     }
-    return text + label("total") + Counts(total) + "\n";
+    text += label("total") + Counts(total) + "\n";
+    // A receiver served without its record line is named, so that it can be recorded by hand.
+    for (const auto& port : ports)
+        if (!port.unrecorded.empty()) text += "  " + port.port + " " + port.unrecorded + "\n";
+    return text;
 }
 
 }  // namespace qvlink::cli

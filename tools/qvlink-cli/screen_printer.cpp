@@ -13,16 +13,26 @@ namespace {
 // Often enough to follow a transfer, seldom enough that many ports at full speed stay readable
 // and cost next to nothing.
 constexpr auto DRAW_INTERVAL = std::chrono::milliseconds(250);
+// A clock that shows whole seconds needs no more.
+constexpr auto CLOCK_INTERVAL = std::chrono::seconds(1);
 // Status lines waiting for a stalled stdout beyond this many are dropped; results never are.
 constexpr std::size_t MAX_QUEUED = 10000;
 
-void Write(std::FILE* stream, const std::string& text) {
-    if (text.empty()) return;
-    std::fputs(text.c_str(), stream);
-    std::fflush(stream);
+bool Write(std::FILE* stream, const std::string& text) {
+    if (text.empty()) return true;
+    const bool written = std::fputs(text.c_str(), stream) >= 0;
+    return std::fflush(stream) == 0 && written;
 }
 
 }  // namespace
+
+bool StdioSink::Out(const std::string& text) {
+    return Write(stdout, text);
+}
+
+void StdioSink::Err(const std::string& text) {
+    Write(stderr, text);
+}
 
 std::string StatusWithClock(const StatusReport& report, int elapsedSeconds) {
     std::string text = StatusLineText(report);
@@ -30,10 +40,12 @@ std::string StatusWithClock(const StatusReport& report, int elapsedSeconds) {
     return text;
 }
 
-ScreenPrinter::ScreenPrinter(const station::Station& station, Mode mode)
+ScreenPrinter::ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink)
     : station_(station),
+      sink_(sink),
       mode_(mode),
       onTerminal_(mode != Mode::Lines),
+      showsClock_(mode != Mode::Lines),
       lastStatus_(station.PortCount()) {}
 
 ScreenPrinter::~ScreenPrinter() {
@@ -57,9 +69,14 @@ void ScreenPrinter::Stop() {
 }
 
 void ScreenPrinter::Push(Event event) {
-    std::lock_guard lock(mutex_);
-    if (event.kind == Kind::Status && events_.size() >= MAX_QUEUED) return;
-    events_.push_back(std::move(event));
+    bool wake;
+    {
+        std::lock_guard lock(mutex_);
+        if (event.kind == Kind::Status && events_.size() >= MAX_QUEUED) return;
+        wake = events_.empty() && !clockMoved_;  // else the printer knows there is work
+        events_.push_back(std::move(event));
+    }
+    if (wake) wake_.notify_all();
 }
 
 void ScreenPrinter::OnReport(std::size_t port, const StatusReport& report, int elapsedSeconds) {
@@ -72,8 +89,16 @@ void ScreenPrinter::OnReport(std::size_t port, const StatusReport& report, int e
 }
 
 void ScreenPrinter::OnTick(std::size_t, int elapsedSeconds) {
-    std::lock_guard lock(mutex_);
-    elapsed_ = elapsedSeconds;
+    bool wake = false;
+    {
+        std::lock_guard lock(mutex_);
+        elapsed_ = elapsedSeconds;
+        if (showsClock_) {
+            wake = events_.empty() && !clockMoved_;
+            clockMoved_ = true;
+        }
+    }
+    if (wake) wake_.notify_all();
 }
 
 void ScreenPrinter::OnResult(std::size_t port, UpgradeResult, const std::string& label) {
@@ -87,12 +112,34 @@ void ScreenPrinter::OnMessage(std::size_t port, const std::string& text) {
 void ScreenPrinter::Loop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        const bool last = wake_.wait_for(lock, DRAW_INTERVAL, [this] { return stopping_; });
+        // Asleep until there is something to show.
+        wake_.wait(lock, [this] { return stopping_ || !events_.empty() || clockMoved_; });
+        // Then gather what else comes until the next draw is due: a quarter second after the
+        // last for news, a second for a clock alone.
+        while (!stopping_) {
+            const bool news = !events_.empty();
+            const auto due = lastDraw_ + (news ? DRAW_INTERVAL : CLOCK_INTERVAL);
+            if (std::chrono::steady_clock::now() >= due) break;
+            wake_.wait_until(lock, due,
+                             [this, news] { return stopping_ || news != !events_.empty(); });
+        }
+        const bool last = stopping_;
+        clockMoved_ = false;
         lock.unlock();
         Draw();
+        lastDraw_ = std::chrono::steady_clock::now();
         lock.lock();
         if (last) return;
     }
+}
+
+void ScreenPrinter::Out(const std::string& text) {
+    if (text.empty() || outputClosed_.load()) return;
+    if (sink_.Out(text)) return;
+    outputClosed_.store(true);
+    sink_.Err(
+        "qvlink-cli: the output was closed: nothing more is shown; the run goes on "
+        "(Ctrl-C stops it)\n");
 }
 
 void ScreenPrinter::Draw() {
@@ -118,7 +165,7 @@ void ScreenPrinter::Draw() {
         out = DrawOnePort(events);
     else
         out = DrawBoard(events);
-    Write(stdout, out);
+    Out(out);
 }
 
 std::string ScreenPrinter::DrawLines(const std::vector<Event>& events) {
@@ -128,9 +175,9 @@ std::string ScreenPrinter::DrawLines(const std::vector<Event>& events) {
         const Event& event = events[i];
         const std::string prefix = several ? station_.Snapshot(event.port).port + ": " : "";
         if (event.kind == Kind::Message) {
-            Write(stdout, out);
+            Out(out);
             out.clear();
-            Write(stderr, "qvlink-cli: " + prefix + event.text + "\n");
+            sink_.Err("qvlink-cli: " + prefix + event.text + "\n");
             continue;
         }
         if (event.kind == Kind::Result) {
@@ -170,9 +217,9 @@ std::string ScreenPrinter::DrawOnePort(const std::vector<Event>& events) {
         if (event.kind == Kind::Result) {
             out += Fit(event.text) + "\n";
         } else {
-            Write(stdout, out);
+            Out(out);
             out.clear();
-            Write(stderr, "qvlink-cli: " + event.text + "\n");
+            sink_.Err("qvlink-cli: " + event.text + "\n");
         }
         statusShown_ = false;
     }
@@ -203,10 +250,9 @@ std::string ScreenPrinter::DrawBoard(const std::vector<Event>& events) {
     for (const Event& event : events) {
         if (event.kind != Kind::Message) continue;
         out += "\x1b[K";
-        Write(stdout, out);
+        Out(out);
         out.clear();
-        Write(stderr,
-              "qvlink-cli: " + station_.Snapshot(event.port).port + ": " + event.text + "\n");
+        sink_.Err("qvlink-cli: " + station_.Snapshot(event.port).port + ": " + event.text + "\n");
     }
     std::vector<station::PortSnapshot> ports;
     std::size_t width = 0;

@@ -11,9 +11,6 @@ namespace qvlink::cli {
 // is passed on at once.
 void WatchForStop(station::Station* station);
 void InstallStopHandlers();
-// A write past the file-size limit fails (and the record cuts its line away) instead of the
-// signal ending the program in the middle of a burn. Nothing to do where there is no such signal.
-void IgnoreFileSizeSignal();
 // Whether a stop signal has come.
 bool StopSignalled();
 

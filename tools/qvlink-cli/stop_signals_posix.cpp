@@ -17,10 +17,6 @@ sigset_t StopSignals() {
 
 }  // namespace
 
-void IgnoreFileSizeSignal() {
-    std::signal(SIGXFSZ, SIG_IGN);
-}
-
 StopSignalsHeld::StopSignalsHeld() {
     const sigset_t signals = StopSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);

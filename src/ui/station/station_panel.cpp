@@ -26,7 +26,9 @@ StationPanel::StationPanel(StationView& view, const station::StationClock& clock
                            station::RecordSource source, LineOpener opener)
     : view_(view), clock_(clock), source_(std::move(source)), opener_(std::move(opener)) {}
 
-StationPanel::~StationPanel() = default;  // the station stops and joins its ports
+StationPanel::~StationPanel() {
+    station_.reset();  // stops and joins the ports while the record they write to still exists
+}
 
 void StationPanel::Open(const StationSetup& setup) {
     setup_ = setup;
@@ -78,10 +80,8 @@ void StationPanel::StartAll() {
         view_.ShowMessage("Add the ports first.");
         return;
     }
-    if (setup_.recordPath.empty()) {
-        record_.reset();
-    } else if (!record_ || recordOpenedAs_ != setup_.recordPath) {
-        record_.reset();
+    record_.reset();
+    if (!setup_.recordPath.empty()) {
         if (const Status opened = station::RecordFile::Open(setup_.recordPath, &record_);
             !opened.ok()) {
             record_.reset();
@@ -89,7 +89,6 @@ void StationPanel::StartAll() {
             ShowHeader();
             return;
         }
-        recordOpenedAs_ = setup_.recordPath;
     }
     station_->SetRecord(record_.get());
     const station::Moment startedAt = clock_.Steady();  // before a port can move the clock on
@@ -199,6 +198,10 @@ void StationPanel::PollPorts(bool all) {
 void StationPanel::EndServing() {
     servedSeconds_ += std::chrono::duration<double>(clock_.Steady() - servingSince_).count();
     running_ = false;
+    // No port writes any more: the file is let go, so that the operator may move it away
+    // between runs (Windows keeps an open file where it is). Start all opens it again.
+    station_->SetRecord(nullptr);
+    record_.reset();
 }
 
 double StationPanel::ServingSeconds() const {

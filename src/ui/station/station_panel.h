@@ -83,9 +83,8 @@ class StationPanel {
     StationSetup setup_;
     std::vector<std::string> portNames_;  // setup_.ports expanded, one per tile
     std::unique_ptr<station::Station> station_;
-    std::unique_ptr<station::RecordFile> record_;
-    std::string recordOpenedAs_;
-    std::string firmwareTrouble_;  // why no firmware is loaded
+    std::unique_ptr<station::RecordFile> record_;  // open while the station serves
+    std::string firmwareTrouble_;                  // why no firmware is loaded
     std::vector<bool> enabled_;
     std::vector<bool> untickedOut_;  // out of service and unticked since it last started
     std::vector<TileView> shown_;
