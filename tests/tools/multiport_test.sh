@@ -192,12 +192,13 @@ for i in 0 1 2 3; do
     check "stop: ${names[$i]} port stopped" grep -qx "${ports[$i]}: Stopped" cli.out
     check "stop: ${names[$i]} receiver saw '${wants[$i]}'" grep -q -- "${wants[$i]}" "${names[$i]}.out"
 done
-# --- On a terminal: one line per port, redrawn in place a few times a second. Each redraw goes
-# back up exactly as many lines as there are ports and rewrites them all, and the last one shows
-# how every port ended.
-# The flasher is stopped once it has redrawn three times, however long that takes. The second
-# port goes by a longer name (a link to its device), so that the columns must line up.
-start_sim screen 2 --protocol silent --timeout 60
+# --- On a terminal: one line per port, redrawn in place when something changes (at most four
+# times a second). Each redraw goes back up exactly as many lines as there are ports and
+# rewrites them all, and the last one shows how every port ended.
+# Two transfers at a real line's pace keep changing; the flasher is stopped once it has redrawn
+# three times, however long that takes. The second port goes by a longer name (a link to its
+# device), so that the columns must line up.
+start_sim screen 2 --protocol bulk --baud 115200 --timeout 60
 mapfile -t screen < screen.paths
 ln -s "${screen[1]}" "$work/port-with-a-longer-name"
 screen[1]="$work/port-with-a-longer-name"
@@ -236,8 +237,9 @@ start_sim narrow 1 --protocol bulk
 script -qec "stty cols 40; exec '$cli' --port '$(cat narrow.paths)' fw.bin" /dev/null \
     > narrow.term 2>&1
 wait_sim narrow
+# What each row shows in the end: a carriage return goes back to the row's start.
 check "one port on 40 columns: the upgrade completes" \
-    eval "tr -d '\r' < narrow.term | sed 's/\x1b\[K//g' | grep -qx 'Upgrade Completed'"
+    eval "sed 's/\r\$//; s/.*\r//; s/\x1b\[K//g' narrow.term | grep -qx 'Upgrade Completed'"
 check "one port on 40 columns: no line is wider" fits 40 narrow.term
 
 # --- Twelve ports on ten rows would scroll on every redraw: a line per change instead, each cut
