@@ -192,6 +192,21 @@ check "closed stdout: the run goes on to its end (exit $status)" [ "$status" = 0
 check "closed stdout: both receivers recorded" [ "$(wc -l < piped.jsonl)" = 2 ]
 check "closed stdout: said at most once" [ "$(grep -c 'the output was closed' cli.err)" -le 1 ]
 
+# The record follows its path: deleted while a receiver is under way (log rotation, an
+# operator archiving the day's file), it is made again for that receiver's line, and said.
+start_sim --protocol bulk --stall-at 9 --timeout 30
+rm -f rotated.jsonl
+timeout 60 "$cli" --port "$device" --record rotated.jsonl fw.bin > cli.out 2> cli.err &
+cli_pid=$!
+await_match sim.out stalling "$sim_pid"
+rm rotated.jsonl
+kill -INT "$cli_pid"
+wait "$cli_pid"
+wait_sim
+check "record deleted mid-run: the stopped receiver's line is in a new file" \
+    [ "$(jq -r .result_text rotated.jsonl 2>/dev/null)" = Stopped ]
+check "record deleted mid-run: said on stderr" grep -q 'record goes on in a new' cli.err
+
 # Refusals before any run.
 rm -f record.fifo && mkfifo record.fifo
 timeout 20 "$cli" --port /dev/null --record record.fifo fw.bin >/dev/null 2>cli.err
