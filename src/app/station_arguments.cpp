@@ -16,8 +16,9 @@ const char* const PROGRAM = "qvlink-station";
 const char* const EXPLANATION =
     "One window for a production line: a tile per port, each serving receiver after receiver\n"
     "with the one firmware file, every receiver that made itself known recorded in FILE (one\n"
-    "JSON line each, as qvlink-cli --record writes them). A port whose receivers fail 3 times\n"
-    "in a row is taken out of service until its box is ticked again.\n"
+    "JSON line each, as qvlink-cli --record writes them). A port whose receivers fail or\n"
+    "cancel 3 times in a row (\"out_of_service_after\" in the settings) is taken out of service\n"
+    "until its box is ticked again.\n"
     "\n"
     "Ports: COM1..COM8 (on Linux /dev/ttyS0../dev/ttyS7, or the device named by the environment\n"
     "variable QVLINK_COM<n>), or a device path; --port may be repeated and takes a list\n"
