@@ -4,7 +4,9 @@
 // call has returned. The bounded wait for incoming bytes looks at the queue every millisecond,
 // asleep in between, for at most 50 ms: an event wait (WaitCommEvent) costs a helper thread that
 // polls hard under Wine, where half a core went on an idle wait. A device that has been removed
-// makes the queue query fail: the line is then lost for good.
+// makes the queue query fail: the line is then lost for good. What was queued before is gone
+// with the device then (Windows drops a removed adapter's queue; under Wine the Linux side
+// flushes it when it hangs up), so a wait reports Input only while the query still counts bytes.
 // clang-format off
 #include <windows.h>
 #include <mmsystem.h>  // needs <windows.h> first
@@ -23,12 +25,17 @@ constexpr DWORD QUEUE_SIZE = 10000;
 constexpr UINT TIMER_PERIOD_MS = 1;  // while a port is open, Sleep(1) sleeps one millisecond
 constexpr ULONGLONG LONGEST_WAIT_MS = 50;
 
-// Errors of a comm call on a handle whose device is gone.
+// Errors of a comm call on a handle whose device is gone. A removed USB adapter fails its
+// handle's calls with ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE or
+// ERROR_DEVICE_REMOVED, depending on its driver. Under Wine a COM port is a Linux device: once
+// that hangs up (a pulled adapter, a pseudo-terminal whose other side closed) every comm call
+// fails with ERROR_NOT_READY and a read ends with ERROR_BROKEN_PIPE, for good. Not among them:
+// ERROR_OPERATION_ABORTED, which a request cancelled here or by a line error also ends with.
 bool MeansLineLost(DWORD error) {
     return error == ERROR_DEVICE_REMOVED || error == ERROR_BAD_COMMAND ||
            error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE ||
            error == ERROR_GEN_FAILURE || error == ERROR_DEV_NOT_EXIST ||
-           error == ERROR_FILE_NOT_FOUND;
+           error == ERROR_FILE_NOT_FOUND || error == ERROR_NOT_READY || error == ERROR_BROKEN_PIPE;
 }
 
 // One place that turns a Windows error into the operator's words for a failed open.
@@ -53,15 +60,18 @@ void CloseIfSet(HANDLE& handle) {
 
 // Finishes an overlapped request: waits up to `timeoutMs` for it, cancels it when it is not
 // done by then, and always waits until the system has let go of the buffer. Returns the bytes
-// moved, or 0 when the request was given up.
-DWORD Finish(HANDLE port, OVERLAPPED& request, DWORD timeoutMs) {
+// the request moved, also when it failed or was given up (a read has put them in the buffer by
+// then); `error` is why it failed, ERROR_SUCCESS when it did not.
+DWORD Finish(HANDLE port, OVERLAPPED& request, DWORD timeoutMs, DWORD& error) {
     DWORD moved = 0;
-    if (WaitForSingleObject(request.hEvent, timeoutMs) == WAIT_OBJECT_0) {
-        return GetOverlappedResult(port, &request, &moved, FALSE) ? moved : 0;
+    error = ERROR_SUCCESS;
+    if (WaitForSingleObject(request.hEvent, timeoutMs) != WAIT_OBJECT_0) {
+        CancelIoEx(port, &request);
+        if (!GetOverlappedResult(port, &request, &moved, TRUE)) error = GetLastError();
+        return moved;
     }
-    CancelIoEx(port, &request);
-    GetOverlappedResult(port, &request, &moved, TRUE);
-    return 0;
+    if (!GetOverlappedResult(port, &request, &moved, FALSE)) error = GetLastError();
+    return moved;
 }
 
 }  // namespace
@@ -152,20 +162,20 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t maxCount) {
         maxCount < static_cast<DWORD>(queued) ? maxCount : static_cast<DWORD>(queued);
     DWORD got = 0;
     if (ReadFile(handle, buffer, wanted, &got, &readRequest)) return static_cast<int>(got);
-    if (GetLastError() != ERROR_IO_PENDING) return 0;
-    return static_cast<int>(Finish(handle, readRequest, READ_TIMEOUT_MS));
+    DWORD error = GetLastError();
+    got = error == ERROR_IO_PENDING ? Finish(handle, readRequest, READ_TIMEOUT_MS, error) : 0;
+    if (MeansLineLost(error)) lost = true;
+    return static_cast<int>(got);
 }
 
 int SerialPort::Write(const std::uint8_t* bytes, std::uint32_t count) {
     if (!isOpen || handle == nullptr) return 0;
     DWORD written = 0;
     if (!WriteFile(handle, bytes, count, &written, &writeRequest)) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_IO_PENDING) {
-            if (MeansLineLost(error)) lost = true;
-            return 0;
-        }
-        written = Finish(handle, writeRequest, WRITE_TIMEOUT_MS);
+        DWORD error = GetLastError();
+        written =
+            error == ERROR_IO_PENDING ? Finish(handle, writeRequest, WRITE_TIMEOUT_MS, error) : 0;
+        if (MeansLineLost(error)) lost = true;
     }
     // A write that timed out may report fewer bytes than asked for: that is a failure too.
     return written == count ? static_cast<int>(count) : 0;

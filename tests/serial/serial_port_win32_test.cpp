@@ -1,9 +1,12 @@
-// The Windows serial port under Wine, against a port mapped to a running qvlink-sim: the
-// environment variable QVLINK_TEST_PORT gives its number. The sim announces itself with boot
-// chatter and 'C' as soon as the port is opened.
+// The Windows serial port under Wine, against ports mapped to running qvlink-sim receivers: the
+// environment variable QVLINK_TEST_PORT gives the number of one that announces itself with boot
+// chatter and 'C' as soon as the port is opened; QVLINK_TEST_CUT_PORT one that sends 20 bytes of
+// chatter and falls silent, and whose sim the test's script kills once the test has printed the
+// line "cut the line now".
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -14,9 +17,13 @@
 namespace qvlink {
 namespace {
 
-int TestPort() {
-    const char* number = std::getenv("QVLINK_TEST_PORT");
+int PortFromEnvironment(const char* variable) {
+    const char* number = std::getenv(variable);
     return number != nullptr ? std::atoi(number) : 0;
+}
+
+int TestPort() {
+    return PortFromEnvironment("QVLINK_TEST_PORT");
 }
 
 TEST(SerialPortWin32, MissingPortFailsAndLeavesThePortClosed) {
@@ -60,6 +67,41 @@ TEST_F(MappedPort, ReadTakesOnlyWhatIsQueued) {
 TEST_F(MappedPort, AChunkIsWrittenWhole) {
     const std::vector<std::uint8_t> chunk(4096, 0x5A);
     EXPECT_EQ(port_.Write(chunk.data(), 4096), 4096);
+}
+
+// Under Wine a killed receiver hangs up the pseudo-terminal behind the COM port, as a pulled
+// adapter hangs up its device: the wait must say Lost, not go on reporting a quiet line.
+TEST(SerialPortWin32, AReceiverKilledBehindThePortIsALostLineNotSilence) {
+    const int cutPort = PortFromEnvironment("QVLINK_TEST_CUT_PORT");
+    if (cutPort == 0) GTEST_SKIP() << "QVLINK_TEST_CUT_PORT names no port whose receiver is cut";
+    SerialPort port;
+    ASSERT_EQ(port.Open(cutPort, 115200), 1) << port.LastOpenError();
+    const StopWake wake;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (port.QueuedBytes() < 20 && std::chrono::steady_clock::now() < deadline)
+        ASSERT_NE(port.WaitForInput(40, wake), LineWait::Lost);
+    std::vector<std::uint8_t> buffer(64, 0xEE);
+    ASSERT_EQ(port.Read(buffer.data(), 64), 20) << "the receiver's chatter";
+    EXPECT_EQ(port.WaitForInput(40, wake), LineWait::Quiet) << "a silent line is not lost";
+
+    std::printf("cut the line now\n");
+    std::fflush(stdout);
+    const auto cut = std::chrono::steady_clock::now();
+    LineWait wait = LineWait::Quiet;
+    while (wait == LineWait::Quiet &&
+           std::chrono::steady_clock::now() - cut < std::chrono::seconds(30))
+        wait = port.WaitForInput(5000, wake);
+    ASSERT_EQ(wait, LineWait::Lost) << "no Lost within 30 s of the cut";
+    std::printf("lost %lld ms after the cut was asked for\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - cut)
+                                           .count()));
+    EXPECT_EQ(port.QueuedBytes(), 0);
+    buffer.assign(64, 0xEE);
+    EXPECT_EQ(port.Read(buffer.data(), 64), 0);
+    EXPECT_EQ(buffer[0], 0xEE) << "nothing was written into the buffer";
+    EXPECT_EQ(port.Write(buffer.data(), 4), 0);
+    EXPECT_EQ(port.WaitForInput(5000, wake), LineWait::Lost) << "and it stays lost";
 }
 
 }  // namespace

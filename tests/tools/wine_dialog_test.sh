@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows dialog qvlink.exe under Wine, driven like an operator on a virtual display with a
 # window manager (keys and mouse clicks from xdotool) against qvlink-sim receivers mapped to
-# Wine's COM ports. qvlink-probe.exe reads the dialog's controls and boxes; Wine's window trace
-# records every title and text the dialog set, so short-lived titles are seen too.
+# Wine's COM ports (one receiver killed in the middle of its transfer). qvlink-probe.exe reads
+# the dialog's controls and boxes; Wine's window trace records every title and text the dialog
+# set, so short-lived titles are seen too.
 # Every wait is bounded; failures leave a screenshot and the logs in the log folder.
 # usage: wine_dialog_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK [LOG_DIR]
 set -u
@@ -182,10 +183,12 @@ start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serv
 start_sim whole --protocol block-crc
 start_sim stopped --protocol block-sum --baud 115200
 start_sim serial --protocol block-crc,block-sum,bulk,silent --devices 4
-ports=("$whole" "$stopped" "$serial" "" /nonexistent/qvlink-no-device)
+start_sim cut --protocol block-crc --baud 115200
+ports=("$whole" "$stopped" "$serial" "$cut" /nonexistent/qvlink-no-device)
 
-map_com_ports 60 1="${ports[0]}" 2="${ports[1]}" 3="${ports[2]}" 5="${ports[4]}" || exit 1
-echo "ok   COM1, COM2, COM3 point at the test's receivers, COM5 at no device"
+map_com_ports 60 1="${ports[0]}" 2="${ports[1]}" 3="${ports[2]}" 4="${ports[3]}" \
+    5="${ports[4]}" || exit 1
+echo "ok   COM1..COM4 point at the test's receivers, COM5 at no device"
 
 openbox > openbox.log 2>&1 &
 pids+=($!)
@@ -254,7 +257,19 @@ check "no box after Stop" [ "$(shown_windows)" = 1 ]
 wait_until 30 process_ended "$stopped_pid"
 check "the receiver saw CAN CAN: $(sim_verdict stopped 1)" grep -q 'cancelled (CAN CAN)' stopped.out
 
-# 4. Continuous mode on COM3 over three receivers of different protocols.
+# 4. The receiver on COM4 is killed in the middle of a block transfer, as when its cable is
+# pulled: the run ends at once in the "Port Lost" box and the dialog is ready again.
+require "COM4 is chosen" select_port 1114
+choose
+require "the paced transfer on COM4 is under way (title '[step 1/2]  %N', N >= 3)" \
+    wait_until 90 transfer_at 3
+kill "$cut_pid"
+check "the cut line ends in a box captioned 'qvlink': 'Port Lost', icon, owned by the dialog" \
+    wait_until 15 box_is qvlink "Quorvane Link 1.1  2006-FEB-9" 1 "Port Lost"
+press Return qvlink
+require "after the box the dialog is ready again" wait_until 10 is_ready
+
+# 5. Continuous mode on COM3 over three receivers of different protocols.
 require "COM3 is chosen" select_port 1113
 click 1118
 check "ticking 'Continuously Upgrade' shows an empty result line" \
@@ -274,7 +289,7 @@ require "Stop ends continuous mode: ready, no box" \
     eval 'wait_until 20 is_ready && [ "$(shown_windows)" = 1 ]'
 click 1118
 
-# 5. Refused files, each in its box, and a port that cannot be opened.
+# 6. Refused files, each in its box, and a port that cannot be opened.
 refuse() {  # refuse FILE CAPTION ICON TEXT
     choose "$1"
     check "$1: '$4' in a box captioned '$2' ($([ "$3" = 1 ] && echo with || echo without) icon)" \
@@ -291,7 +306,7 @@ check "COM5 cannot be opened: 'open port5 error!' in the dialog's box" \
 press Return "Quorvane Link 1.1"
 require "after the port error the dialog is ready" wait_until 10 is_ready
 
-# 6. Exit keeps the chosen port (COM5, index 4) in exactly 4 bytes.
+# 7. Exit keeps the chosen port (COM5, index 4) in exactly 4 bytes.
 press Escape "Quorvane Link 1.1  2006-FEB-9"
 require "Escape closes the dialog and ends the program" wait_until 30 process_ended "$dialog_pid"
 cfg_bytes() { od -An -tx1 "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }

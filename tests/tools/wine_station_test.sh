@@ -2,8 +2,10 @@
 # The Windows station window qvlink-station.exe under Wine, on a virtual display with a window
 # manager, against qvlink-sim receivers mapped to Wine's COM ports: four ports upgrade two
 # receivers each and record them, the window closes with Alt+F4 and keeps its setup; then F6
-# stops four paced transfers at once without ending the program. qvlink-probe.exe reads the
-# window's controls. Every wait is bounded; failures leave a screenshot and the logs.
+# stops four paced transfers at once without ending the program; then a receiver killed in the
+# middle of its transfer ends its own tile with "Port Lost" while two others go on.
+# qvlink-probe.exe reads the window's controls. Every wait is bounded; failures leave a
+# screenshot and the logs.
 # usage: wine_station_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK [LOG_DIR]
 set -u
 if [ -z "${QVLINK_ON_XVFB:-}" ]; then
@@ -60,7 +62,12 @@ completed_shows() { read_window && [ "$(text_of 3006)" = "$1" ]; }
 every_tile() {
     read_window && [ "$(tiles | awk -F'\t' -v f="$1" -v re="$2" '$f ~ re' | grep -c .)" = 4 ]
 }
-transfers_under_way() { read_window && [ "$(tiles | awk -F'\t' '$3 >= 2' | grep -c .)" = 4 ]; }
+# transfers_under_way [N]: each of the N (4) tiles shows a transfer at 2 % or more.
+transfers_under_way() {
+    read_window && [ "$(tiles | awk -F'\t' '$3 >= 2' | grep -c .)" = "${1:-4}" ]
+}
+# tile_field PORT FIELD: that FIELD of the tile of PORT (COM9).
+tile_field() { tiles | awk -F'\t' -v p="$1" -v f="$2" '$1 == p { print $f }'; }
 start_station() {  # start_station ARGUMENTS...: qvlink-station.exe in run/, until its window shows
     (cd run && exec timeout 300 wine "$exe" "$@") > station.out 2> station.err &
     station_pid=$!
@@ -103,22 +110,25 @@ check "qvlink-station.exe --help names --port, --record and --start" \
 
 head -c 1048576 /dev/urandom > image.raw
 "$pack" pack image.raw quorvane.bin >/dev/null
-start_sims() {  # start_sims NAME SIM-OPTIONS...: four ports; sets NAME_pid and NAME_ports
-    local name="$1"
-    shift
+start_sims() {  # start_sims NAME COUNT SIM-OPTIONS...: COUNT ports; sets NAME_pid and NAME_ports
+    local name="$1" count="$2"
+    shift 2
     rm -f "$name.out" "$name.err"
-    "$sim" --ports 4 "$@" quorvane.bin > "$name.out" 2> "$name.err" &
+    "$sim" --ports "$count" "$@" quorvane.bin > "$name.out" 2> "$name.err" &
     pids+=($!)
     printf -v "${name}_pid" '%s' $!
-    await_lines "$name.out" 4 $! 30 || require "the $name receivers start" false
-    mapfile -t "${name}_ports" < <(head -n 4 "$name.out")
+    await_lines "$name.out" "$count" $! 30 || require "the $name receivers start" false
+    mapfile -t "${name}_ports" < <(head -n "$count" "$name.out")
 }
-start_sims fast --devices 2 --timeout 120
-start_sims paced --devices 1 --baud 115200 --timeout 120
+start_sims fast 4 --devices 2 --timeout 120
+start_sims paced 4 --devices 1 --baud 115200 --timeout 120
+start_sims going 2 --devices 1 --baud 115200 --timeout 120
+start_sims cut 1 --devices 1 --baud 115200 --timeout 120
 map_com_ports 60 1="${fast_ports[0]}" 2="${fast_ports[1]}" 3="${fast_ports[2]}" \
     4="${fast_ports[3]}" 5="${paced_ports[0]}" 6="${paced_ports[1]}" 7="${paced_ports[2]}" \
-    8="${paced_ports[3]}" || exit 1
-echo "ok   COM1..COM4 point at two receivers each, COM5..COM8 at paced ones"
+    8="${paced_ports[3]}" 9="${going_ports[0]}" 10="${going_ports[1]}" 11="${cut_ports[0]}" ||
+    exit 1
+echo "ok   COM1..COM4 point at two receivers each, COM5..COM11 at paced ones"
 
 openbox > openbox.log 2>&1 &
 pids+=($!)
@@ -163,7 +173,33 @@ check "then Alt+F4 ends it with 0" closes_with 0
 check "QVLinkStation.json keeps the new ports and the kept firmware and record" \
     kept '.ports == ["COM5-COM8"] and .firmware == "quorvane.bin" and .record == "r.jsonl"'
 
-# 3. A usage error is said in a box; the program then ends with 2.
+# 3. Three paced transfers; the receiver on the third port is killed in the middle of its
+# transfer, as when its cable is pulled: that tile ends with "Port Lost" and its receiver is
+# recorded so at once, while the other two go on.
+require "the station window opens on COM9..COM11" start_station --port COM9-COM11 --start
+require "three paced transfers are under way" wait_until 60 transfers_under_way 3
+kill "$cut_pid"
+cut_ended() { read_window && [ "$(tile_field COM11 4)" = "Port Lost" ]; }
+check "the killed receiver's tile shows 'Port Lost'" wait_until 15 cut_ended
+tiles > tiles-cut.txt
+at_cut=("$(tile_field COM9 3)" "$(tile_field COM10 3)")
+check "its receiver is recorded as 'Port Lost' without waiting for Stop all" \
+    await_match run/r.jsonl '"port":"COM11".*"result_text":"Port Lost"' "$station_pid" 15
+# The other two tiles' progress moves on after the cut, and neither is lost.
+going_on() {
+    read_window && [ "$(tile_field COM9 4)" = Upgrading ] &&
+        [ "$(tile_field COM10 4)" = Upgrading ] &&
+        [ "$(tile_field COM9 3)" -gt "${at_cut[0]:-100}" ] 2>/dev/null &&
+        [ "$(tile_field COM10 3)" -gt "${at_cut[1]:-100}" ] 2>/dev/null
+}
+check "the other two transfers go on (at the cut: ${at_cut[*]} %)" wait_until 30 going_on
+press F6
+going_cancelled() { [ "$(count_matches going.out 'cancelled \(CAN CAN\)')" = 2 ]; }
+check "F6: both receivers still under way saw CAN CAN" \
+    await "$going_pid" 30 "two CAN CAN" going_cancelled
+check "then Alt+F4 ends it with 0" closes_with 0
+
+# 4. A usage error is said in a box; the program then ends with 2.
 mkdir usage
 (cd usage && exec timeout 300 wine "$exe" --port) > usage.out 2> usage.err &
 station_pid=$!
@@ -174,7 +210,7 @@ press Return
 check "once it is dismissed the program ends with 2" ended_with 2
 check "nothing is kept after a usage error" [ ! -e usage/QVLinkStation.json ]
 
-# 4. The port chooser, from the keyboard, in a folder with no settings yet.
+# 5. The port chooser, from the keyboard, in a folder with no settings yet.
 mkdir chooser
 (cd chooser && exec timeout 300 wine "$exe") > chooser.out 2> chooser.err &
 station_pid=$!

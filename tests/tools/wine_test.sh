@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows programs under Wine, against virtual receivers on Linux: COM1..COM3 of a fresh
-# Wine prefix are mapped to three qvlink-sim pseudo-terminals, and qvlink-cli.exe upgrades
-# them; the Windows serial port tests run against a third. Each program names the project's
-# version with --version.
+# The Windows programs under Wine, against virtual receivers on Linux: COM1..COM4 of a fresh
+# Wine prefix are mapped to four qvlink-sim pseudo-terminals, and qvlink-cli.exe upgrades
+# them; the Windows serial port tests run against the third, and against the fourth, whose
+# receiver is killed when the tests ask for it. Each program names the project's version with
+# --version.
 # usage: wine_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK
 set -u
 . "$(dirname "$(realpath "$0")")/checks.sh"
@@ -23,12 +24,13 @@ cd "$work"
 head -c 1048576 /dev/urandom > image.raw
 "$pack" pack image.raw fw.bin >/dev/null
 
-start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serves
+start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serves, NAME_pid
     local name="$1"
     shift
     rm -f "$name.out"
     "$sim" "$@" fw.bin > "$name.out" &
     sims+=($!)
+    printf -v "${name}_pid" '%s' $!
     await_lines "$name.out" 1 $!
     printf -v "$name" '%s' "$(head -n 1 "$name.out")"
 }
@@ -47,9 +49,10 @@ ended() { [ "$status" = "$1" ] && [ "$(tail -n 1 cli.out | tr -d '\r')" = "$2" ]
 start_sim good --protocol block-crc,block-sum,bulk,block-crc,bulk,block-sum --devices 6 --timeout 20
 start_sim failing --protocol bulk --verdict 3 --timeout 20
 start_sim chatty --protocol block-crc --noise 20 --timeout 20 --devices 0
+start_sim cut --protocol silent --noise 20 --timeout 120
 
-map_com_ports 20 1="$good" 2="$failing" 3="$chatty" || exit 1
-echo "ok   COM1..COM3 point at the test's receivers"
+map_com_ports 20 1="$good" 2="$failing" 3="$chatty" 4="$cut" || exit 1
+echo "ok   COM1..COM4 point at the test's receivers"
 
 for protocol in block-crc block-sum bulk; do
     /usr/bin/time -o time.txt -f '%e s wall, %U s user, %S s sys' \
@@ -81,10 +84,17 @@ timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM2 fw.bin > cli.out 2> cli
 status=$?
 check "device failure under Wine gives its text and exit 1" ended 1 "Checksum Error"
 
-QVLINK_TEST_PORT=3 timeout 120 wine "$win/tests/serial_win32_tests.exe" > serial.out 2>&1
+# The receiver behind COM4 is killed once the tests have said so on a line of their own.
+rm -f serial.out
+QVLINK_TEST_PORT=3 QVLINK_TEST_CUT_PORT=4 timeout 120 wine "$win/tests/serial_win32_tests.exe" \
+    > serial.out 2>&1 &
+tests_pid=$!
+await_match serial.out '^cut the line now' "$tests_pid" 120 && kill "$cut_pid"
+wait "$tests_pid"
 status=$?
 check "Windows serial port tests" [ "$status" = 0 ]
 [ "$status" = 0 ] || cat serial.out
+grep -a '^lost .* after the cut' serial.out | tr -d '\r' | sed 's/^/     /'
 
 wait "${sims[0]}" 2>/dev/null
 check "the receivers behind COM1 got exactly the image" [ "$?" = 0 ]
