@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
 
     qvlink::station::SystemClock clock;
     qvlink::QtStationWindow window;
-    qvlink::StationPanel panel(window, clock, {"station_window_bench", "0", "bench"});
+    qvlink::StationPanel panel(window, clock, {"station_window_bench", "0", "bench", {}});
     window.Attach(&panel);
     panel.Open(setup);
     window.show();

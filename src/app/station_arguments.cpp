@@ -6,6 +6,7 @@
 
 #include "port_list.h"
 #include "program_version.h"
+#include "record_line.h"
 #include "station_settings.h"
 
 namespace qvlink {
@@ -31,7 +32,7 @@ const char* const EXPLANATION =
 struct Parser {
     CLI::App app{"Upgrades the receivers on many ports at once, in one window.", PROGRAM};
     StationArguments parsed;
-    std::string record, firmware;
+    std::string record, firmware, station;
 
     Parser() {
         app.footer(EXPLANATION);
@@ -44,6 +45,9 @@ struct Parser {
             ->take_all();
         app.add_option("--record", record, "append a JSON line for every receiver to FILE")
             ->type_name("FILE");
+        app.add_option("--station", station,
+                       "the station's name in the record (default: the host's name)")
+            ->type_name("NAME");
         app.add_flag("--start", parsed.start, "start every port at once");
         app.add_option("FIRMWARE", firmware, "the firmware file (.bin)")->type_name("");
     }
@@ -70,6 +74,11 @@ Status ParseStationArguments(const std::vector<std::string>& arguments, StationA
     *parsed = parser.parsed;
     if (parser.app.count("--record") > 0) parsed->recordPath = parser.record;
     if (parser.app.count("FIRMWARE") > 0) parsed->firmwarePath = parser.firmware;
+    if (parser.app.count("--station") > 0) {
+        if (!station::IsStationName(parser.station))
+            return Status::Error(std::string("--station: ") + station::STATION_NAME_RULE);
+        parsed->station = parser.station;
+    }
     return Status::Ok();
 }
 
@@ -81,6 +90,7 @@ StationSetup ApplyArguments(StationSetup setup, const StationArguments& argument
     if (!arguments.ports.empty()) setup.ports = arguments.ports;
     if (arguments.recordPath) setup.recordPath = *arguments.recordPath;
     if (arguments.firmwarePath) setup.firmwarePath = *arguments.firmwarePath;
+    if (arguments.station) setup.station = *arguments.station;
     return setup;
 }
 

@@ -1,5 +1,5 @@
 // The station window's command line, the same for the Qt and the Win32 window:
-//   qvlink-station [--port PORTS]... [--record FILE] [--start] [FIRMWARE]
+//   qvlink-station [--port PORTS]... [--record FILE] [--station NAME] [--start] [FIRMWARE]
 // What it names replaces what the settings file kept; --help and --version are answered on
 // stdout before any window or display is needed.
 #pragma once
@@ -18,6 +18,7 @@ struct StationArguments {
     std::vector<std::string> ports;  // as given, each a name, a list or a range
     std::optional<std::string> recordPath;
     std::optional<std::string> firmwarePath;
+    std::optional<std::string> station;
     bool start = false;  // start every port at once
 };
 

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     qvlink::station::SystemClock clock;
     qvlink::QtStationWindow window;
     qvlink::StationPanel panel(
-        window, clock, {"qvlink-station", qvlink::ProgramVersion(), qvlink::station::HostName()});
+        window, clock,
+        {"qvlink-station", qvlink::ProgramVersion(), qvlink::station::HostName(), {}});
     window.Attach(&panel);
     if (!notice.empty()) window.ShowNotice(notice);
     panel.Open(setup);

@@ -83,7 +83,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*arguments
         return 1;
     }
     const station::SystemClock clock;
-    StationPanel panel(window, clock, {"qvlink-station", ProgramVersion(), station::HostName()});
+    StationPanel panel(window, clock,
+                       {"qvlink-station", ProgramVersion(), station::HostName(), {}});
     window.Attach(panel);
     window.ShowNotice(notice);
     panel.Open(setup);

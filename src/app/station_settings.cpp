@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "port_list.h"
+#include "record_line.h"
 
 namespace qvlink {
 namespace {
@@ -52,6 +53,12 @@ Status Read(const json& root, StationSetup* setup) {
         if (!IsPlainText(root[key], MAX_TEXT))
             return Status::Error(std::string("\"") + key + "\" is not a file name");
         *target = root[key].get<std::string>();
+    }
+    if (root.contains("station")) {
+        const json& station = root["station"];
+        if (!station.is_string() || !station::IsStationName(station.get<std::string>()))
+            return Status::Error("\"station\" is not a station's name");
+        read.station = station.get<std::string>();
     }
     if (root.contains("out_of_service_after")) {
         const json& after = root["out_of_service_after"];
@@ -143,10 +150,11 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
                                  "cannot keep " + target.string() + " as " + damaged.string() +
                                      ": " + error.message());
     }
-    const json root = {{"ports", setup.ports},
-                       {"firmware", setup.firmwarePath},
-                       {"record", setup.recordPath},
-                       {"out_of_service_after", setup.outOfServiceAfter}};
+    json root = {{"ports", setup.ports},
+                 {"firmware", setup.firmwarePath},
+                 {"record", setup.recordPath},
+                 {"out_of_service_after", setup.outOfServiceAfter}};
+    if (!setup.station.empty()) root["station"] = setup.station;
     fs::path temporary = target;
     temporary += ".new";
     {

@@ -1,10 +1,10 @@
 // What the station window keeps between starts, in QVLinkStation.json in the folder it was
-// started from: the ports, the firmware, the record file and how many failures in a row take a
-// port out of service. A file that is missing, damaged or hostile (too big, wrong types, absurd
-// values, control characters in a name) is never used in part: the defaults are, with a
-// one-line notice that says why. Such a file is not lost: the next save keeps it beside, as
-// QVLinkStation.json.damaged. A symbolic link to a regular file is written through (the link
-// stays); something other than a regular file is never written over.
+// started from: the ports, the firmware, the record file, how many failures in a row take a
+// port out of service, and the station's name in the record. A file that is missing, damaged or
+// hostile (too big, wrong types, absurd values, control characters in a name) is never used in
+// part: the defaults are, with a one-line notice that says why. Such a file is not lost: the next
+// save keeps it beside, as QVLinkStation.json.damaged. A symbolic link to a regular file is written
+// through (the link stays); something other than a regular file is never written over.
 #pragma once
 
 #include <filesystem>

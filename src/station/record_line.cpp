@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "byte_order.h"
 #include "firmware_format.h"
@@ -82,11 +83,41 @@ FirmwareFacts DescribeFirmware(const FirmwareImage& image, const std::string& fi
     return facts;
 }
 
+bool IsStationName(const std::string& name) {
+    if (name.empty() || name.size() > 64) return false;
+    for (const unsigned char c : name)
+        if (c < 0x20 || c == 0x7F) return false;
+    return true;
+}
+
+std::string NewRecordId() {
+    // Every bit from the system's own source of randomness: ids from stations that started at
+    // the same moment never meet.
+    std::random_device source;
+    std::uint8_t bytes[16];
+    for (std::size_t i = 0; i < sizeof bytes; i += 4) {
+        const std::uint32_t word = source();
+        for (std::size_t k = 0; k < 4; ++k) bytes[i + k] = static_cast<std::uint8_t>(word >> 8 * k);
+    }
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    std::string id;
+    for (std::size_t i = 0; i < sizeof bytes; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) id += '-';
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+        id += hex;
+    }
+    return id;
+}
+
 std::string RecordLine(const RecordSource& source, const FirmwareFacts& firmware,
                        const ReceiverRecord& receiver) {
     const ReceiverFacts& facts = receiver.facts;
     const json record = {
         {"schema", RECORD_SCHEMA},
+        {"record_id", NewRecordId()},
+        {"station", source.station.empty() ? source.host : source.station},
         {"start", IsoTime(facts.start)},
         {"end", IsoTime(facts.end)},
         {"port", receiver.port},

@@ -13,7 +13,9 @@
 
 namespace qvlink::station {
 
-inline constexpr int RECORD_SCHEMA = 1;
+// 2: every line has its own "record_id" (a random UUID) and the "station" that wrote it, so
+// that one receiver's line is one row wherever it is gathered, however often it is sent.
+inline constexpr int RECORD_SCHEMA = 2;
 
 // Which firmware went out: the file's name, size and SHA-256, and the CRC-32 the file carries.
 struct FirmwareFacts {
@@ -29,12 +31,22 @@ FirmwareFacts DescribeFirmware(const FirmwareImage& image, const std::string& fi
 // "0A1B2C3D", as the record writes a CRC-32.
 std::string Hex32(std::uint32_t value);
 
-// Who writes the record: the program, its version and the machine it runs on.
+// Who writes the record: the program, its version, the machine it runs on and the station's
+// name (empty: the machine's name).
 struct RecordSource {
     std::string program;
     std::string version;
     std::string host;
+    std::string station;
 };
+
+// Whether `name` may name a station: 1 to 64 characters, none of them a control character.
+bool IsStationName(const std::string& name);
+inline constexpr const char* STATION_NAME_RULE =
+    "a station's name is 1 to 64 characters, none of them a control character";
+
+// A new random (version 4) UUID, "xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx" in lower case.
+std::string NewRecordId();
 
 // One receiver: the port it was on, the device that port opened, its number on that port
 // (1 for the first), its result and what was seen of it.

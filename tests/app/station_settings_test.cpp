@@ -26,6 +26,7 @@ TEST(StationSettings, WhatWasSavedIsWhatIsLoaded) {
     setup.firmwarePath = "/fw/quorvane.bin";
     setup.recordPath = "line 3.jsonl";
     setup.outOfServiceAfter = 5;
+    setup.station = "Line 3, station B";
     const auto path = dir.Path() / STATION_SETTINGS_FILE;
     ASSERT_TRUE(SaveStationSetup(path, setup).ok());
     std::string notice;
@@ -35,6 +36,7 @@ TEST(StationSettings, WhatWasSavedIsWhatIsLoaded) {
     EXPECT_EQ(loaded.firmwarePath, setup.firmwarePath);
     EXPECT_EQ(loaded.recordPath, setup.recordPath);
     EXPECT_EQ(loaded.outOfServiceAfter, 5);
+    EXPECT_EQ(loaded.station, setup.station);
 }
 
 TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
@@ -48,6 +50,8 @@ TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
         "{\"firmware\": {\"path\": \"x\"}}",
         "{\"ports\": [\"COM1\"], \"out_of_service_after\": 5000}",
         "{\"out_of_service_after\": 1001}",
+        "{\"station\": \"\"}",
+        "{\"station\": \"a\\u0007b\"}",
         "{\"ports\": [\"COM1\", \"COM01\", \"COM1-COM3\"]}",
         "{\"out_of_service_after\": -1}",
         "{\"out_of_service_after\": 2.5}",
@@ -128,10 +132,11 @@ TEST(StationSettings, ALinkIsWrittenThroughAndNeverOverSomethingElse) {
 TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     StationArguments parsed;
     bool help = false;
-    ASSERT_TRUE(ParseStationArguments({"--port", "COM1,COM2", "--port", "/dev/ttyUSB0", "--record",
-                                       "r.jsonl", "--start", "/fw/quorvane.bin"},
-                                      &parsed, &help)
-                    .ok());
+    ASSERT_TRUE(
+        ParseStationArguments({"--port", "COM1,COM2", "--port", "/dev/ttyUSB0", "--record",
+                               "r.jsonl", "--station", "line 3", "--start", "/fw/quorvane.bin"},
+                              &parsed, &help)
+            .ok());
     StationSetup kept;
     kept.ports = {"COM7"};
     kept.recordPath = "old.jsonl";
@@ -142,6 +147,7 @@ TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     EXPECT_EQ(setup.recordPath, "r.jsonl");
     EXPECT_EQ(setup.firmwarePath, "/fw/quorvane.bin") << "a path is never a Windows-style option";
     EXPECT_EQ(setup.outOfServiceAfter, 4);
+    EXPECT_EQ(setup.station, "line 3");
     EXPECT_TRUE(parsed.start);
 
     StationArguments none;
@@ -149,6 +155,7 @@ TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     EXPECT_EQ(ApplyArguments(kept, none).ports, kept.ports) << "nothing named: what was kept";
     EXPECT_FALSE(ParseStationArguments({"--speed", "9"}, &none, &help).ok());
     EXPECT_FALSE(ParseStationArguments({"a.bin", "b.bin"}, &none, &help).ok());
+    EXPECT_FALSE(ParseStationArguments({"--station", std::string(65, 's')}, &none, &help).ok());
     EXPECT_EQ(ParseStationArguments({"--port", "COM1,COM01"}, &none, &help).message(),
               "COM1 and COM01 are the same device");
 }

@@ -7,6 +7,8 @@
 
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
 
 #include "firmware_fixtures.h"
 #include "played_receivers.h"
@@ -29,7 +31,7 @@ class StationTest : public ::testing::Test {
         for (std::size_t i = 0; i < plays.size(); ++i)
             names.push_back("COM" + std::to_string(i + 1));
         station_ = std::make_unique<Station>(
-            names, clock_, RecordSource{"station-test", "9.9", "bench-7"},
+            names, clock_, RecordSource{"station-test", "9.9", "bench-7", {}},
             [this, plays](const std::string&, std::string&) -> std::unique_ptr<SerialLine> {
                 const std::size_t port = opened_++;
                 return std::make_unique<test::PlayedLine>(
@@ -83,6 +85,8 @@ TEST_F(StationTest, EveryReceiverIsRecordedWithHowFarItGot) {
     const auto records = Records();
     ASSERT_EQ(records.size(), expected.size());
     const std::string firstStart = IsoTime(clock_.wallBase);
+    const std::regex uuid4("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
+    std::set<std::string> ids;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const json& r = records[i];
         SCOPED_TRACE("receiver " + std::to_string(i + 1));
@@ -91,7 +95,10 @@ TEST_F(StationTest, EveryReceiverIsRecordedWithHowFarItGot) {
         EXPECT_EQ(r["transfer_seconds"], expected[i].transferSeconds);
         EXPECT_EQ(r["burn_seconds"], expected[i].burnSeconds);
         EXPECT_EQ(r["receiver"], i + 1);
-        EXPECT_EQ(r["schema"], 1);
+        EXPECT_EQ(r["schema"], 2);
+        EXPECT_EQ(r["station"], "bench-7") << "no station's name given: the host's";
+        EXPECT_TRUE(std::regex_match(r["record_id"].get<std::string>(), uuid4)) << r["record_id"];
+        EXPECT_TRUE(ids.insert(r["record_id"].get<std::string>()).second) << "each line its own";
         EXPECT_EQ(r["port"], "COM1");
         EXPECT_EQ(r["host"], "bench-7");
         EXPECT_EQ(r["program"], "station-test");

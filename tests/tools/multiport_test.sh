@@ -52,10 +52,12 @@ records_well_formed() {  # records_well_formed FILE DEVICE-MAP-JSON
     jq -s -e --arg crc "$file_crc" --arg sha "$file_sha" --argjson size "$file_size" \
         --argjson devices "$2" '
         def iso: test("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}Z$");
-        length > 0 and all(.[];
+        length > 0 and (map(.record_id) | unique | length) == length and all(.[];
+            (.record_id | test("^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$"))
+            and .station == .host and
             (.start | iso) and (.end | iso) and .start <= .end
             and .firmware == "fw.bin" and .firmware_size == $size and .firmware_crc32 == $crc
-            and .device == $devices[.port] and .schema == 1 and .program == "qvlink-cli"
+            and .device == $devices[.port] and .schema == 2 and .program == "qvlink-cli"
             and (.firmware_sha256 | test("^[0-9a-f]{64}$")) and .firmware_sha256 == $sha
             and (.host | length > 0) and (.receiver | type) == "number"
             and ([.phase] | inside(["handshake", "transfer", "burn", "done"]))

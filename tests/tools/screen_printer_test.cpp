@@ -52,7 +52,7 @@ station::PortCounts RunShown(const std::vector<Play>& plays, RecordingSink& sink
     test::FakeClock clock;
     std::unique_ptr<station::Station> line;
     line = std::make_unique<station::Station>(
-        std::vector<std::string>{"COM1"}, clock, station::RecordSource{"test", "1", "host"},
+        std::vector<std::string>{"COM1"}, clock, station::RecordSource{"test", "1", "host", {}},
         [&](const std::string&, std::string&) -> std::unique_ptr<SerialLine> {
             return std::make_unique<test::PlayedLine>(plays, clock, [&] { line->StopPort(0); });
         });

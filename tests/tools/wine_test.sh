@@ -78,7 +78,7 @@ for run in 1 2; do
 done
 check "record under Wine: the torn line kept apart, two whole lines after it" eval \
     '[ "$(head -n 1 rec.jsonl)" = "{\"torn\":" ] && [ "$(wc -l < rec.jsonl)" = 3 ] &&
-     tail -n 2 rec.jsonl | jq -s -e "length == 2 and all(.[]; .schema == 1 and .port == \"COM1\"
+     tail -n 2 rec.jsonl | jq -s -e "length == 2 and all(.[]; .schema == 2 and .port == \"COM1\"
          and .result_text == \"Upgrade Completed\" and .receiver == 1)" > /dev/null'
 timeout 120 wine "$win/tools/qvlink-cli.exe" --port COM2 fw.bin > cli.out 2> cli.err
 status=$?

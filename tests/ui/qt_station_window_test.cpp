@@ -21,7 +21,7 @@ namespace {
 
 class QtStationWindowTest : public ::testing::Test {
   protected:
-    QtStationWindowTest() : panel_(window_, clock_, {"qt-station-test", "9.9", "bench"}) {
+    QtStationWindowTest() : panel_(window_, clock_, {"qt-station-test", "9.9", "bench", {}}) {
         firmware_ = dir_.Write("quorvane.bin", test::PatternFirmwareFile(0x100000)).string();
         window_.Attach(&panel_);
         window_.show();

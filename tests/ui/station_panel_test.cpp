@@ -92,7 +92,7 @@ class StationPanelTest : public ::testing::Test {
             plays_[DeviceForName(name)] = std::move(opened);  // a port opens its device
         }
         panel_ = std::make_unique<StationPanel>(
-            view_, clock_, station::RecordSource{"panel-test", "9.9", "bench"},
+            view_, clock_, station::RecordSource{"panel-test", "9.9", "bench", {}},
             [this](const std::string& device, std::string&) -> std::unique_ptr<SerialLine> {
                 std::lock_guard lock(mutex_);
                 std::vector<Play> next;

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "port_list.h"
+#include "record_line.h"
 
 namespace qvlink::cli {
 namespace {
@@ -29,9 +30,10 @@ const char* const EXPLANATION =
     "\n"
     "--record appends one JSON object per line for every receiver that made itself known (it\n"
     "announced itself or cancelled), whatever its end, the operator's stop included; each line\n"
-    "is on disk before the next receiver on that port starts: schema, start, end, port, device,\n"
-    "protocol, result, result_text, transfer_seconds, burn_seconds, resent, firmware,\n"
-    "firmware_size, firmware_crc32, firmware_sha256, receiver, phase, host, program, version.\n"
+    "is on disk before the next receiver on that port starts: schema, record_id, station, start,\n"
+    "end, port, device, protocol, result, result_text, transfer_seconds, burn_seconds, resent,\n"
+    "firmware, firmware_size, firmware_crc32, firmware_sha256, receiver, phase, host, program,\n"
+    "version.\n"
     "A line that cannot be written whole is cut away again, and that port stops; the receiver\n"
     "without its line is named on stderr and in the summary. The record follows its path: moved\n"
     "or deleted during a run, it is made again and said so. A pipe with no reader is refused.\n"
@@ -74,6 +76,9 @@ struct Parser {
             ->type_name("FILE");
         app.add_option("--record", options.recordPath, "append a JSON line for every receiver")
             ->type_name("FILE");
+        app.add_option("--station", options.station,
+                       "the station's name in the record (default: the host's name)")
+            ->type_name("NAME");
         app.add_option("FILE.bin", options.firmwarePath, "the firmware file")
             ->type_name("")
             ->required();
@@ -98,6 +103,8 @@ Status ParseCliOptions(int argc, char** argv, CliOptions* options, bool* helpAsk
         return ports;
     if (options->ports.size() > MAX_PORTS)
         return Status::Error("at most " + std::to_string(MAX_PORTS) + " ports");
+    if (parser.app.count("--station") > 0 && !station::IsStationName(options->station))
+        return Status::Error(std::string("--station: ") + station::STATION_NAME_RULE);
     if (options->ports.size() > 1 && !options->tracePath.empty())
         return Status::Error("--trace takes one port");
     return Status::Ok();

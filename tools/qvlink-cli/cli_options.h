@@ -16,6 +16,7 @@ struct CliOptions {
     std::string firmwarePath;
     std::string tracePath;   // only with one port
     std::string recordPath;  // append one line per receiver
+    std::string station;     // the station's name in the record; empty: the host's name
     bool continuous = false;
     int count = 0;  // per port: stop after this many finished receivers; 0: no limit
     // Per port: stop after this many receivers in a row failed or cancelled; 0: never.

@@ -46,7 +46,7 @@ int Run(const cli::CliOptions& options) {
     const bool tracing = !options.tracePath.empty();
     const station::SystemClock clock;
     station::Station line(options.ports, clock,
-                          {"qvlink-cli", ProgramVersion(), station::HostName()},
+                          {"qvlink-cli", ProgramVersion(), station::HostName(), options.station},
                           MakeOpener(transcript, tracing));
     line.SetRecord(record.get());
     if (const Status loaded = line.LoadFirmware(options.firmwarePath); !loaded.ok()) {

@@ -46,7 +46,9 @@ void StationPanel::Open(const StationSetup& setup) {
 void StationPanel::Rebuild(const std::vector<std::string>& ports) {
     station_.reset();
     portNames_ = ports;
-    station_ = std::make_unique<station::Station>(portNames_, clock_, source_, opener_);
+    station::RecordSource source = source_;
+    source.station = setup_.station;
+    station_ = std::make_unique<station::Station>(portNames_, clock_, source, opener_);
     firmwareTrouble_.clear();
     if (!setup_.firmwarePath.empty()) {
         if (const Status loaded = station_->LoadFirmware(setup_.firmwarePath); !loaded.ok())

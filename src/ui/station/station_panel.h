@@ -30,7 +30,8 @@ struct StationSetup {
     std::vector<std::string> ports;  // as the operator named them (names, lists, ranges)
     std::string firmwarePath;
     std::string recordPath;     // empty: no record
-    int outOfServiceAfter = 3;  // failures in a row that stop a port; 0: never
+    int outOfServiceAfter = 3;  // failed or cancelled receivers in a row that stop a port; 0: never
+    std::string station;        // the station's name in the record; empty: the host's name
 };
 
 class StationPanel {
