@@ -226,6 +226,12 @@ PortEnd Ended(bool opened, bool stopped, bool lineLost, bool recordLost) {
     return end;
 }
 
+// Names the case in ctest's list, rather than its bytes (which hold pointers, so differ from
+// one build to the next).
+void PrintTo(const VerdictCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class Verdicts : public ::testing::TestWithParam<VerdictCase> {};
 
 TEST_P(Verdicts, AFailedReceiverOutranksEverythingElse) {
