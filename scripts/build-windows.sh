@@ -3,11 +3,12 @@
 # qvlink-pack.exe) and the Windows test programs with mingw-w64, statically linked, into
 # build/win, and packs the Windows download build/win/QuorvaneLink-1.1-win64.zip: the four
 # programs and README.txt.
+# usage: build-windows.sh [CMAKE_ARGS...]   (the test command adds ccache as the launcher)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 cmake --build build/win -j "$(nproc)"
 
 package=build/win/package

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config ccache
     googletest libgtest-dev libgmock-dev
     nlohmann-json3-dev libcli11-dev jq
     qt6-base-dev libgl-dev fonts-noto-cjk

@@ -5,8 +5,11 @@
 # has a manual page, and the installed qvlink-cli upgrades a receiver played by the installed
 # qvlink-sim; removed, it leaves none of its files behind. Runs apt-get, so needs root (or sudo).
 # A quorvane-link installed before the test is removed first.
-# usage: deb_test.sh
+# usage: deb_test.sh [BUILD-DEB ARGUMENTS...]   (given to scripts/build-deb.sh; -DQVLINK_WERROR=ON
+# unless told)
 set -u
+build_args=("$@")
+[ "$#" != 0 ] || build_args=(-DQVLINK_WERROR=ON)
 here=$(dirname "$(realpath "$0")")
 . "$here/checks.sh"
 cd "$here/../.." || exit 1
@@ -30,8 +33,8 @@ trap cleanup EXIT
 is_installed() { dpkg-query -W -f='${Status}' quorvane-link 2>/dev/null | grep -q 'ok installed'; }
 not_installed() { ! is_installed; }
 
-built() { bash scripts/build-deb.sh -DQVLINK_WERROR=ON > "$work/build.log" 2>&1; }
-check "scripts/build-deb.sh builds the package, warnings as errors" built
+built() { bash scripts/build-deb.sh "${build_args[@]}" > "$work/build.log" 2>&1; }
+check "scripts/build-deb.sh ${build_args[*]} builds the package" built
 if [ "$failures" != 0 ]; then
     tail -n 30 "$work/build.log"
     report_checks
