@@ -159,6 +159,7 @@ bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options
     const ReceiverFacts facts = watch_.Facts();
     const FollowUp followUp = FollowUpOf(result, facts);
     bool goOn = true;
+    std::string unrecorded;  // the receiver served without its line, named
     int receiver;
     {
         std::lock_guard lock(mutex_);
@@ -173,14 +174,9 @@ bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options
         if (!notice.empty()) Message(notice);
         if (!written.ok()) {
             // The receiver was served all the same: it is named, as it has no line.
-            const std::string unrecorded = "receiver " + std::to_string(receiver) + " " +
-                                           EndedAs(followUp.counted, result) +
-                                           ", its record line could not be written";
-            {
-                std::lock_guard lock(mutex_);
-                state_.unrecorded = unrecorded;
-                state_.end.recordLost = true;
-            }
+            unrecorded = "receiver " + std::to_string(receiver) + " " +
+                         EndedAs(followUp.counted, result) +
+                         ", its record line could not be written";
             Message(unrecorded + " (" + written.ToString() + "); this port stops here");
             goOn = false;
         }
@@ -188,6 +184,10 @@ bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options
     int inARow;
     {
         std::lock_guard lock(mutex_);
+        if (!unrecorded.empty()) {
+            state_.unrecorded = unrecorded;
+            state_.end.recordLost = true;
+        }
         state_.counts.Add(followUp.counted, result);
         if (followUp.counted == Counted::Completed)
             completedSeconds_.push_back(
