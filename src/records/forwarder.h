@@ -1,0 +1,94 @@
+// Sends a station's record file to the database, line by line as receivers are recorded: the
+// file is the outbox, and a cursor beside it (saved only after the database committed) says how
+// far it got, so nothing is lost when the server is away and nothing is doubled when a batch goes
+// twice. Runs on its own thread with its own connection; nothing a port, a stop or a window does
+// ever waits for it. When the server cannot be reached it tries again after 0.5 s, 1 s, 2 s, ...
+// up to 30 s.
+//
+// Threads: Start, Nudge, State, Drain and Stop may be called from any thread; the state is
+// guarded by the forwarder's mutex. Stop (and the destructor) returns as soon as the thread has
+// dropped its connection, without waiting for the server.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "outbox_reader.h"
+#include "stop_wake.h"
+
+namespace qvlink::records {
+
+struct ForwarderSettings {
+    std::string conninfo;    // libpq's connection settings (checked: no password)
+    std::string recordPath;  // the station's record file
+    std::string cursorPath;  // empty: CursorPathFor(recordPath)
+    std::size_t batchLines = 1000;
+    // How often the file is looked at when no Nudge says it grew (lines from other programs).
+    std::chrono::milliseconds look{2000};
+    std::chrono::milliseconds connectLimit{10000};
+    // For tests: called after each COMMIT, before the cursor is saved; false ends the thread
+    // there, as if the program had been killed at that moment.
+    std::function<bool()> afterCommit;
+};
+
+struct ForwarderState {
+    bool connected = false;
+    std::uint64_t unsent = 0;        // whole lines not yet in the database
+    std::string oldestUnsent;        // the first unsent line's start time (UTC, as recorded)
+    std::string error;               // the last error in words; empty once sending works again
+    std::string notice;              // the last change of file or cursor, in words
+    std::uint64_t sent = 0;          // lines the database took in this run
+    std::uint64_t alreadyThere = 0;  // lines it had already
+    std::uint64_t skipped = 0;       // lines that are no record
+    std::vector<SkippedLine> skippedLines;  // the first of them
+};
+
+class Forwarder {
+  public:
+    explicit Forwarder(ForwarderSettings settings);
+    ~Forwarder();
+    Forwarder(const Forwarder&) = delete;
+    Forwarder& operator=(const Forwarder&) = delete;
+
+    void Start();
+    // The record grew: look now instead of at the next look.
+    void Nudge();
+    ForwarderState State() const;
+    // Sends what it can until nothing is unsent or `limit` has passed. True when all was sent.
+    bool Drain(std::chrono::milliseconds limit);
+    void Stop();
+
+    static constexpr std::size_t SKIPPED_NAMED = 20;
+
+  private:
+    void Run();
+    // Sleeps until a Nudge, a stop or `span` has passed; false on a stop.
+    bool Rest(std::chrono::milliseconds span, bool wakeOnNudge);
+    bool SendOnce(OutboxReader& reader, OutboxCursor& cursor);
+
+    const ForwarderSettings settings_;
+    StopWake wake_;  // raised by Stop: ends the thread's waits on the server
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stopping_ = false;
+    bool nudged_ = false;
+    std::uint64_t looksBegun_ = 0;  // looks at the file begun, and finished with the backlog
+    std::uint64_t looksDone_ = 0;   // published: Drain waits for one begun after it was called
+    bool ended_ = false;            // the thread has ended
+    ForwarderState state_;
+    std::thread thread_;
+};
+
+// The state in the operator's words: "database: all sent", "database: unsent 12 lines (oldest
+// from 14:05): cannot reach the database at db1:5432/qvlink: ..." (the time is local).
+std::string ForwarderStateText(const ForwarderState& state);
+
+}  // namespace qvlink::records

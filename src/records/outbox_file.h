@@ -1,0 +1,37 @@
+// A record file opened for reading by the forwarder, and what is at its path now: the file stays
+// readable after it has been moved away or deleted, so that its last lines are sent before the
+// forwarder turns to the new file under the path. Owns its descriptor; one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "status.h"
+
+namespace qvlink::records {
+
+class OutboxFile {
+  public:
+    OutboxFile() = default;
+    ~OutboxFile();
+    OutboxFile(const OutboxFile&) = delete;
+    OutboxFile& operator=(const OutboxFile&) = delete;
+
+    Status Open(const std::string& path);  // a missing file is an error whose cause is empty
+    bool open() const { return fd_ >= 0; }
+    void Close();
+    const std::string& identity() const { return identity_; }
+    std::uint64_t Size() const;
+    // Reads up to `size` bytes at `offset`; the count read (0 at the end), or -1.
+    long long ReadAt(std::uint64_t offset, char* into, std::size_t size) const;
+
+    // The identity of the file at `path` now; empty if there is none.
+    static std::string IdentityAt(const std::string& path);
+
+  private:
+    int fd_ = -1;
+    std::string identity_;
+};
+
+}  // namespace qvlink::records

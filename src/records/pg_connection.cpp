@@ -1,0 +1,158 @@
+#include "pg_connection.h"
+
+#include <libpq-fe.h>
+
+#include "socket_wait.h"
+
+namespace qvlink::records {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// libpq's message without its trailing newline, its lines joined.
+std::string Words(const char* text) {
+    std::string words = text ? text : "";
+    while (!words.empty() && (words.back() == '\n' || words.back() == ' ')) words.pop_back();
+    for (char& c : words)
+        if (c == '\n') c = ' ';
+    return words.empty() ? "no reason given" : words;
+}
+
+std::string WhereOf(PGconn* conn) {
+    const char* host = PQhost(conn);
+    const char* port = PQport(conn);
+    const char* db = PQdb(conn);
+    std::string where = host && *host ? host : "localhost";
+    if (port && *port) where += ":" + std::string(port);
+    if (db && *db) where += "/" + std::string(db);
+    return where;
+}
+
+}  // namespace
+
+int PgResult::rows() const {
+    return result_ ? PQntuples(result_.get()) : 0;
+}
+int PgResult::columns() const {
+    return result_ ? PQnfields(result_.get()) : 0;
+}
+std::string PgResult::Value(int row, int column) const {
+    return PQgetvalue(result_.get(), row, column);
+}
+bool PgResult::IsNull(int row, int column) const {
+    return PQgetisnull(result_.get(), row, column) != 0;
+}
+long long PgResult::AffectedRows() const {
+    const char* count = result_ ? PQcmdTuples(result_.get()) : "";
+    return *count ? std::stoll(count) : 0;
+}
+
+PgConnection::PgConnection() = default;
+PgConnection::~PgConnection() {
+    Close();
+}
+
+void PgConnection::Close() {
+    if (conn_) PQfinish(conn_);
+    conn_ = nullptr;
+}
+
+Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
+                          std::chrono::milliseconds limit) {
+    Close();
+    const char* keys[] = {"dbname", "fallback_application_name", nullptr};
+    const char* values[] = {conninfo.c_str(), "qvlink", nullptr};
+    PGconn* conn = PQconnectStartParams(keys, values, 1);
+    if (!conn) return Status::Error("cannot reach the database", "out of memory");
+    where_ = WhereOf(conn);
+    const auto deadline = Clock::now() + limit;
+    PostgresPollingStatusType polling = PGRES_POLLING_WRITING;
+    std::string failure;
+    if (PQstatus(conn) == CONNECTION_BAD) {
+        failure = Words(PQerrorMessage(conn));
+    } else {
+        while (polling != PGRES_POLLING_OK) {
+            const SocketWait wait =
+                WaitForSocket(PQsocket(conn), polling == PGRES_POLLING_WRITING, stop, deadline);
+            if (wait == SocketWait::Stopped) {
+                failure = "stopped";
+                break;
+            }
+            if (wait == SocketWait::TimedOut) {
+                failure = "no answer within " + std::to_string(limit.count() / 1000) + " s";
+                break;
+            }
+            polling = PQconnectPoll(conn);
+            where_ = WhereOf(conn);
+            if (polling == PGRES_POLLING_FAILED) {
+                failure = Words(PQerrorMessage(conn));
+                break;
+            }
+        }
+    }
+    if (!failure.empty()) {
+        PQfinish(conn);
+        return Status::Error("cannot reach the database at " + where_, failure);
+    }
+    PQsetnonblocking(conn, 1);
+    conn_ = conn;
+    return Status::Ok();
+}
+
+Status PgConnection::Lost(std::string what) {
+    Close();
+    return Status::Error("lost the database at " + where_, std::move(what));
+}
+
+Status PgConnection::Exec(const std::string& sql, const std::vector<std::string>& params,
+                          const StopWake* stop, std::chrono::milliseconds limit, PgResult* result) {
+    if (!conn_) return Status::Error("not connected to the database");
+    std::vector<const char*> values;
+    for (const std::string& param : params) values.push_back(param.c_str());
+    if (!PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                           values.data(), nullptr, nullptr, 0))
+        return Lost(Words(PQerrorMessage(conn_)));
+    const auto deadline = Clock::now() + limit;
+    const auto wait = [&](bool forWrite) -> std::string {
+        switch (WaitForSocket(PQsocket(conn_), forWrite, stop, deadline)) {
+            case SocketWait::Ready:
+                return {};
+            case SocketWait::Stopped:
+                return "stopped";
+            case SocketWait::TimedOut:
+                return "no answer within " + std::to_string(limit.count() / 1000) + " s";
+            case SocketWait::Failed:
+                break;
+        }
+        return "cannot wait on the connection";
+    };
+    // Send it all, taking in what the server says meanwhile.
+    for (int flushed; (flushed = PQflush(conn_)) != 0;) {
+        if (flushed < 0) return Lost(Words(PQerrorMessage(conn_)));
+        if (std::string failed = wait(true); !failed.empty()) return Lost(failed);
+        if (!PQconsumeInput(conn_)) return Lost(Words(PQerrorMessage(conn_)));
+    }
+    std::shared_ptr<pg_result> last;
+    std::string refused;
+    for (;;) {
+        while (PQisBusy(conn_)) {
+            if (std::string failed = wait(false); !failed.empty()) return Lost(failed);
+            if (!PQconsumeInput(conn_)) return Lost(Words(PQerrorMessage(conn_)));
+        }
+        PGresult* next = PQgetResult(conn_);
+        if (!next) break;
+        const ExecStatusType status = PQresultStatus(next);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && refused.empty()) {
+            const char* primary = PQresultErrorField(next, PG_DIAG_MESSAGE_PRIMARY);
+            refused = Words(primary ? primary : PQresultErrorMessage(next));
+        }
+        last.reset(next, PQclear);
+    }
+    if (PQstatus(conn_) == CONNECTION_BAD)
+        return Lost(refused.empty() ? Words(PQerrorMessage(conn_)) : refused);
+    if (!refused.empty()) return Status::Error("the database at " + where_ + " refused", refused);
+    if (result) result->result_ = std::move(last);
+    return Status::Ok();
+}
+
+}  // namespace qvlink::records

@@ -1,0 +1,32 @@
+#include "row_batch.h"
+
+namespace qvlink::records {
+
+Status InsertRows(PgConnection& connection, const std::vector<RecordRow>& rows,
+                  const StopWake* stop, InsertCounts& counts) {
+    counts = {};
+    if (rows.empty()) return Status::Ok();
+    std::string array = "[";
+    for (const RecordRow& row : rows) {
+        if (array.size() > 1) array += ',';
+        array += RowJson(row);
+    }
+    array += ']';
+    static const std::string sql =
+        "INSERT INTO records (record_id, schema, station, start_time, end_time, port, device, "
+        "protocol, result, result_text, transfer_seconds, burn_seconds, resent, firmware, "
+        "firmware_size, firmware_crc32, firmware_sha256, receiver, phase, host, program, version) "
+        "SELECT record_id, schema, station, start_time, end_time, port, device, protocol, result, "
+        "result_text, transfer_seconds, burn_seconds, resent, firmware, firmware_size, "
+        "firmware_crc32, firmware_sha256, receiver, phase, host, program, version "
+        "FROM json_populate_recordset(NULL::records, $1::json) "
+        "ON CONFLICT (record_id) DO NOTHING";
+    PgResult result;
+    Status status = connection.Exec(sql, {array}, stop, BATCH_LIMIT, &result);
+    if (!status.ok()) return status;
+    counts.added = result.AffectedRows();
+    counts.alreadyThere = static_cast<long long>(rows.size()) - counts.added;
+    return Status::Ok();
+}
+
+}  // namespace qvlink::records

@@ -1,0 +1,189 @@
+#include "yield_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <tuple>
+
+#include "record_time.h"
+
+namespace qvlink::records {
+namespace {
+
+using YieldKey = std::tuple<std::string, std::string, std::string, std::string>;
+using CauseKey = std::pair<std::string, std::string>;
+
+// One group of records with one result: where the report's counting happens, for files and for
+// the database alike.
+struct Group {
+    std::string station, port, firmware, firmwareSha256;
+    int result = 0;
+    std::string resultText, phase;
+    long long count = 0;
+};
+
+void Count(std::map<YieldKey, YieldRow>& yields, std::map<CauseKey, long long>& causes,
+           const Group& group) {
+    YieldRow& row = yields[{group.station, group.port, group.firmware, group.firmwareSha256}];
+    row.station = group.station;
+    row.port = group.port;
+    row.firmware = group.firmware;
+    row.firmwareSha256 = group.firmwareSha256;
+    switch (OutcomeOf(group.result)) {
+        case Outcome::Completed:
+            row.completed += group.count;
+            break;
+        case Outcome::Failed:
+            row.failed += group.count;
+            causes[{group.resultText, group.phase}] += group.count;
+            break;
+        case Outcome::Cancelled:
+            row.cancelled += group.count;
+            break;
+        case Outcome::Stopped:
+            row.stopped += group.count;
+            break;
+    }
+}
+
+YieldReport Ordered(const std::map<YieldKey, YieldRow>& yields,
+                    const std::map<CauseKey, long long>& causes) {
+    YieldReport report;
+    for (const auto& [key, row] : yields) report.yields.push_back(row);
+    for (const auto& [key, count] : causes) report.causes.push_back({key.first, key.second, count});
+    std::stable_sort(report.causes.begin(), report.causes.end(),
+                     [](const CauseRow& a, const CauseRow& b) { return a.count > b.count; });
+    return report;
+}
+
+std::string Percent(long long part, long long whole) {
+    if (whole == 0) return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f %%",
+                  100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    return text;
+}
+
+std::string Fraction(long long part, long long whole) {
+    if (whole == 0) return "";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.4f",
+                  static_cast<double>(part) / static_cast<double>(whole));
+    return text;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+// Columns padded to their widest cell (counted in UTF-8 characters), numbers to the right.
+std::string Table(const std::vector<std::vector<std::string>>& rows, std::size_t firstNumber,
+                  bool csv) {
+    std::string out;
+    if (csv) {
+        for (const auto& row : rows) {
+            for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + CsvField(row[i]);
+            out += "\n";
+        }
+        return out;
+    }
+    const auto width = [](const std::string& text) {
+        return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    };
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows)
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (widths.size() <= i) widths.push_back(0);
+            widths[i] = std::max(widths[i], width(row[i]));
+        }
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const std::string pad(widths[i] - width(row[i]), ' ');
+            if (i) line += "  ";
+            line += i >= firstNumber ? pad + row[i] : row[i] + pad;
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        out += line + "\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+ReportCounter::ReportCounter(ReportFilter filter) : filter_(std::move(filter)) {
+    if (!filter_.since.empty()) sinceMicros_ = UtcMicros(filter_.since).value_or(0);
+}
+
+void ReportCounter::Add(const RecordRow& row) {
+    if (!filter_.station.empty() && row.station != filter_.station) return;
+    if (!filter_.since.empty() && UtcMicros(row.start).value_or(0) < sinceMicros_) return;
+    if (!seen_.insert(row.recordId).second) return;
+    Count(yields_, causes_,
+          {row.station, row.port, row.firmware, row.firmwareSha256, row.result, row.resultText,
+           row.phase, 1});
+}
+
+YieldReport ReportCounter::Take() {
+    return Ordered(yields_, causes_);
+}
+
+Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
+                          YieldReport& report) {
+    static const std::string sql =
+        "SELECT station, port, firmware, firmware_sha256, result, result_text, phase, count(*) "
+        "FROM records "
+        "WHERE (NULLIF($1, '') IS NULL OR start_time >= NULLIF($1, '')::timestamptz) "
+        "AND (NULLIF($2, '') IS NULL OR station = $2) "
+        "GROUP BY station, port, firmware, firmware_sha256, result, result_text, phase";
+    PgResult result;
+    Status status = connection.Exec(sql, {filter.since, filter.station}, nullptr,
+                                    std::chrono::seconds(300), &result);
+    if (!status.ok()) return status;
+    std::map<YieldKey, YieldRow> yields;
+    std::map<CauseKey, long long> causes;
+    for (int i = 0; i < result.rows(); ++i)
+        Count(yields, causes,
+              {result.Value(i, 0), result.Value(i, 1), result.Value(i, 2), result.Value(i, 3),
+               std::stoi(result.Value(i, 4)), result.Value(i, 5), result.Value(i, 6),
+               std::stoll(result.Value(i, 7))});
+    report = Ordered(yields, causes);
+    return Status::Ok();
+}
+
+std::string FormatReport(const YieldReport& report, bool csv) {
+    std::vector<std::vector<std::string>> yields = {
+        {"station", "port", "firmware", "sha256", "completed", "failed", "cancelled", "stopped",
+         csv ? "first_pass_yield" : "first-pass yield"}};
+    for (const YieldRow& row : report.yields) {
+        const long long tried = row.completed + row.failed;
+        yields.push_back({row.station, row.port, row.firmware,
+                          csv ? row.firmwareSha256 : row.firmwareSha256.substr(0, 12),
+                          std::to_string(row.completed), std::to_string(row.failed),
+                          std::to_string(row.cancelled), std::to_string(row.stopped),
+                          csv ? Fraction(row.completed, tried) : Percent(row.completed, tried)});
+    }
+    long long failures = 0;
+    for (const CauseRow& cause : report.causes) failures += cause.count;
+    std::vector<std::vector<std::string>> causes = {
+        {"result", "phase", "count", "share", csv ? "cumulative_share" : "cumulative"}};
+    long long cumulative = 0;
+    for (const CauseRow& cause : report.causes) {
+        cumulative += cause.count;
+        causes.push_back({cause.resultText, cause.phase, std::to_string(cause.count),
+                          csv ? Fraction(cause.count, failures) : Percent(cause.count, failures),
+                          csv ? Fraction(cumulative, failures) : Percent(cumulative, failures)});
+    }
+    std::string out = csv ? "" : "Yield\n";
+    out += Table(yields, 4, csv);
+    out += csv ? "\n" : "\nFailure causes\n";
+    if (!csv && report.causes.empty()) return out + "none\n";
+    return out + Table(causes, 2, csv);
+}
+
+}  // namespace qvlink::records

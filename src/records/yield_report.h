@@ -1,0 +1,70 @@
+// The line's yield and its failures, counted the same way from record files and from the
+// database: per station, port and firmware the completed, failed, cancelled and stopped
+// receivers and the first-pass yield (completed of completed and failed), and the failed
+// receivers by result and phase with their share. Each record is counted once, however often
+// its line appears.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "pg_connection.h"
+#include "record_row.h"
+
+namespace qvlink::records {
+
+struct ReportFilter {
+    std::string since;    // a record time (ReadUtcTime); empty: from the first record
+    std::string station;  // empty: every station
+};
+
+struct YieldRow {
+    std::string station, port, firmware, firmwareSha256;
+    long long completed = 0, failed = 0, cancelled = 0, stopped = 0;
+
+    bool operator==(const YieldRow&) const = default;
+};
+
+struct CauseRow {
+    std::string resultText, phase;
+    long long count = 0;
+
+    bool operator==(const CauseRow&) const = default;
+};
+
+struct YieldReport {
+    std::vector<YieldRow> yields;  // by station, port, firmware
+    std::vector<CauseRow> causes;  // most frequent first
+
+    bool operator==(const YieldReport&) const = default;
+};
+
+// Counts rows read from files.
+class ReportCounter {
+  public:
+    explicit ReportCounter(ReportFilter filter);
+    void Add(const RecordRow& row);
+    YieldReport Take();
+
+  private:
+    ReportFilter filter_;
+    std::int64_t sinceMicros_ = 0;
+    std::unordered_set<std::string> seen_;
+    std::map<std::tuple<std::string, std::string, std::string, std::string>, YieldRow> yields_;
+    std::map<std::pair<std::string, std::string>, long long> causes_;
+};
+
+// The same report from the database (needs the SELECT right).
+Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
+                          YieldReport& report);
+
+// As aligned columns for a terminal, or as CSV (two tables, a blank line between them).
+std::string FormatReport(const YieldReport& report, bool csv);
+
+}  // namespace qvlink::records

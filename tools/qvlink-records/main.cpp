@@ -1,0 +1,88 @@
+// qvlink-records: the record of every station in one database. Prints the database's schema,
+// sends record files to it, and reports yield and failure causes from it or from files.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "database_schema.h"
+#include "program_version.h"
+#include "records_commands.h"
+#include "write_signals.h"
+
+namespace {
+
+const char* const EXPLANATION =
+    "The database is PostgreSQL; CONNINFO is libpq's: a URI (postgresql://host/db) or\n"
+    "\"host=... dbname=... user=...\", completed by the PG* environment variables. A password\n"
+    "is never given here: it goes in ~/.pgpass (or the file PGPASSFILE names).\n"
+    "\n"
+    "  schema   prints the SQL that makes the database: tables, views and the roles\n"
+    "           qvlink_insert (stations) and qvlink_read (reports, dashboards). Applying it\n"
+    "           again changes nothing: qvlink-records schema | psql -d DB -v ON_ERROR_STOP=1\n"
+    "  push     sends record files (a station that ran offline, files brought from elsewhere).\n"
+    "           Each record is kept once however often it is sent; a line that is no record is\n"
+    "           skipped and named by its number.\n"
+    "  report   yield per station, port and firmware, and the causes of failures, from the\n"
+    "           database or from record files.\n"
+    "\n"
+    "Exit status: 0 done; 1 push skipped lines that are no record; 2 usage error, a file that\n"
+    "cannot be read, or the database could not be reached or refused.";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-records")) return 0;
+    qvlink::station::IgnoreWriteSignals();
+    CLI::App app{"Gathers the record of every station in one PostgreSQL database.",
+                 "qvlink-records"};
+    app.footer(EXPLANATION);
+    app.allow_windows_style_options(false);
+    app.require_subcommand(1);
+    app.add_flag("--version")->description("print the program's name and version");
+
+    app.add_subcommand("schema", "print the database's SQL");
+
+    std::string pushDatabase;
+    std::vector<std::string> pushFiles;
+    CLI::App* push = app.add_subcommand("push", "send record files to the database");
+    push->add_option("--database", pushDatabase, "the database (libpq's connection settings)")
+        ->type_name("CONNINFO")
+        ->required();
+    push->add_option("FILE", pushFiles, "record files")->type_name("")->required();
+
+    qvlink::records::ReportRequest request;
+    std::string format = "table";
+    CLI::App* report = app.add_subcommand("report", "yield and failure causes");
+    CLI::Option* database =
+        report->add_option("--database", request.conninfo, "report from this database")
+            ->type_name("CONNINFO");
+    CLI::Option* files =
+        report->add_option("FILE", request.files, "report from these record files")->type_name("");
+    database->excludes(files);
+    report
+        ->add_option("--since", request.since,
+                     "only receivers started at or after TIME (UTC: 2025-03-01, "
+                     "2025-03-01T08:00)")
+        ->type_name("TIME");
+    report->add_option("--station", request.station, "only this station")->type_name("NAME");
+    report->add_option("--format", format, "table (default) or csv")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"table", "csv"}));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : qvlink::records::EXIT_FAILED;
+    }
+    if (app.got_subcommand("schema")) {
+        std::fputs(qvlink::records::DatabaseSchemaSql(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : qvlink::records::EXIT_FAILED;
+    }
+    if (app.got_subcommand(push)) return qvlink::records::PushFiles(pushDatabase, pushFiles);
+    if (database->count() == 0 && request.files.empty()) {
+        std::fprintf(stderr, "qvlink-records report: give --database CONNINFO or record files\n");
+        return qvlink::records::EXIT_FAILED;
+    }
+    request.database = database->count() > 0;
+    request.csv = format == "csv";
+    return qvlink::records::Report(request);
+}

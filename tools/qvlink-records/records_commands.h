@@ -1,0 +1,25 @@
+// What qvlink-records does, apart from reading its command line: each returns the exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qvlink::records {
+
+inline constexpr int EXIT_LINES_SKIPPED = 1;
+inline constexpr int EXIT_FAILED = 2;
+
+// Sends every line of `files`; progress on stderr, the summary on stdout.
+int PushFiles(const std::string& conninfo, const std::vector<std::string>& files);
+
+struct ReportRequest {
+    std::string conninfo;  // with `database`: from the database
+    bool database = false;
+    std::vector<std::string> files;  // else from these
+    std::string since;               // as given
+    std::string station;
+    bool csv = false;
+};
+int Report(const ReportRequest& request);
+
+}  // namespace qvlink::records

@@ -1,0 +1,58 @@
+#include <cstdio>
+
+#include "conninfo_check.h"
+#include "outbox_reader.h"
+#include "record_time.h"
+#include "records_commands.h"
+#include "yield_report.h"
+
+namespace qvlink::records {
+
+int Report(const ReportRequest& request) {
+    ReportFilter filter;
+    filter.station = request.station;
+    if (!request.since.empty()) {
+        const auto since = ReadUtcTime(request.since);
+        if (!since) {
+            std::fprintf(stderr,
+                         "qvlink-records: --since %s: not a time (2025-03-01 or "
+                         "2025-03-01T08:00, UTC)\n",
+                         request.since.c_str());
+            return EXIT_FAILED;
+        }
+        filter.since = *since;
+    }
+    YieldReport report;
+    if (request.database) {
+        PgConnection connection;
+        Status status = CheckConnInfo(request.conninfo);
+        if (status.ok())
+            status = connection.Open(request.conninfo, nullptr, std::chrono::seconds(10));
+        if (status.ok()) status = ReportFromDatabase(connection, filter, report);
+        if (!status.ok()) {
+            std::fprintf(stderr, "qvlink-records: %s\n", status.ToString().c_str());
+            return EXIT_FAILED;
+        }
+    } else {
+        ReportCounter counter(filter);
+        long long skipped = 0;
+        for (const std::string& path : request.files) {
+            const Status read = ReadWholeFile(path, 1000, [&](const OutboxBatch& batch) {
+                for (const RecordRow& row : batch.rows) counter.Add(row);
+                skipped += static_cast<long long>(batch.skipped.size());
+            });
+            if (!read.ok()) {
+                std::fprintf(stderr, "qvlink-records: %s\n", read.ToString().c_str());
+                return EXIT_FAILED;
+            }
+        }
+        if (skipped)
+            std::fprintf(stderr, "qvlink-records: %lld lines that are no record were left out\n",
+                         skipped);
+        report = counter.Take();
+    }
+    std::fputs(FormatReport(report, request.csv).c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : EXIT_FAILED;
+}
+
+}  // namespace qvlink::records
