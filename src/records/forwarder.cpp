@@ -5,6 +5,7 @@
 #include "pg_connection.h"
 #include "record_time.h"
 #include "row_batch.h"
+#include "socket_wait.h"
 
 namespace qvlink::records {
 namespace {
@@ -37,14 +38,20 @@ ForwarderState Forwarder::State() const {
     return state_;
 }
 
-bool Forwarder::Drain(std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    const std::uint64_t before = looksBegun_;
-    nudged_ = true;
+bool Forwarder::Drain(std::chrono::milliseconds limit, const StopWake* cut) {
+    {
+        const std::lock_guard lock(mutex_);
+        drained_.Clear();
+        drainFrom_ = looksBegun_;
+        draining_ = true;
+        nudged_ = true;
+        if (ended_) drained_.Raise();
+    }
     changed_.notify_all();
-    changed_.wait_for(lock, limit,
-                      [&] { return ended_ || (looksDone_ > before && state_.unsent == 0); });
-    return looksDone_ > before && state_.unsent == 0;
+    WaitForSocket(drained_.WaitHandle(), false, cut, std::chrono::steady_clock::now() + limit);
+    const std::lock_guard lock(mutex_);
+    draining_ = false;
+    return looksDone_ > drainFrom_ && state_.unsent == 0;
 }
 
 void Forwarder::Stop() {
@@ -99,6 +106,7 @@ void Forwarder::Run() {
             // No file yet is no fault: nothing was recorded.
             if (!followed.ok() && !followed.cause().empty()) state.error = followed.ToString();
             ++looksDone_;
+            if (draining_ && looksDone_ > drainFrom_ && backlog == 0) drained_.Raise();
         });
         notice.clear();
         if (backlog == 0) {
@@ -148,6 +156,7 @@ void Forwarder::Run() {
     const std::lock_guard lock(mutex_);
     ended_ = true;
     state_.connected = false;
+    drained_.Raise();
     changed_.notify_all();
 }
 
@@ -164,6 +173,28 @@ std::string ForwarderStateText(const ForwarderState& state) {
         text += ": " + state.error;
     else
         text += state.connected ? ", sending" : ", connecting";
+    return text;
+}
+
+}  // namespace qvlink::records
+
+namespace qvlink::records {
+
+std::string ForwarderEndText(const ForwarderState& state, const std::string& recordPath) {
+    std::string text = ForwarderStateText(state);
+    text += " (" + std::to_string(state.sent) + " sent in this run";
+    if (state.alreadyThere) text += ", " + std::to_string(state.alreadyThere) + " already there";
+    text += ")";
+    if (state.unsent)
+        text += "; the unsent lines stay in " + recordPath + " and go with the next run";
+    if (state.skipped) {
+        text +=
+            "; " + std::to_string(state.skipped) + " lines that are no record were skipped (line";
+        for (std::size_t i = 0; i < state.skippedLines.size(); ++i)
+            text += (i ? ", " : " ") + std::to_string(state.skippedLines[i].line);
+        if (state.skipped > state.skippedLines.size()) text += ", ...";
+        text += ")";
+    }
     return text;
 }
 

@@ -61,8 +61,9 @@ class Forwarder {
     // The record grew: look now instead of at the next look.
     void Nudge();
     ForwarderState State() const;
-    // Sends what it can until nothing is unsent or `limit` has passed. True when all was sent.
-    bool Drain(std::chrono::milliseconds limit);
+    // Waits while it sends, until nothing is unsent, `limit` has passed or `cut` is raised (may
+    // be null; a signal handler may raise it). True when all was sent.
+    bool Drain(std::chrono::milliseconds limit, const StopWake* cut = nullptr);
     void Stop();
 
     static constexpr std::size_t SKIPPED_NAMED = 20;
@@ -74,7 +75,8 @@ class Forwarder {
     bool SendOnce(OutboxReader& reader, OutboxCursor& cursor);
 
     const ForwarderSettings settings_;
-    StopWake wake_;  // raised by Stop: ends the thread's waits on the server
+    StopWake wake_;     // raised by Stop: ends the thread's waits on the server
+    StopWake drained_;  // raised by the thread when a Drain may end
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -83,6 +85,8 @@ class Forwarder {
     std::uint64_t looksBegun_ = 0;  // looks at the file begun, and finished with the backlog
     std::uint64_t looksDone_ = 0;   // published: Drain waits for one begun after it was called
     bool ended_ = false;            // the thread has ended
+    bool draining_ = false;         // a Drain waits for a look begun after drainFrom_
+    std::uint64_t drainFrom_ = 0;
     ForwarderState state_;
     std::thread thread_;
 };
@@ -90,5 +94,7 @@ class Forwarder {
 // The state in the operator's words: "database: all sent", "database: unsent 12 lines (oldest
 // from 14:05): cannot reach the database at db1:5432/qvlink: ..." (the time is local).
 std::string ForwarderStateText(const ForwarderState& state);
+// The same at the end of a run, with what this run sent and skipped, and where unsent lines stay.
+std::string ForwarderEndText(const ForwarderState& state, const std::string& recordPath);
 
 }  // namespace qvlink::records

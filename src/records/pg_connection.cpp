@@ -9,12 +9,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// libpq's message without its trailing newline, its lines joined.
+// libpq's message on one line: its lines and tabs joined by single spaces.
 std::string Words(const char* text) {
-    std::string words = text ? text : "";
-    while (!words.empty() && (words.back() == '\n' || words.back() == ' ')) words.pop_back();
-    for (char& c : words)
-        if (c == '\n') c = ' ';
+    std::string words;
+    for (const char* c = text ? text : ""; *c; ++c) {
+        const bool space = *c == ' ' || *c == '\n' || *c == '\t' || *c == '\r';
+        if (!space)
+            words += *c;
+        else if (!words.empty() && words.back() != ' ')
+            words += ' ';
+    }
+    while (!words.empty() && words.back() == ' ') words.pop_back();
     return words.empty() ? "no reason given" : words;
 }
 

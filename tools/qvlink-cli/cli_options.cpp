@@ -4,6 +4,7 @@
 
 #include "port_list.h"
 #include "record_line.h"
+#include "record_link.h"
 
 namespace qvlink::cli {
 namespace {
@@ -37,6 +38,14 @@ const char* const EXPLANATION =
     "A line that cannot be written whole is cut away again, and that port stops; the receiver\n"
     "without its line is named on stderr and in the summary. The record follows its path: moved\n"
     "or deleted during a run, it is made again and said so. A pipe with no reader is refused.\n"
+    "\n"
+    "--database sends every record line to a PostgreSQL database as well, while the ports\n"
+    "serve; the record file is the outbox, and FILE.sent beside it says how far it got, so a\n"
+    "database that is away loses nothing: its lines go with the next run (or qvlink-records\n"
+    "push). CONNINFO is libpq's (postgresql://host/db or \"host=... dbname=...\", with the PG*\n"
+    "environment variables); the password goes in ~/.pgpass, never on the command line. At the\n"
+    "end the tool sends what is unsent for at most --database-wait seconds and says what\n"
+    "stays; the exit status does not depend on the database.\n"
     "\n"
     "Exit status: 0 every receiver ended \"Upgrade Completed\"; 1 a receiver failed (or a port\n"
     "could not run one, or went out of service), whatever else happened; 2 usage error, or the\n"
@@ -79,6 +88,14 @@ struct Parser {
         app.add_option("--station", options.station,
                        "the station's name in the record (default: the host's name)")
             ->type_name("NAME");
+        app.add_option("--database", options.database,
+                       "send the record to this PostgreSQL database as well (libpq's "
+                       "connection settings; needs --record)")
+            ->type_name("CONNINFO");
+        app.add_option("--database-wait", options.databaseWait,
+                       "at the end, send what is unsent for at most S seconds (default 10)")
+            ->type_name("S")
+            ->check(CLI::Range(0, 3600));
         app.add_option("FILE.bin", options.firmwarePath, "the firmware file")
             ->type_name("")
             ->required();
@@ -105,6 +122,13 @@ Status ParseCliOptions(int argc, char** argv, CliOptions* options, bool* helpAsk
         return Status::Error("at most " + std::to_string(MAX_PORTS) + " ports");
     if (parser.app.count("--station") > 0 && !station::IsStationName(options->station))
         return Status::Error(std::string("--station: ") + station::STATION_NAME_RULE);
+    options->databaseGiven = parser.app.count("--database") > 0;
+    if (options->databaseGiven) {
+        if (options->recordPath.empty())
+            return Status::Error("--database needs --record: the record file is what is sent");
+        if (Status conninfo = records::CheckDatabaseSetting(options->database); !conninfo.ok())
+            return Status::Error("--database: " + conninfo.ToString());
+    }
     if (options->ports.size() > 1 && !options->tracePath.empty())
         return Status::Error("--trace takes one port");
     return Status::Ok();

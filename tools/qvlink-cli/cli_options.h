@@ -17,6 +17,9 @@ struct CliOptions {
     std::string tracePath;   // only with one port
     std::string recordPath;  // append one line per receiver
     std::string station;     // the station's name in the record; empty: the host's name
+    std::string database;    // libpq's connection settings: the record is sent there too
+    bool databaseGiven = false;
+    int databaseWait = 10;  // seconds to send what is unsent before exiting
     bool continuous = false;
     int count = 0;  // per port: stop after this many finished receivers; 0: no limit
     // Per port: stop after this many receivers in a row failed or cancelled; 0: never.

@@ -9,6 +9,7 @@
 #include "cli_options.h"
 #include "host_name.h"
 #include "program_version.h"
+#include "record_link.h"
 #include "run_end.h"
 #include "screen_printer.h"
 #include "station.h"
@@ -80,8 +81,11 @@ int Run(const cli::CliOptions& options) {
     run.outOfServiceAfter = options.outOfServiceAfter;
     cli::WatchForStop(&line);
     cli::InstallStopHandlers();
+    std::unique_ptr<records::RecordLink> database;
     {
         const cli::StopSignalsHeld held;
+        if (options.databaseGiven)
+            database = std::make_unique<records::RecordLink>(options.database, options.recordPath);
         printer.Start();
         line.StartAll(run);
     }
@@ -91,10 +95,26 @@ int Run(const cli::CliOptions& options) {
     cli::WatchForStop(nullptr);
     printer.Stop();
 
+    std::string databaseEnd;
+    if (database) {
+        // What is unsent goes now, within the time given, also after the operator's stop; one
+        // more Ctrl-C cuts it short.
+        const StopWake cut;
+        cli::WatchForStopWake(&cut);
+        if (!database->AllSent() && options.databaseWait > 0)
+            std::fprintf(stderr,
+                         "qvlink-cli: sending the record to the database (at most %d s; Ctrl-C "
+                         "%sstops it)\n",
+                         options.databaseWait, cli::StopSignalled() ? "again " : "");
+        databaseEnd = database->Finish(std::chrono::seconds(options.databaseWait), &cut) + "\n";
+        cli::WatchForStopWake(nullptr);
+    }
+
     const auto summary = line.Summary();
     // With stdout gone the summary still reaches the operator, on stderr.
-    if (line.PortCount() > 1)
-        std::fputs(cli::SummaryText(summary).c_str(), printer.OutputClosed() ? stderr : stdout);
+    std::FILE* const out = printer.OutputClosed() ? stderr : stdout;
+    if (line.PortCount() > 1) std::fputs(cli::SummaryText(summary).c_str(), out);
+    std::fputs(databaseEnd.c_str(), out);
     return cli::ExitStatus(station::VerdictOf(summary));
 }
 

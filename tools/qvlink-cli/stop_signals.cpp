@@ -8,6 +8,7 @@ namespace {
 
 std::atomic<int> stopSignalled{0};
 std::atomic<station::Station*> watched{nullptr};
+std::atomic<const StopWake*> watchedWake{nullptr};
 
 static_assert(std::atomic<station::Station*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
@@ -15,6 +16,7 @@ static_assert(std::atomic<int>::is_always_lock_free);
 extern "C" void OnStopSignal(int) {
     stopSignalled.store(1);
     if (station::Station* station = watched.load()) station->StopAll();
+    if (const StopWake* wake = watchedWake.load()) wake->Raise();
 }
 
 }  // namespace
@@ -22,6 +24,10 @@ extern "C" void OnStopSignal(int) {
 void WatchForStop(station::Station* station) {
     watched.store(station);
     if (station != nullptr && stopSignalled.load()) station->StopAll();
+}
+
+void WatchForStopWake(const StopWake* wake) {
+    watchedWake.store(wake);
 }
 
 void InstallStopHandlers() {

@@ -4,12 +4,16 @@
 #pragma once
 
 #include "station.h"
+#include "stop_wake.h"
 
 namespace qvlink::cli {
 
 // Makes `station` (or nothing, with nullptr) the one the signals stop. A stop that came before
 // is passed on at once.
 void WatchForStop(station::Station* station);
+// Makes `wake` (or nothing) raised by the signals that come from now on: the end of a run that
+// waits on it is cut short by one more Ctrl-C, after the one that stopped the ports.
+void WatchForStopWake(const StopWake* wake);
 void InstallStopHandlers();
 // Whether a stop signal has come.
 bool StopSignalled();

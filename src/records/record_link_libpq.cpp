@@ -1,0 +1,41 @@
+#include "conninfo_check.h"
+#include "forwarder.h"
+#include "record_link.h"
+
+namespace qvlink::records {
+
+Status CheckDatabaseSetting(const std::string& conninfo) {
+    return CheckConnInfo(conninfo);
+}
+
+RecordLink::RecordLink(const std::string& conninfo, const std::string& recordPath)
+    : recordPath_(recordPath) {
+    ForwarderSettings settings;
+    settings.conninfo = conninfo;
+    settings.recordPath = recordPath;
+    forwarder_ = std::make_unique<Forwarder>(std::move(settings));
+    forwarder_->Start();
+}
+
+RecordLink::~RecordLink() = default;
+
+void RecordLink::Nudge() {
+    forwarder_->Nudge();
+}
+
+bool RecordLink::AllSent() const {
+    const ForwarderState state = forwarder_->State();
+    return state.unsent == 0 && state.error.empty();
+}
+
+std::string RecordLink::StateText() const {
+    return ForwarderStateText(forwarder_->State());
+}
+
+std::string RecordLink::Finish(std::chrono::milliseconds wait, const StopWake* cut) {
+    forwarder_->Drain(wait, cut);
+    forwarder_->Stop();
+    return ForwarderEndText(forwarder_->State(), recordPath_);
+}
+
+}  // namespace qvlink::records

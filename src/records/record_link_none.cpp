@@ -1,0 +1,32 @@
+// A build without a PostgreSQL client: a database setting is refused, so no RecordLink is made.
+#include "record_link.h"
+
+namespace qvlink::records {
+
+class Forwarder {};
+
+namespace {
+const char* const NO_CLIENT =
+    "this build cannot send the record to a database (it has no PostgreSQL client); the record "
+    "stays in its file";
+}
+
+Status CheckDatabaseSetting(const std::string&) {
+    return Status::Error(NO_CLIENT);
+}
+
+RecordLink::RecordLink(const std::string&, const std::string& recordPath)
+    : recordPath_(recordPath) {}
+RecordLink::~RecordLink() = default;
+void RecordLink::Nudge() {}
+bool RecordLink::AllSent() const {
+    return false;
+}
+std::string RecordLink::StateText() const {
+    return NO_CLIENT;
+}
+std::string RecordLink::Finish(std::chrono::milliseconds, const StopWake*) {
+    return NO_CLIENT;
+}
+
+}  // namespace qvlink::records
