@@ -7,6 +7,7 @@
 #include "port_list.h"
 #include "program_version.h"
 #include "record_line.h"
+#include "record_link.h"
 #include "station_settings.h"
 
 namespace qvlink {
@@ -27,12 +28,18 @@ const char* const EXPLANATION =
     "\n"
     "Without arguments the window opens with the ports, firmware and record file of the last\n"
     "time, kept in QVLinkStation.json in the folder it was started from; what the command line\n"
-    "names replaces what was kept. F5 starts every port, F6 stops every port.";
+    "names replaces what was kept. F5 starts every port, F6 stops every port.\n"
+    "\n"
+    "With --database (\"database\" in the settings) every record line goes to a PostgreSQL\n"
+    "database as well, while the window is open: the record file is the outbox, FILE.sent beside\n"
+    "it says how far it got, and the header shows \"all sent\" or the lines still unsent and\n"
+    "why. CONNINFO is libpq's (postgresql://host/db or \"host=... dbname=...\"); the password\n"
+    "goes in ~/.pgpass, never in the settings or on the command line.";
 
 struct Parser {
     CLI::App app{"Upgrades the receivers on many ports at once, in one window.", PROGRAM};
     StationArguments parsed;
-    std::string record, firmware, station;
+    std::string record, firmware, station, database;
 
     Parser() {
         app.footer(EXPLANATION);
@@ -48,6 +55,10 @@ struct Parser {
         app.add_option("--station", station,
                        "the station's name in the record (default: the host's name)")
             ->type_name("NAME");
+        app.add_option("--database", database,
+                       "send the record to this PostgreSQL database as well (libpq's connection "
+                       "settings)")
+            ->type_name("CONNINFO");
         app.add_flag("--start", parsed.start, "start every port at once");
         app.add_option("FIRMWARE", firmware, "the firmware file (.bin)")->type_name("");
     }
@@ -79,6 +90,11 @@ Status ParseStationArguments(const std::vector<std::string>& arguments, StationA
             return Status::Error(std::string("--station: ") + station::STATION_NAME_RULE);
         parsed->station = parser.station;
     }
+    if (parser.app.count("--database") > 0) {
+        if (Status usable = records::CheckDatabaseSetting(parser.database); !usable.ok())
+            return Status::Error("--database: " + usable.ToString());
+        parsed->database = parser.database;
+    }
     return Status::Ok();
 }
 
@@ -91,6 +107,7 @@ StationSetup ApplyArguments(StationSetup setup, const StationArguments& argument
     if (arguments.recordPath) setup.recordPath = *arguments.recordPath;
     if (arguments.firmwarePath) setup.firmwarePath = *arguments.firmwarePath;
     if (arguments.station) setup.station = *arguments.station;
+    if (arguments.database) setup.database = *arguments.database;
     return setup;
 }
 

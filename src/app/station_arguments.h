@@ -1,5 +1,6 @@
 // The station window's command line, the same for the Qt and the Win32 window:
-//   qvlink-station [--port PORTS]... [--record FILE] [--station NAME] [--start] [FIRMWARE]
+//   qvlink-station [--port PORTS]... [--record FILE] [--station NAME] [--database CONNINFO]
+//                  [--start] [FIRMWARE]
 // What it names replaces what the settings file kept; --help and --version are answered on
 // stdout before any window or display is needed.
 #pragma once
@@ -19,6 +20,7 @@ struct StationArguments {
     std::optional<std::string> recordPath;
     std::optional<std::string> firmwarePath;
     std::optional<std::string> station;
+    std::optional<std::string> database;
     bool start = false;  // start every port at once
 };
 

@@ -54,6 +54,12 @@ Status Read(const json& root, StationSetup* setup) {
             return Status::Error(std::string("\"") + key + "\" is not a file name");
         *target = root[key].get<std::string>();
     }
+    // Whether the database can be used (a password in it is refused) is the window's to say.
+    if (root.contains("database")) {
+        if (!IsPlainText(root["database"], MAX_TEXT))
+            return Status::Error("\"database\" is not a database's connection settings");
+        read.database = root["database"].get<std::string>();
+    }
     if (root.contains("station")) {
         const json& station = root["station"];
         if (!station.is_string() || !station::IsStationName(station.get<std::string>()))
@@ -155,6 +161,7 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
                  {"record", setup.recordPath},
                  {"out_of_service_after", setup.outOfServiceAfter}};
     if (!setup.station.empty()) root["station"] = setup.station;
+    if (!setup.database.empty()) root["database"] = setup.database;
     fs::path temporary = target;
     temporary += ".new";
     {

@@ -161,7 +161,7 @@ void Forwarder::Run() {
 }
 
 std::string ForwarderStateText(const ForwarderState& state) {
-    std::string text = "database: ";
+    std::string text;
     if (state.unsent == 0) {
         text += state.error.empty() ? "all sent" : state.error;
         return text;
@@ -181,7 +181,7 @@ std::string ForwarderStateText(const ForwarderState& state) {
 namespace qvlink::records {
 
 std::string ForwarderEndText(const ForwarderState& state, const std::string& recordPath) {
-    std::string text = ForwarderStateText(state);
+    std::string text = "database: " + ForwarderStateText(state);
     text += " (" + std::to_string(state.sent) + " sent in this run";
     if (state.alreadyThere) text += ", " + std::to_string(state.alreadyThere) + " already there";
     text += ")";

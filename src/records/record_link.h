@@ -32,7 +32,7 @@ class RecordLink {
 
     void Nudge();  // the record grew
     bool AllSent() const;
-    // "database: all sent", "database: unsent 3 lines (oldest from 14:05): cannot reach ...".
+    // "all sent", "unsent 3 lines (oldest from 14:05): cannot reach ...".
     std::string StateText() const;
     // Sends what is unsent for at most `wait` or until `cut` is raised (may be null), stops, and
     // says what this run sent and what stays in the file.

@@ -27,6 +27,7 @@ TEST(StationSettings, WhatWasSavedIsWhatIsLoaded) {
     setup.recordPath = "line 3.jsonl";
     setup.outOfServiceAfter = 5;
     setup.station = "Line 3, station B";
+    setup.database = "host=db.factory dbname=qvlink user=line3";
     const auto path = dir.Path() / STATION_SETTINGS_FILE;
     ASSERT_TRUE(SaveStationSetup(path, setup).ok());
     std::string notice;
@@ -37,6 +38,7 @@ TEST(StationSettings, WhatWasSavedIsWhatIsLoaded) {
     EXPECT_EQ(loaded.recordPath, setup.recordPath);
     EXPECT_EQ(loaded.outOfServiceAfter, 5);
     EXPECT_EQ(loaded.station, setup.station);
+    EXPECT_EQ(loaded.database, setup.database);
 }
 
 TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
@@ -52,6 +54,7 @@ TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
         "{\"out_of_service_after\": 1001}",
         "{\"station\": \"\"}",
         "{\"station\": \"a\\u0007b\"}",
+        "{\"database\": [\"host=db\"]}",
         "{\"ports\": [\"COM1\", \"COM01\", \"COM1-COM3\"]}",
         "{\"out_of_service_after\": -1}",
         "{\"out_of_service_after\": 2.5}",
@@ -156,6 +159,11 @@ TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     EXPECT_FALSE(ParseStationArguments({"--speed", "9"}, &none, &help).ok());
     EXPECT_FALSE(ParseStationArguments({"a.bin", "b.bin"}, &none, &help).ok());
     EXPECT_FALSE(ParseStationArguments({"--station", std::string(65, 's')}, &none, &help).ok());
+    // A password never goes on a command line (where any process can read it).
+    const Status password =
+        ParseStationArguments({"--database", "host=db password=secret"}, &none, &help);
+    EXPECT_FALSE(password.ok());
+    EXPECT_EQ(password.message().rfind("--database: ", 0), 0u) << password.message();
     EXPECT_EQ(ParseStationArguments({"--port", "COM1,COM01"}, &none, &help).message(),
               "COM1 and COM01 are the same device");
 }

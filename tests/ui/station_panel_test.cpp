@@ -16,6 +16,7 @@
 #include "firmware_fixtures.h"
 #include "played_receivers.h"
 #include "port_names.h"
+#include "record_link.h"
 #include "station_totals.h"
 
 namespace qvlink {
@@ -211,6 +212,34 @@ TEST_F(StationPanelTest, APortThatKeepsFailingIsOutOfServiceUntilEnabledAgain) {
     EXPECT_EQ(RecordLines(), 4u) << "two failures, then the two after enabling; no phantom";
     panel_->RequestClose();
     ASSERT_TRUE(RefreshUntil([&] { return view_.closed; }));
+}
+
+// The header shows where the record stands with its database: a setting that is refused, and
+// a server that cannot be reached while receivers are recorded (a real connection attempt to a
+// port where nothing listens).
+TEST_F(StationPanelTest, TheHeaderShowsTheDatabaseAndItsBacklog) {
+    const bool client = records::CheckDatabaseSetting("dbname=x").ok();
+    setup_.database = "host=127.0.0.1 port=1 dbname=qvlink password=secret";
+    Open({{"COM1", {{Play::BlockCompleted, Play::BlockCompleted, Play::BulkChecksumError}}}});
+    const std::string refused = client ? ".pgpass" : "no PostgreSQL client";
+    EXPECT_NE(view_.header.database.find(refused), std::string::npos) << view_.header.database;
+    ASSERT_EQ(view_.notices.size(), 1u);
+    EXPECT_NE(view_.notices[0].find(refused), std::string::npos) << view_.notices[0];
+    panel_.reset();
+    if (!client) GTEST_SKIP() << "this build has no PostgreSQL client";
+
+    setup_.database = "host=127.0.0.1 port=1 dbname=qvlink connect_timeout=2";
+    setup_.ports.clear();
+    view_.notices.clear();
+    Open({{"COM1", {{Play::BlockCompleted, Play::BlockCompleted, Play::BulkChecksumError}}}});
+    EXPECT_TRUE(view_.notices.empty());
+    panel_->StartAll();
+    ASSERT_TRUE(RefreshUntil([&] {
+        return view_.header.database.find("unsent 3 lines") != std::string::npos &&
+               view_.header.database.find("cannot reach the database at 127.0.0.1:1") !=
+                   std::string::npos;
+    })) << view_.header.database;
+    EXPECT_EQ(RecordLines(), 3u);
 }
 
 TEST_F(StationPanelTest, TotalsCountPerHourOfServingOnTheStationsClock) {

@@ -115,6 +115,15 @@ QtStationWindow::QtStationWindow(QWidget* parent) : QWidget(parent) {
         header->addWidget(figure, 2, column++);
     }
     header->addWidget(choosePorts_, 2, 11);
+    databaseName_ = new QLabel("Database:", this);
+    database_ = new QLabel(this);
+    database_->setObjectName("database");
+    database_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    database_->setWordWrap(true);
+    header->addWidget(databaseName_, 3, 0);
+    header->addWidget(database_, 3, 1, 1, 11);
+    databaseName_->hide();
+    database_->hide();
     header->setColumnStretch(10, 1);
     layout->addLayout(header);
     auto* actions = new QHBoxLayout;
@@ -156,6 +165,9 @@ void QtStationWindow::ShowHeader(const HeaderView& header) {
     setWindowTitle(QString::fromStdString(header.title));
     firmware_->setText(QString::fromStdString(header.firmware));
     record_->setText(QString::fromStdString(header.record));
+    database_->setText(QString::fromStdString(header.database));
+    databaseName_->setVisible(!header.database.empty());
+    database_->setVisible(!header.database.empty());
     completed_->setText(QString::fromStdString(header.completed));
     failed_->setText(QString::fromStdString(header.failed));
     perHour_->setText(QString::fromStdString(header.perHour));

@@ -50,6 +50,8 @@ class QtStationWindow final : public QWidget, public StationView {
     StationPanel* panel_ = nullptr;
     QLabel* firmware_;
     QLabel* record_;
+    QLabel* databaseName_;  // shown only with a database
+    QLabel* database_;
     QLabel* completed_;
     QLabel* failed_;
     QLabel* perHour_;

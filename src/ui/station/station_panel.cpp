@@ -27,7 +27,8 @@ StationPanel::StationPanel(StationView& view, const station::StationClock& clock
     : view_(view), clock_(clock), source_(std::move(source)), opener_(std::move(opener)) {}
 
 StationPanel::~StationPanel() {
-    station_.reset();  // stops and joins the ports while the record they write to still exists
+    station_.reset();   // stops and joins the ports while the record they write to still exists
+    database_.reset();  // stops the forwarder without waiting for the server
 }
 
 void StationPanel::Open(const StationSetup& setup) {
@@ -40,6 +41,9 @@ void StationPanel::Open(const StationSetup& setup) {
     }
     Rebuild(ports);
     if (!firmwareTrouble_.empty()) view_.ShowNotice(firmwareTrouble_);
+    FollowDatabase();
+    if (!databaseTrouble_.empty()) view_.ShowNotice(databaseTrouble_);
+    ShowHeader();
     view_.StartRefreshTimer(1000 / REFRESH_PER_SECOND);
 }
 
@@ -126,7 +130,27 @@ void StationPanel::ChooseRecord() {
     const auto path = view_.ChooseRecordFile();
     if (!path) return;
     setup_.recordPath = *path;
+    FollowDatabase();
     ShowHeader();
+}
+
+void StationPanel::FollowDatabase() {
+    const std::string path = setup_.database.empty() ? std::string() : setup_.recordPath;
+    if (database_ && databaseFor_ == path) return;
+    database_.reset();
+    databaseFor_.clear();
+    databaseTrouble_.clear();
+    if (setup_.database.empty()) return;
+    if (setup_.recordPath.empty()) {
+        databaseTrouble_ = "The record is not sent to the database: there is no record file.";
+        return;
+    }
+    if (const Status usable = records::CheckDatabaseSetting(setup_.database); !usable.ok()) {
+        databaseTrouble_ = "The record is not sent to the database: " + usable.ToString();
+        return;
+    }
+    database_ = std::make_unique<records::RecordLink>(setup_.database, path);
+    databaseFor_ = path;
 }
 
 void StationPanel::ChoosePorts() {
@@ -193,6 +217,9 @@ void StationPanel::PollPorts(bool all) {
             shown_[i] = std::move(tile);
         }
     }
+    // A receiver more, recorded by now: the forwarder looks at once.
+    if (database_ && completed + failed != totals_.Completed() + totals_.Failed())
+        database_->Nudge();
     totals_.SetCounts(completed, failed);
     if (running_ && !anyRunning) EndServing();
 }
@@ -218,6 +245,7 @@ void StationPanel::ShowHeader() {
                       : firmwareTrouble_.empty()   ? "no firmware chosen"
                                                    : firmwareTrouble_;
     header.record = setup_.recordPath.empty() ? "no record" : setup_.recordPath;
+    header.database = database_ ? database_->StateText() : databaseTrouble_;
     totals_.SetServingSeconds(ServingSeconds());
     header.completed = std::to_string(totals_.Completed());
     header.failed = std::to_string(totals_.Failed());

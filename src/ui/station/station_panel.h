@@ -4,7 +4,9 @@
 // views into pixels. It owns the station (rebuilt when the ports change) and the record file.
 // Threading: every method on the window's thread. It never waits on a port: it polls the ports'
 // snapshots on the refresh timer and repaints a tile only when what it shows has changed, so a
-// window repaints at most REFRESH_PER_SECOND times a second whatever the ports do.
+// window repaints at most REFRESH_PER_SECOND times a second whatever the ports do. With a
+// database, the record file is sent there by a forwarder of its own thread; the header shows
+// its state.
 #pragma once
 
 #include <memory>
@@ -14,6 +16,7 @@
 
 #include "line_opener.h"
 #include "record_file.h"
+#include "record_link.h"
 #include "station.h"
 #include "station_totals.h"
 #include "station_view.h"
@@ -32,6 +35,7 @@ struct StationSetup {
     std::string recordPath;     // empty: no record
     int outOfServiceAfter = 3;  // failed or cancelled receivers in a row that stop a port; 0: never
     std::string station;        // the station's name in the record; empty: the host's name
+    std::string database;       // libpq's settings of the database the record goes to; empty: none
 };
 
 class StationPanel {
@@ -71,6 +75,9 @@ class StationPanel {
     void Rebuild(const std::vector<std::string>& ports);
     station::StationOptions Options() const;
     void ShowHeader();
+    // Sends the record to the database while the window is open, serving or not; follows a
+    // change of record file.
+    void FollowDatabase();
     // Reads every port's snapshot: repaints the tiles that changed (all of them with `all`),
     // adds up the totals, unticks a port gone out of service, sees the station stop serving.
     void PollPorts(bool all);
@@ -84,8 +91,11 @@ class StationPanel {
     StationSetup setup_;
     std::vector<std::string> portNames_;  // setup_.ports expanded, one per tile
     std::unique_ptr<station::Station> station_;
-    std::unique_ptr<station::RecordFile> record_;  // open while the station serves
-    std::string firmwareTrouble_;                  // why no firmware is loaded
+    std::unique_ptr<station::RecordFile> record_;    // open while the station serves
+    std::unique_ptr<records::RecordLink> database_;  // sending record_ to the database
+    std::string databaseFor_;                        // the record path database_ sends
+    std::string databaseTrouble_;                    // why the database setting is not used
+    std::string firmwareTrouble_;                    // why no firmware is loaded
     std::vector<bool> enabled_;
     std::vector<bool> untickedOut_;  // out of service and unticked since it last started
     std::vector<TileView> shown_;

@@ -40,6 +40,7 @@ struct HeaderView {
     std::string title;     // the window's: "Quorvane Link Station - 12 completed, 1 failed"
     std::string firmware;  // "quorvane.bin  1048614 bytes  CRC-32 …  SHA-256 …", or why none
     std::string record;    // the record file, or "no record"
+    std::string database;  // "all sent", the backlog or the trouble; empty: no database
     std::string completed, failed, perHour, meanTime, p95Time;
     bool running = false;   // Stop all is offered; firmware, record and ports are fixed
     bool canStart = false;  // Start all is offered
