@@ -4,7 +4,7 @@
 PG_BIN=${PG_BIN:-/usr/lib/postgresql/15/bin}
 
 pg_as() {  # pg_as COMMAND...: as the server's user
-    if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+    if [ "$(id -u)" = 0 ]; then (cd / && runuser -u postgres -- "$@"); else "$@"; fi
 }
 
 # pg_cluster_init DIR: a new cluster in DIR/data. The superuser postgres comes in over the socket
