@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     nlohmann-json3-dev libcli11-dev jq
     qt6-base-dev libgl-dev fonts-noto-cjk
+    libpq-dev postgresql openssl
     lrzsz time
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 wine wine64

@@ -17,7 +17,7 @@ sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
 apt_get() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@"; }
 
-programs=(qvlink qvlink-cli qvlink-pack qvlink-sim qvlink-station)  # at least these, in /usr/bin
+programs=(qvlink qvlink-cli qvlink-pack qvlink-records qvlink-sim qvlink-station)  # at least these, in /usr/bin
 
 work=$(mktemp -d)
 chmod 755 "$work"  # apt reads the package as its own unprivileged user
