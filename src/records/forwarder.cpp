@@ -6,6 +6,7 @@
 #include "record_time.h"
 #include "row_batch.h"
 #include "socket_wait.h"
+#include "thread_name.h"
 
 namespace qvlink::records {
 namespace {
@@ -72,6 +73,7 @@ bool Forwarder::Rest(std::chrono::milliseconds span, bool wakeOnNudge) {
 }
 
 void Forwarder::Run() {
+    NameThisThread("qvlink-forward");
     const std::string cursorPath =
         settings_.cursorPath.empty() ? CursorPathFor(settings_.recordPath) : settings_.cursorPath;
     std::string notice;
