@@ -1,6 +1,7 @@
 #include "forwarder.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "pg_connection.h"
 #include "record_time.h"
@@ -37,6 +38,11 @@ void Forwarder::Nudge() {
 ForwarderState Forwarder::State() const {
     const std::lock_guard lock(mutex_);
     return state_;
+}
+
+std::string Forwarder::TakeNotice() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(state_.notice, std::string());
 }
 
 bool Forwarder::Drain(std::chrono::milliseconds limit, const StopWake* cut) {

@@ -61,6 +61,8 @@ class Forwarder {
     // The record grew: look now instead of at the next look.
     void Nudge();
     ForwarderState State() const;
+    // The notice of the state (a change of file, a damaged cursor) once: empty after.
+    std::string TakeNotice();
     // Waits while it sends, until nothing is unsent, `limit` has passed or `cut` is raised (may
     // be null; a signal handler may raise it). True when all was sent.
     bool Drain(std::chrono::milliseconds limit, const StopWake* cut = nullptr);

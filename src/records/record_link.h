@@ -32,6 +32,9 @@ class RecordLink {
 
     void Nudge();  // the record grew
     bool AllSent() const;
+    // What changed that the operator should know once (a new record file sent from its
+    // beginning, a damaged note of what was sent); empty when nothing did.
+    std::string TakeNotice();
     // "all sent", "unsent 3 lines (oldest from 14:05): cannot reach ...".
     std::string StateText() const;
     // Sends what is unsent for at most `wait` or until `cut` is raised (may be null), stops, and

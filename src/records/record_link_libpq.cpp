@@ -28,6 +28,8 @@ bool RecordLink::AllSent() const {
     return state.unsent == 0 && state.error.empty();
 }
 
+std::string RecordLink::TakeNotice() { return forwarder_->TakeNotice(); }
+
 std::string RecordLink::StateText() const {
     return ForwarderStateText(forwarder_->State());
 }
@@ -35,7 +37,9 @@ std::string RecordLink::StateText() const {
 std::string RecordLink::Finish(std::chrono::milliseconds wait, const StopWake* cut) {
     forwarder_->Drain(wait, cut);
     forwarder_->Stop();
-    return ForwarderEndText(forwarder_->State(), recordPath_);
+    std::string text = ForwarderEndText(forwarder_->State(), recordPath_);
+    if (std::string notice = forwarder_->TakeNotice(); !notice.empty()) text += "; " + notice;
+    return text;
 }
 
 }  // namespace qvlink::records

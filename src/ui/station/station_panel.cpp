@@ -179,6 +179,10 @@ void StationPanel::SetPortEnabled(std::size_t index, bool enabled) {
 
 void StationPanel::Refresh() {
     PollPorts(false);
+    if (database_) {
+        if (const std::string notice = database_->TakeNotice(); !notice.empty())
+            view_.ShowNotice("Database: " + notice);
+    }
     ShowHeader();
     if (closing_ && (!running_ || clock_.Steady() >= closeBy_)) {
         closing_ = false;
