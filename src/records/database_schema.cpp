@@ -45,12 +45,11 @@ CREATE INDEX IF NOT EXISTS records_start_time ON records (start_time);
 CREATE INDEX IF NOT EXISTS records_station ON records (station, start_time);
 CREATE INDEX IF NOT EXISTS records_firmware_sha256 ON records (firmware_sha256);
 
--- completed: the firmware arrived; cancelled: the receiver cancelled; stopped: the operator
--- stopped it; failed: everything else.
+-- As the stations count: completed, the firmware arrived; stopped, the operator stopped it;
+-- failed, everything else, the receiver's own cancel ("Receiver Abort") included.
 CREATE OR REPLACE FUNCTION record_outcome(result integer) RETURNS text
     LANGUAGE sql IMMUTABLE AS $$
     SELECT CASE WHEN result IN (0, 1000) THEN 'completed'
-                WHEN result = 1002 THEN 'cancelled'
                 WHEN result = 253 THEN 'stopped'
                 ELSE 'failed' END
 $$;
@@ -60,7 +59,6 @@ CREATE OR REPLACE VIEW yield_by_hour AS
 SELECT date_trunc('hour', start_time) AS hour, station, port, firmware, firmware_sha256,
        count(*) FILTER (WHERE record_outcome(result) = 'completed') AS completed,
        count(*) FILTER (WHERE record_outcome(result) = 'failed') AS failed,
-       count(*) FILTER (WHERE record_outcome(result) = 'cancelled') AS cancelled,
        count(*) FILTER (WHERE record_outcome(result) = 'stopped') AS stopped,
        round(count(*) FILTER (WHERE record_outcome(result) = 'completed')::numeric
              / nullif(count(*) FILTER (WHERE record_outcome(result) IN ('completed', 'failed')), 0),

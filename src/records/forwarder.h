@@ -96,7 +96,8 @@ class Forwarder {
 // The state in the operator's words: "all sent", "unsent 12 lines (oldest from 14:05): cannot
 // reach the database at db1:5432/qvlink: ..." (the time is local).
 std::string ForwarderStateText(const ForwarderState& state);
-// "database: " and the state at the end of a run, with what this run sent and skipped, and where unsent lines stay.
+// "database: " and the state at the end of a run, with what this run sent and skipped, and where
+// unsent lines stay.
 std::string ForwarderEndText(const ForwarderState& state, const std::string& recordPath);
 
 }  // namespace qvlink::records

@@ -28,7 +28,9 @@ bool RecordLink::AllSent() const {
     return state.unsent == 0 && state.error.empty();
 }
 
-std::string RecordLink::TakeNotice() { return forwarder_->TakeNotice(); }
+std::string RecordLink::TakeNotice() {
+    return forwarder_->TakeNotice();
+}
 
 std::string RecordLink::StateText() const {
     return ForwarderStateText(forwarder_->State());

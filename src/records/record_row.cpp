@@ -6,7 +6,6 @@
 
 #include "record_time.h"
 #include "sha256.h"
-#include "upgrade_types.h"
 
 namespace qvlink::records {
 namespace {
@@ -153,14 +152,6 @@ bool ParseRecordLine(std::string_view line, RecordRow& row, std::string& why) {
     }
     if (!good) why = field.why();
     return good;
-}
-
-Outcome OutcomeOf(int result) {
-    const auto code = static_cast<UpgradeResult>(result);
-    if (Succeeded(code)) return Outcome::Completed;
-    if (code == RECEIVER_ABORT) return Outcome::Cancelled;
-    if (code == USER_ABORT) return Outcome::Stopped;
-    return Outcome::Failed;
 }
 
 std::string RowJson(const RecordRow& row) {

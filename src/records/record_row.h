@@ -39,11 +39,6 @@ struct RecordRow {
 // "schema 7 is not known") when the line is not a record this program knows.
 bool ParseRecordLine(std::string_view line, RecordRow& row, std::string& why);
 
-// How a receiver's line counts in a report: its firmware arrived, it failed, the receiver
-// cancelled it, or the operator stopped it.
-enum class Outcome { Completed, Failed, Cancelled, Stopped };
-Outcome OutcomeOf(int result);
-
 // The row as a JSON object with the database's column names, for a batch insert.
 std::string RowJson(const RecordRow& row);
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <tuple>
 
+#include "follow_up.h"
 #include "record_time.h"
 
 namespace qvlink::records {
@@ -29,18 +30,17 @@ void Count(std::map<YieldKey, YieldRow>& yields, std::map<CauseKey, long long>& 
     row.port = group.port;
     row.firmware = group.firmware;
     row.firmwareSha256 = group.firmwareSha256;
-    switch (OutcomeOf(group.result)) {
-        case Outcome::Completed:
+    switch (station::CountedAs(static_cast<UpgradeResult>(group.result))) {
+        case station::Counted::Completed:
             row.completed += group.count;
             break;
-        case Outcome::Failed:
+        case station::Counted::Failed:
+        case station::Counted::ReceiverAbort:
             row.failed += group.count;
             causes[{group.resultText, group.phase}] += group.count;
             break;
-        case Outcome::Cancelled:
-            row.cancelled += group.count;
-            break;
-        case Outcome::Stopped:
+        case station::Counted::Stopped:
+        case station::Counted::Nothing:
             row.stopped += group.count;
             break;
     }
@@ -158,14 +158,14 @@ Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
 
 std::string FormatReport(const YieldReport& report, bool csv) {
     std::vector<std::vector<std::string>> yields = {
-        {"station", "port", "firmware", "sha256", "completed", "failed", "cancelled", "stopped",
+        {"station", "port", "firmware", "sha256", "completed", "failed", "stopped",
          csv ? "first_pass_yield" : "first-pass yield"}};
     for (const YieldRow& row : report.yields) {
         const long long tried = row.completed + row.failed;
         yields.push_back({row.station, row.port, row.firmware,
                           csv ? row.firmwareSha256 : row.firmwareSha256.substr(0, 12),
                           std::to_string(row.completed), std::to_string(row.failed),
-                          std::to_string(row.cancelled), std::to_string(row.stopped),
+                          std::to_string(row.stopped),
                           csv ? Fraction(row.completed, tried) : Percent(row.completed, tried)});
     }
     long long failures = 0;

@@ -1,8 +1,8 @@
 // The line's yield and its failures, counted the same way from record files and from the
-// database: per station, port and firmware the completed, failed, cancelled and stopped
-// receivers and the first-pass yield (completed of completed and failed), and the failed
-// receivers by result and phase with their share. Each record is counted once, however often
-// its line appears.
+// database, and as the station counts them (station::CountedAs: a receiver abort is a failed
+// receiver): per station, port and firmware the completed, failed and stopped receivers and the
+// first-pass yield (completed of completed and failed), and the failed receivers by result and
+// phase with their share. Each record is counted once, however often its line appears.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +26,7 @@ struct ReportFilter {
 
 struct YieldRow {
     std::string station, port, firmware, firmwareSha256;
-    long long completed = 0, failed = 0, cancelled = 0, stopped = 0;
+    long long completed = 0, failed = 0, stopped = 0;
 
     bool operator==(const YieldRow&) const = default;
 };

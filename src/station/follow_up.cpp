@@ -4,11 +4,32 @@
 
 namespace qvlink::station {
 
+Counted CountedAs(UpgradeResult result) {
+    if (result == USER_ABORT) return Counted::Stopped;
+    if (result == RECEIVER_ABORT) return Counted::ReceiverAbort;
+    return Succeeded(result) ? Counted::Completed : Counted::Failed;
+}
+
 FollowUp FollowUpOf(UpgradeResult result, const ReceiverFacts& facts) {
     if (!facts.present) return {};
-    if (result == USER_ABORT) return {true, Counted::Stopped};
-    if (result == RECEIVER_ABORT) return {true, Counted::ReceiverAbort};
-    return {true, Succeeded(result) ? Counted::Completed : Counted::Failed};
+    return {true, CountedAs(result)};
+}
+
+std::string CountsText(const PortCounts& counts, bool causes) {
+    std::string text = "completed " + std::to_string(counts.completed) + "  failed " +
+                       std::to_string(counts.Failed());
+    if (causes) {
+        std::string byResult;
+        for (const auto& [result, count] : counts.failures)
+            byResult += (byResult.empty() ? "" : ", ") + ResultText(result, true) + " " +
+                        std::to_string(count);
+        if (counts.receiverAborts > 0)
+            byResult += (byResult.empty() ? "" : ", ") + ResultText(RECEIVER_ABORT, true) + " " +
+                        std::to_string(counts.receiverAborts);
+        if (!byResult.empty()) text += " (" + byResult + ")";
+    }
+    if (counts.stopped > 0) text += "  stopped " + std::to_string(counts.stopped);
+    return text;
 }
 
 std::string ResultLabel(UpgradeResult result) {

@@ -14,6 +14,15 @@ namespace qvlink::station {
 
 enum class Counted { Nothing, Completed, Failed, ReceiverAbort, Stopped };
 
+// How a recorded receiver's result counts, the one rule for the window, the command line's board
+// and summary, and the record's report: completed (the firmware arrived), failed, a receiver
+// abort (the receiver cancelled; it starts again), or stopped (the operator's stop). Wherever
+// receivers are counted for the operator, a receiver abort is a failed receiver: the first-pass
+// yield is completed of completed and failed, aborts among them, and the failures by result
+// name "Receiver Abort". Only the exit status of qvlink-cli leaves aborts out, since the receiver
+// starts again by itself.
+Counted CountedAs(UpgradeResult result);
+
 struct FollowUp {
     bool record = false;  // a record line is written for it
     Counted counted = Counted::Nothing;
@@ -40,8 +49,14 @@ struct PortCounts {
     int consecutiveFailures = 0;
 
     void Add(Counted counted, UpgradeResult result);
+    // The failed receivers as the operator counts them: failures and receiver aborts.
+    int Failed() const { return failed + receiverAborts; }
     void AddUp(const PortCounts& other);  // totals; consecutiveFailures is not summed
 };
+
+// "completed 3  failed 2", with "  stopped 1" when any were stopped; `causes` adds the failures
+// by result: "failed 2 (Checksum Error 1, Receiver Abort 1)". How receivers read everywhere.
+std::string CountsText(const PortCounts& counts, bool causes);
 
 // How a port's upgrades ended.
 struct PortEnd {

@@ -53,6 +53,7 @@ bool StationPort::Start(const StationOptions& options, bool reopen) {
         end.startFailed = true;
         Message("cannot start the port's thread");
         End(end);
+        return false;  // it never ran: not counted as started
     }
     return true;
 }

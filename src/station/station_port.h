@@ -55,7 +55,8 @@ class StationPort final : private WatchListener {
 
     Status Open();
     // Starts serving receivers on a thread of its own; false when it runs already, or when it
-    // is not open (and, with `reopen`, cannot be opened again: a port that ended is closed).
+    // is not open (and, with `reopen`, cannot be opened again: a port that ended is closed), or
+    // when its thread cannot be made (the port then ends, saying so).
     bool Start(const StationOptions& options, bool reopen);
     // The operator's stop for this port while it runs (a port that does not run is left as it
     // is). Only atomic loads, stores and a wake: a signal handler may call it.

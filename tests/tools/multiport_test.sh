@@ -87,9 +87,9 @@ check "four ports: every good port completed three" \
 check "four ports: the misbehaving port's results in order" [ "$(grep -E "^$bad: [A-Z]" cli.out)" = \
     "$(printf '%s\n' "$bad: Upgrade Completed" "$bad: Checksum Error" "$bad: Receiver Abort" "$bad: Upgrade Completed")" ]
 check "four ports: summary of the misbehaving port" grep -qE \
-    "^  $bad +completed 2  failed 1 \(Checksum Error 1\)  receiver aborts 1$" cli.out
+    "^  $bad +completed 2  failed 2 \(Checksum Error 1, Receiver Abort 1\)$" cli.out
 check "four ports: summary in total" grep -qE \
-    '^  total +completed 11  failed 1 \(Checksum Error 1\)  receiver aborts 1$' cli.out
+    '^  total +completed 11  failed 2 \(Checksum Error 1, Receiver Abort 1\)$' cli.out
 
 expected_records=""
 for port in COM1 COM2 COM3; do
@@ -221,7 +221,8 @@ check "terminal: every redraw is two lines" \
         END { exit bad }' term.out
 last_draw=$(awk -v RS=$'\e\\[2A' 'END { print }' term.out | head -n 2 | tr -d '\r' | sed $'s/\e\\[K$//')
 width=${#screen[1]}
-check "terminal: the last redraw shows both ports stopped, in columns" [ "$last_draw" = \
+# (cut at the terminal's 80 columns, as every line is: "  stopped 1" does not fit the longer name)
+check "terminal: the last redraw shows both ports stopped, in columns" [ "$(cut -c 1-$((width + 33)) <<< "$last_draw")" = \
     "$(printf '%-*s  Stopped   completed 0  failed 0\n' "$width" "${screen[0]}" "$width" "${screen[1]}")" ]
 
 # fits COLUMNS FILE: no piece of terminal output (between carriage returns and newlines, without

@@ -65,7 +65,7 @@ TEST_F(QtStationWindowTest, F5UpgradesTwoReceiversOnEachOfFourPorts) {
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             for (QtStationTile* tile : Tiles())
-                if (tile->Shown().counts != "completed 2   failed 0") return false;
+                if (tile->Shown().counts != "completed 2  failed 0") return false;
             return true;
         },
         10000));

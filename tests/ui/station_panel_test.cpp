@@ -151,7 +151,7 @@ TEST_F(StationPanelTest, StartAllServesEveryPortAndStopAllStopsEveryTile) {
         RefreshUntil([&] { return view_.header.completed == "2" && view_.header.failed == "1"; }));
     EXPECT_EQ(view_.tiles[0].result, "Checksum Error");
     EXPECT_EQ(view_.tiles[0].tone, Tone::Failed);
-    EXPECT_EQ(view_.tiles[0].counts, "completed 1   failed 1");
+    EXPECT_EQ(view_.tiles[0].counts, "completed 1  failed 1");
     EXPECT_EQ(view_.tiles[1].result, "Upgrade Completed");
     EXPECT_EQ(view_.tiles[1].tone, Tone::Completed);
     EXPECT_EQ(RecordLines(), 3u);

@@ -8,17 +8,7 @@ namespace qvlink::cli {
 namespace {
 
 std::string Counts(const station::PortCounts& counts) {
-    std::string text = "completed " + std::to_string(counts.completed) + "  failed " +
-                       std::to_string(counts.failed);
-    std::string byResult;
-    for (const auto& [result, count] : counts.failures) {
-        if (!byResult.empty()) byResult += ", ";
-        byResult += ResultText(result, true) + " " + std::to_string(count);
-    }
-    if (!byResult.empty()) text += " (" + byResult + ")";
-    text += "  receiver aborts " + std::to_string(counts.receiverAborts);
-    if (counts.stopped > 0) text += "  stopped " + std::to_string(counts.stopped);
-    return text;
+    return station::CountsText(counts, true);
 }
 
 }  // namespace

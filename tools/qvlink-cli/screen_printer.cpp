@@ -265,8 +265,7 @@ std::string ScreenPrinter::DrawBoard(const std::vector<Event>& events) {
         line.resize(width + 2, ' ');
         const bool ended = port.activity == station::PortActivity::Ended;
         line += ended ? port.lastResultText : StatusWithClock(port.status, port.elapsedSeconds);
-        line += "   completed " + std::to_string(port.counts.completed) + "  failed " +
-                std::to_string(port.counts.failed);
+        line += "   " + station::CountsText(port.counts, false);
         if (!ended && port.lastResult) line += "   last: " + port.lastResultText;
         out.append("\r").append(Fit(line)).append("\x1b[K\n");
     }

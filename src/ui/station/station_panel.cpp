@@ -210,7 +210,7 @@ void StationPanel::PollPorts(bool all) {
             untickedOut_[i] = true;
         }
         completed += port.counts.completed;
-        failed += port.counts.failed + port.counts.receiverAborts;
+        failed += port.counts.Failed();
         if (static_cast<std::size_t>(port.counts.completed) > timedReceivers_[i]) {
             totals_.AddCompletedSeconds(station_->CompletedSeconds(i, timedReceivers_[i]));
             timedReceivers_[i] = static_cast<std::size_t>(port.counts.completed);

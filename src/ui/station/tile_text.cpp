@@ -65,8 +65,7 @@ TileView TileOf(const PortSnapshot& port, bool enabled) {
     }
     SetResult(port, tile);
     const station::PortCounts& counts = port.counts;
-    tile.counts = "completed " + std::to_string(counts.completed) + "   failed " +
-                  std::to_string(counts.failed + counts.receiverAborts);
+    tile.counts = station::CountsText(counts, false);
     if (port.activity != PortActivity::Running) tile.note = port.message;
     tile.enabled = enabled;
     return tile;
