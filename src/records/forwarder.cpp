@@ -37,6 +37,13 @@ ForwarderState Forwarder::State() const {
     return state_;
 }
 
+ForwarderState Forwarder::AwaitState(const std::function<bool(const ForwarderState&)>& done,
+                                     std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, limit, [&] { return ended_ || done(state_); });
+    return state_;
+}
+
 bool Forwarder::Drain(std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
     const std::uint64_t before = looksBegun_;

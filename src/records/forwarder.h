@@ -5,9 +5,9 @@
 // ever waits for it. When the server cannot be reached it tries again after 0.5 s, 1 s, 2 s, ...
 // up to 30 s.
 //
-// Threads: Start, Nudge, State, Drain and Stop may be called from any thread; the state is
-// guarded by the forwarder's mutex. Stop (and the destructor) returns as soon as the thread has
-// dropped its connection, without waiting for the server.
+// Threads: Start, Nudge, State, AwaitState, Drain and Stop may be called from any thread; the
+// state is guarded by the forwarder's mutex. Stop (and the destructor) returns as soon as the
+// thread has dropped its connection, without waiting for the server.
 #pragma once
 
 #include <chrono>
@@ -61,6 +61,10 @@ class Forwarder {
     // The record grew: look now instead of at the next look.
     void Nudge();
     ForwarderState State() const;
+    // Sleeps until `done` holds for the state, the thread has ended or `limit` has passed, and
+    // returns the state then: for whoever shows the state and waits for it to change (a test).
+    ForwarderState AwaitState(const std::function<bool(const ForwarderState&)>& done,
+                              std::chrono::milliseconds limit);
     // Sends what it can until nothing is unsent or `limit` has passed. True when all was sent.
     bool Drain(std::chrono::milliseconds limit);
     void Stop();
