@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the release tools and prints the upgrade benchmark's figures (takes a few minutes).
+# Builds the release tools and prints the benchmarks' figures (takes a few minutes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,3 +9,4 @@ build/release/bench/firmware_check_bench
 build/release/bench/upgrade_bench build/release/tools
 bash bench/multiport.sh build/release/tools
 bash bench/station_window.sh build/release
+bash bench/records_drain.sh build/release

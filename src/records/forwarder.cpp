@@ -45,6 +45,13 @@ std::string Forwarder::TakeNotice() {
     return std::exchange(state_.notice, std::string());
 }
 
+ForwarderState Forwarder::AwaitState(const std::function<bool(const ForwarderState&)>& done,
+                                     std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, limit, [&] { return ended_ || done(state_); });
+    return state_;
+}
+
 bool Forwarder::Drain(std::chrono::milliseconds limit, const StopWake* cut) {
     {
         const std::lock_guard lock(mutex_);

@@ -5,9 +5,9 @@
 // ever waits for it. When the server cannot be reached it tries again after 0.5 s, 1 s, 2 s, ...
 // up to 30 s.
 //
-// Threads: Start, Nudge, State, Drain and Stop may be called from any thread; the state is
-// guarded by the forwarder's mutex. Stop (and the destructor) returns as soon as the thread has
-// dropped its connection, without waiting for the server.
+// Threads: Start, Nudge, State, AwaitState, Drain and Stop may be called from any thread; the
+// state is guarded by the forwarder's mutex. Stop (and the destructor) returns as soon as the
+// thread has dropped its connection, without waiting for the server.
 #pragma once
 
 #include <chrono>
@@ -63,6 +63,10 @@ class Forwarder {
     ForwarderState State() const;
     // The notice of the state (a change of file, a damaged cursor) once: empty after.
     std::string TakeNotice();
+    // Sleeps until `done` holds for the state, the thread has ended or `limit` has passed, and
+    // returns the state then: for whoever shows the state and waits for it to change (a test).
+    ForwarderState AwaitState(const std::function<bool(const ForwarderState&)>& done,
+                              std::chrono::milliseconds limit);
     // Waits while it sends, until nothing is unsent, `limit` has passed or `cut` is raised (may
     // be null; a signal handler may raise it). True when all was sent.
     bool Drain(std::chrono::milliseconds limit, const StopWake* cut = nullptr);

@@ -33,6 +33,11 @@ std::string WhereOf(PGconn* conn) {
     return where;
 }
 
+// libpq prints the server's notices on stderr unless told otherwise, from whatever thread runs
+// the connection: over a terminal's board, among a station's messages. What matters of them
+// comes back as a command's error.
+void IgnoreNotice(void*, const char*) {}
+
 }  // namespace
 
 int PgResult::rows() const {
@@ -99,6 +104,7 @@ Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
         PQfinish(conn);
         return Status::Error("cannot reach the database at " + where_, failure);
     }
+    PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
     PQsetnonblocking(conn, 1);
     conn_ = conn;
     return Status::Ok();

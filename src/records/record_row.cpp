@@ -41,6 +41,14 @@ std::string DerivedId(std::string_view line) {
     return id;
 }
 
+// A database's text holds no NUL, and a batch with one is refused whole: a NUL becomes U+FFFD,
+// as other bad bytes do.
+std::string WithoutNul(std::string text) {
+    for (std::size_t at; (at = text.find('\0')) != std::string::npos;)
+        text.replace(at, 1, "\xEF\xBF\xBD");
+    return text;
+}
+
 // Reads the fields one by one, so that the first one missing or of the wrong kind is named.
 class FieldReader {
   public:
@@ -49,17 +57,14 @@ class FieldReader {
     bool Text(const char* name, std::string& out) {
         const json* value = Find(name);
         if (!value || !value->is_string()) return Fail(name, "text");
-        out = value->get<std::string>();
-        // A database's text holds no NUL: one in a name becomes U+FFFD, as other bad bytes do.
-        for (std::size_t at; (at = out.find('\0')) != std::string::npos;)
-            out.replace(at, 1, "\xEF\xBF\xBD");
+        out = WithoutNul(value->get<std::string>());
         return true;
     }
     bool OptionalText(const char* name, std::optional<std::string>& out) {
         const json* value = Find(name);
         if (value && value->is_null()) return (out.reset(), true);
         if (!value || !value->is_string()) return Fail(name, "text or null");
-        out = value->get<std::string>();
+        out = WithoutNul(value->get<std::string>());
         return true;
     }
     template <typename Int>

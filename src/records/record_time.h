@@ -9,7 +9,7 @@
 
 namespace qvlink::records {
 
-// Microseconds since 1970 (UTC) of a record time; none if `text` is not one.
+// Microseconds since 1970 (UTC) of a record time (years 0001 to 9999); none if `text` is not one.
 std::optional<std::int64_t> UtcMicros(std::string_view text);
 
 // A time an operator gives, in UTC: "2025-03-01", "2025-03-01T12:00", "2025-03-01 12:00:30",

@@ -12,6 +12,8 @@ Status InsertRows(PgConnection& connection, const std::vector<RecordRow>& rows,
         array += RowJson(row);
     }
     array += ']';
+    // No conflict target: naming record_id there would need the SELECT right on it, which a
+    // station's role does not have. The key is the table's only unique constraint.
     static const std::string sql =
         "INSERT INTO records (record_id, schema, station, start_time, end_time, port, device, "
         "protocol, result, result_text, transfer_seconds, burn_seconds, resent, firmware, "
@@ -20,7 +22,7 @@ Status InsertRows(PgConnection& connection, const std::vector<RecordRow>& rows,
         "result_text, transfer_seconds, burn_seconds, resent, firmware, firmware_size, "
         "firmware_crc32, firmware_sha256, receiver, phase, host, program, version "
         "FROM json_populate_recordset(NULL::records, $1::json) "
-        "ON CONFLICT (record_id) DO NOTHING";
+        "ON CONFLICT DO NOTHING";
     PgResult result;
     Status status = connection.Exec(sql, {array}, stop, BATCH_LIMIT, &result);
     if (!status.ok()) return status;

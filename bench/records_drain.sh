@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The record database's pace: a backlog of 100,000 record lines sent to a throwaway local
+# PostgreSQL server (fsync on, as a real one runs) by `qvlink-records push` and by the forwarder
+# draining it, each into an empty table. The goal is 5,000 lines/s or more. Figures, not a
+# pass/fail test.
+# usage: records_drain.sh BUILD_DIR
+set -euo pipefail
+build=$(realpath "$1")
+here=$(dirname "$(realpath "$0")")
+. "$here/../tests/support/pg_cluster.sh"
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'pg_cluster_remove; rm -rf "$work"' EXIT
+pg_cluster_init "$work/pg"
+pg_cluster_start -c fsync=on
+PG_DB=postgres pg_sql "CREATE DATABASE qvlink"
+db="host=$PG_DIR port=$PG_PORT user=postgres dbname=qvlink"
+"$build/tools/qvlink-records" schema | psql "$db" -X -q -v ON_ERROR_STOP=1
+lines=100000
+"$build/tests/record_maker" "$lines" bench-line > "$work/backlog.jsonl"
+
+/usr/bin/time -o "$work/push.time" -f '%e %U %S' \
+    "$build/tools/qvlink-records" push --database "$db" "$work/backlog.jsonl" > "$work/push.out" 2> "$work/push.err"
+read -r wall user sys < "$work/push.time"
+awk -v n="$lines" -v wall="$wall" -v user="$user" -v sys="$sys" 'BEGIN {
+    printf "qvlink-records push: %d lines in %.2f s: %.0f lines/s, %.2f s CPU in the program\n",
+        n, wall, n / wall, user + sys }'
+[ "$(pg_sql "SELECT count(*) FROM records")" = "$lines" ] || { echo "push: rows missing" >&2; exit 1; }
+
+pg_sql "TRUNCATE records"
+"$build/bench/forwarder_drain_bench" "$db" "$work/backlog.jsonl"
+[ "$(pg_sql "SELECT count(*) FROM records")" = "$lines" ] || { echo "forwarder: rows missing" >&2; exit 1; }

@@ -1,0 +1,303 @@
+// The forwarder against a real PostgreSQL server: a record file written in several goes, a
+// forwarder killed between COMMIT and its cursor again and again, a server that dies and comes
+// back while lines keep coming, and Drain and Stop while it is away. Run by with_pg_cluster.sh,
+// which makes the server: QVLINK_TEST_DATABASE is its superuser's setting, QVLINK_TEST_PG_SERVER
+// a command taking "stop" (as if the machine died), "start", "pause" (the server takes
+// connections and never answers) or "resume".
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "firmware_fixtures.h"
+#include "forwarder.h"
+#include "made_records.h"
+#include "pg_connection.h"
+
+namespace qvlink::records {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto LONG = 120s;  // a wait that only a fault runs into
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool Mentions(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool ShowsTheServerAway(const std::string& error) {
+    return Mentions(error, "cannot reach the database at ") ||
+           Mentions(error, "lost the database at ");
+}
+
+// A station's record file: lines appended whole or in parts, the ids of its records kept.
+// One thread at a time.
+class RecordWriter {
+  public:
+    explicit RecordWriter(std::string path) : path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+
+    void Append(int lines) {
+        std::string text;
+        for (int i = 0; i < lines; ++i) text += NextLine() + "\n";
+        Write(text);
+    }
+    // The next line in two writes, the newline last: a station's write cut in the middle.
+    std::string AppendFirstHalf() {
+        const std::string line = NextLine();
+        Write(line.substr(0, line.size() / 2));
+        return line.substr(line.size() / 2) + "\n";
+    }
+    void Write(const std::string& text) const {
+        std::ofstream(path_, std::ios::binary | std::ios::app) << text;
+    }
+    std::vector<std::string> SortedIds() const {
+        std::vector<std::string> ids = ids_;
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+    std::size_t lines() const { return ids_.size(); }
+
+  private:
+    std::string NextLine() {
+        std::string line = test::MadeRecordLine(next_++, "line-1");
+        RecordRow row;
+        std::string why;
+        EXPECT_TRUE(ParseRecordLine(line, row, why)) << why;
+        ids_.push_back(row.recordId);
+        return line;
+    }
+
+    std::string path_;
+    long next_ = 0;
+    std::vector<std::string> ids_;
+};
+
+// What this process writes to its stderr while the object lives, kept in a file: the forwarder's
+// thread runs inside a program that draws on the terminal.
+class StderrCapture {
+  public:
+    explicit StderrCapture(std::string path) : path_(std::move(path)), saved_(dup(2)) {
+        const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~StderrCapture() { Take(); }
+    std::string Take() {
+        if (saved_ >= 0) {
+            dup2(saved_, 2);
+            close(saved_);
+            saved_ = -1;
+        }
+        std::ifstream file(path_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    }
+
+  private:
+    std::string path_;
+    int saved_;
+};
+
+class ForwarderDbTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(conninfo_.empty() || server_.empty())
+            << "run through tests/tools/with_pg_cluster.sh";
+        ASSERT_TRUE(Sql("TRUNCATE records").ok());
+        // The forwarder logs in as a station does: a role that may only add records.
+        ASSERT_TRUE(Sql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
+                        "'line_station') THEN CREATE ROLE line_station LOGIN IN ROLE "
+                        "qvlink_insert; END IF; END $$")
+                        .ok());
+    }
+    void TearDown() override {
+        if (paused_) Server("resume");
+        if (down_) Server("start");
+    }
+
+    Status Sql(const std::string& sql, PgResult* result = nullptr) {
+        if (!admin_.connected()) {
+            if (Status opened = admin_.Open(conninfo_, nullptr, 30s); !opened.ok()) return opened;
+        }
+        return admin_.Exec(sql, {}, nullptr, LONG, result);
+    }
+    std::vector<std::string> SortedDatabaseIds() {
+        PgResult result;
+        EXPECT_TRUE(Sql("SELECT record_id FROM records ORDER BY record_id", &result).ok());
+        std::vector<std::string> ids;
+        for (int i = 0; i < result.rows(); ++i) ids.push_back(result.Value(i, 0));
+        return ids;
+    }
+    std::size_t DatabaseRows() { return SortedDatabaseIds().size(); }
+
+    void Server(const std::string& what) {
+        admin_.Close();
+        ASSERT_EQ(std::system((server_ + " " + what).c_str()), 0) << what;
+        if (what == "stop") down_ = true;
+        if (what == "start") down_ = false;
+        if (what == "pause") paused_ = true;
+        if (what == "resume") paused_ = false;
+    }
+
+    ForwarderSettings Settings(std::size_t batchLines) const {
+        ForwarderSettings settings;
+        settings.conninfo = conninfo_ + " user=line_station";
+        settings.recordPath = writer_.path();
+        settings.batchLines = batchLines;
+        settings.look = 100ms;
+        return settings;
+    }
+
+    const std::string conninfo_ = Env("QVLINK_TEST_DATABASE");
+    const std::string server_ = Env("QVLINK_TEST_PG_SERVER");
+    PgConnection admin_;
+    bool down_ = false, paused_ = false;
+    test::ScratchDir dir_;
+    RecordWriter writer_{(dir_.Path() / "upgrades.jsonl").string()};
+};
+
+TEST_F(ForwarderDbTest, AFileWrittenInSeveralGoesArrivesLineForLine) {
+    Forwarder forwarder(Settings(25));
+    forwarder.Start();
+    EXPECT_TRUE(forwarder.Drain(LONG)) << "no file yet is nothing to send";
+    EXPECT_EQ(forwarder.State().error, "");
+    writer_.Append(40);
+    const std::string secondHalf = writer_.AppendFirstHalf();
+    forwarder.Nudge();
+    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    EXPECT_EQ(DatabaseRows(), 40u) << "the half-written line waits for its newline";
+    writer_.Write(secondHalf);
+    writer_.Append(30);
+    forwarder.Nudge();
+    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    writer_.Append(9);  // no nudge: the next look finds them
+    const ForwarderState state =
+        forwarder.AwaitState([](const ForwarderState& s) { return s.sent == 80; }, LONG);
+    EXPECT_EQ(state.sent, 80u);
+    EXPECT_EQ(state.alreadyThere, 0u);
+    EXPECT_EQ(state.skipped, 0u);
+    EXPECT_EQ(state.error, "");
+    EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
+}
+
+TEST_F(ForwarderDbTest, KilledBetweenCommitAndCursorItResumesWithoutLossOrDouble) {
+    constexpr std::size_t BATCH = 7;
+    writer_.Append(300);
+    const std::string cursorPath = CursorPathFor(writer_.path());
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        if (run % 4 == 3) writer_.Append(run);
+        // Ends the thread at its k-th COMMIT, before the cursor is saved: 2, 3 or 4.
+        const int k = 2 + run % 3;
+        auto settings = Settings(BATCH);
+        auto commits = std::make_shared<int>(0);
+        settings.afterCommit = [commits, k] { return ++*commits < k; };
+        Forwarder forwarder(settings);
+        forwarder.Start();
+        EXPECT_FALSE(forwarder.Drain(LONG));
+        const ForwarderState state = forwarder.State();
+        forwarder.Stop();
+        EXPECT_EQ(*commits, k);
+        // The batch committed last was not noted: the database has it beyond the cursor.
+        std::string notice;
+        const OutboxCursor cursor = LoadCursor(cursorPath, notice);
+        EXPECT_EQ(notice, "");
+        EXPECT_EQ(DatabaseRows(), cursor.line + BATCH);
+        // ... and the next run sends it again first.
+        EXPECT_EQ(state.alreadyThere, run == 0 ? 0u : BATCH);
+        EXPECT_EQ(state.sent, BATCH * (k - 1) - state.alreadyThere);
+    }
+    Forwarder forwarder(Settings(BATCH));
+    forwarder.Start();
+    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    EXPECT_EQ(forwarder.State().alreadyThere, BATCH);
+    EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
+}
+
+TEST_F(ForwarderDbTest, AServerThatDiesAndComesBackWhileLinesKeepComingGetsThemAll) {
+    StderrCapture printed((dir_.Path() / "stderr").string());
+    Forwarder forwarder(Settings(50));
+    forwarder.Start();
+    // A station recording a receiver every few milliseconds throughout.
+    std::atomic<bool> writing{true};
+    std::thread station([&] {
+        while (writing) {
+            writer_.Append(1);
+            forwarder.Nudge();
+            std::this_thread::sleep_for(3ms);
+        }
+    });
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        SCOPED_TRACE("cycle " + std::to_string(cycle));
+        forwarder.AwaitState([](const ForwarderState& s) { return s.sent >= 100; }, LONG);
+        Server("stop");
+        const ForwarderState away = forwarder.AwaitState(
+            [](const ForwarderState& s) { return !s.error.empty() && s.unsent > 0; }, LONG);
+        EXPECT_TRUE(ShowsTheServerAway(away.error)) << away.error;
+        EXPECT_TRUE(Mentions(ForwarderStateText(away), "unsent ")) << ForwarderStateText(away);
+        const ForwarderState later = forwarder.AwaitState(
+            [&](const ForwarderState& s) { return s.unsent > away.unsent; }, LONG);
+        EXPECT_GT(later.unsent, away.unsent) << "unsent lines count up while it is away";
+        EXPECT_TRUE(ShowsTheServerAway(later.error)) << later.error;
+        Server("start");
+        forwarder.AwaitState([](const ForwarderState& s) { return s.error.empty(); }, LONG);
+    }
+    writing = false;
+    station.join();
+    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    const ForwarderState state = forwarder.State();
+    EXPECT_EQ(state.unsent, 0u);
+    EXPECT_EQ(state.error, "");
+    EXPECT_EQ(ForwarderStateText(state), "all sent");
+    EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
+    EXPECT_EQ(printed.Take(), "")
+        << "the server's last words are the forwarder's error, not output";
+}
+
+TEST_F(ForwarderDbTest, DrainGivesUpAndStopReturnsWhileTheServerIsAway) {
+    {
+        Forwarder forwarder(Settings(50));
+        forwarder.Start();
+        writer_.Append(10);
+        ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+        Server("stop");
+        writer_.Append(5);
+        EXPECT_FALSE(forwarder.Drain(1500ms));
+        const ForwarderState away = forwarder.AwaitState(
+            [](const ForwarderState& s) { return s.unsent == 5 && !s.error.empty(); }, LONG);
+        EXPECT_EQ(away.unsent, 5u);
+        EXPECT_TRUE(ShowsTheServerAway(away.error)) << away.error;
+        forwarder.Stop();
+    }
+    Server("start");
+    EXPECT_EQ(DatabaseRows(), 10u);
+    {
+        // A server that takes the connection and never answers: Stop ends the wait.
+        Server("pause");
+        auto settings = Settings(50);
+        settings.connectLimit = 10min;
+        Forwarder forwarder(settings);
+        forwarder.Start();
+        forwarder.Nudge();
+        forwarder.Stop();
+        Server("resume");
+    }
+    Forwarder forwarder(Settings(50));
+    forwarder.Start();
+    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
+}
+
+}  // namespace
+}  // namespace qvlink::records
