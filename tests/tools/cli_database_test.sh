@@ -69,6 +69,8 @@ check "the report from the database is the report from the file" cmp -s report-f
 check "the report counts completed and failed receivers, cancels among the failed" \
     [ "$(grep -cE '^line-1 .* 1 +2 +0 +33\.3 %$' report-db)" = 4 ]
 check "the report names the causes" [ "$(grep -cE '^(Checksum|Receiver) [A-Za-z]+ +[a-z]+ +4 +50\.0 %' report-db)" = 2 ]
+check "the dashboards' views count as the report does" [ "$(pg_sql "SELECT sum(completed), sum(failed),
+    sum(stopped) FROM yield_by_hour WHERE station = 'line-1'")/$(pg_sql "SELECT sum(count) FROM failure_causes")" = "4|8|0/8" ]
 
 # 2. The server away at the start: the ports serve as usual, the summary says what stays; the
 # next run, with the server back, sends it, nothing doubled.
