@@ -28,7 +28,7 @@ std::optional<std::int64_t> UtcMicros(std::string_view text) {
         return std::nullopt;
     std::int64_t micros = 0;
     if (text.size() > 20) {
-        if (text[19] != '.' || text.size() > 27) return std::nullopt;
+        if (text[19] != '.' || text.size() == 21 || text.size() > 27) return std::nullopt;
         std::int64_t scale = 100000;
         for (std::size_t i = 20; i + 1 < text.size(); ++i, scale /= 10) {
             if (text[i] < '0' || text[i] > '9') return std::nullopt;

@@ -506,6 +506,7 @@ TEST(RecordTime, RecordTimesInMicroseconds) {
         {"2025-03-01T12:34:56,789Z", std::nullopt},
         {"2025-03-01T12:60:00Z", std::nullopt},
         {"2025-03-01 12:34:56Z", std::nullopt},
+        {"2025-03-01T12:34:56.Z", std::nullopt},
         {"0000-03-01T12:34:56Z", std::nullopt},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(UtcMicros(text), expected) << text;

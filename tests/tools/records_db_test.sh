@@ -75,7 +75,7 @@ for format in table csv; do
     check "report as $format: the database's equals the files'" cmp "db-$format.out" "files-$format.out"
 done
 check "the report from files says what it left out" says files-table.err \
-    "1 lines that are no record were left out"
+    "1 line that is no record was left out"
 check "the report counts every record once" [ "$(awk -F, 'NR > 1 && NF == 8 { n += $5 + $6 + $7 } END { print n }' db-csv.out)" = 801 ]
 check "the old line's station is its host" says db-table.out "bench-host"
 run db-some "$records" report --database "$db" --since 2026-01-05T06:30 --station st-a --format csv

@@ -47,8 +47,9 @@ int Report(const ReportRequest& request) {
             }
         }
         if (skipped)
-            std::fprintf(stderr, "qvlink-records: %lld lines that are no record were left out\n",
-                         skipped);
+            std::fprintf(stderr, "qvlink-records: %lld %s no record %s left out\n", skipped,
+                         skipped == 1 ? "line that is" : "lines that are",
+                         skipped == 1 ? "was" : "were");
         report = counter.Take();
     }
     std::fputs(FormatReport(report, request.csv).c_str(), stdout);
