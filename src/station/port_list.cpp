@@ -32,7 +32,7 @@ class PortListBuilder {
 
   private:
     Status Add(const std::string& name) {
-        if (name.empty()) return Status::Error("an empty port name in --port");
+        if (name.empty()) return Status::Error("an empty port name in the list of ports");
         const auto [known, isNew] = names_.emplace(DeviceIdentity(name), name);
         if (!isNew) {
             if (known->second == name) return Status::Error(name + " is named more than once");
@@ -62,6 +62,9 @@ Status ExpandPortArguments(const std::vector<std::string>& arguments,
             start = comma + 1;
         }
     }
+    if (ports->size() > MAX_PORTS)
+        return Status::Error("at most " + std::to_string(MAX_PORTS) + " ports, not " +
+                             std::to_string(ports->size()));
     return Status::Ok();
 }
 

@@ -11,8 +11,12 @@
 
 namespace qvlink::station {
 
-// Expands `arguments` into `ports`. On a malformed list or a device named twice, the status's
-// message says what is wrong in the operator's words.
+// More ports than this on one station is refused, wherever they are named (a command line, the
+// settings file, the window's port list).
+inline constexpr std::size_t MAX_PORTS = 128;
+
+// Expands `arguments` into `ports`. On a malformed list, a device named twice or more than
+// MAX_PORTS ports, the status's message says what is wrong in the operator's words.
 Status ExpandPortArguments(const std::vector<std::string>& arguments,
                            std::vector<std::string>* ports);
 

@@ -30,6 +30,13 @@ TEST_P(PortLists, ExpandOrSayWhatIsWrong) {
     }
 }
 
+// "/dev/qv1,/dev/qv2,...": `count` ports by their paths.
+std::string DevicePaths(int count) {
+    std::string list;
+    for (int i = 1; i <= count; ++i) list += (i > 1 ? ",/dev/qv" : "/dev/qv") + std::to_string(i);
+    return list;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, PortLists,
     ::testing::Values(
@@ -39,10 +46,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {"COM2", "COM4", "COM5", "/dev/pts/9"},
                  ""},
         ListCase{"Backwards", {"COM3-COM1"}, {}, "the range COM3-COM1 runs backwards"},
-        ListCase{"Empty", {"COM1,,COM2"}, {}, "an empty port name in --port"},
+        ListCase{"Empty", {"COM1,,COM2"}, {}, "an empty port name in the list of ports"},
         ListCase{"Twice", {"COM1", "COM2,COM1"}, {}, "COM1 is named more than once"},
         ListCase{"TwoNamesOfOnePort", {"COM1,COM01"}, {}, "COM1 and COM01 are the same device"},
-        ListCase{"InARange", {"COM02", "COM1-COM3"}, {}, "COM02 and COM2 are the same device"}),
+        ListCase{"InARange", {"COM02", "COM1-COM3"}, {}, "COM02 and COM2 are the same device"},
+        ListCase{"TooMany", {"COM1-COM99", DevicePaths(30)}, {}, "at most 128 ports, not 129"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PortList, APortAndTheDeviceItMapsToAreOneDevice) {

@@ -118,8 +118,6 @@ Status ParseCliOptions(int argc, char** argv, CliOptions* options, bool* helpAsk
     if (Status ports = station::ExpandPortArguments(parser.portArguments, &options->ports);
         !ports.ok())
         return ports;
-    if (options->ports.size() > MAX_PORTS)
-        return Status::Error("at most " + std::to_string(MAX_PORTS) + " ports");
     if (parser.app.count("--station") > 0 && !station::IsStationName(options->station))
         return Status::Error(std::string("--station: ") + station::STATION_NAME_RULE);
     options->databaseGiven = parser.app.count("--database") > 0;

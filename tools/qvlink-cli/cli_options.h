@@ -8,9 +8,6 @@
 
 namespace qvlink::cli {
 
-// More ports than this in one run is a usage error.
-inline constexpr std::size_t MAX_PORTS = 128;
-
 struct CliOptions {
     std::vector<std::string> ports;  // COM names or device paths, each once, in the order given
     std::string firmwarePath;

@@ -14,10 +14,8 @@ using station::PortActivity;
 using station::PortSnapshot;
 
 std::string FirmwareLine(const station::FirmwareFacts& firmware) {
-    char crc[16];
-    std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(firmware.crc32));
     return firmware.fileName + "   " + std::to_string(firmware.fileSize) + " bytes   CRC-32 " +
-           crc + "   SHA-256 " + firmware.sha256.substr(0, 12);
+           station::Hex32(firmware.crc32) + "   SHA-256 " + firmware.sha256.substr(0, 12);
 }
 
 }  // namespace
