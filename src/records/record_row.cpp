@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "record_line.h"
 #include "record_time.h"
 #include "sha256.h"
 
@@ -27,18 +28,9 @@ bool IsHex(std::string_view text, std::size_t count, bool upper) {
 std::string DerivedId(std::string_view line) {
     const Sha256Digest digest =
         Sha256(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
-    std::uint8_t bytes[16];
-    for (std::size_t i = 0; i < sizeof bytes; ++i) bytes[i] = digest[i];
-    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x80);
-    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
-    std::string id;
-    for (std::size_t i = 0; i < sizeof bytes; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) id += '-';
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
-        id += hex;
-    }
-    return id;
+    std::array<std::uint8_t, 16> bytes;
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = digest[i];
+    return station::UuidText(bytes, 8);
 }
 
 // A database's text holds no NUL, and a batch with one is refused whole: a NUL becomes U+FFFD,

@@ -94,15 +94,19 @@ std::string NewRecordId() {
     // Every bit from the system's own source of randomness: ids from stations that started at
     // the same moment never meet.
     std::random_device source;
-    std::uint8_t bytes[16];
-    for (std::size_t i = 0; i < sizeof bytes; i += 4) {
+    std::array<std::uint8_t, 16> bytes;
+    for (std::size_t i = 0; i < bytes.size(); i += 4) {
         const std::uint32_t word = source();
         for (std::size_t k = 0; k < 4; ++k) bytes[i + k] = static_cast<std::uint8_t>(word >> 8 * k);
     }
-    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+    return UuidText(bytes, 4);
+}
+
+std::string UuidText(std::array<std::uint8_t, 16> bytes, int version) {
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | (version << 4));
     bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
     std::string id;
-    for (std::size_t i = 0; i < sizeof bytes; ++i) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) id += '-';
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02x", bytes[i]);

@@ -3,6 +3,7 @@
 // "schema"; fields keep their names and meanings from one version to the next.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -47,6 +48,8 @@ inline constexpr const char* STATION_NAME_RULE =
 
 // A new random (version 4) UUID, "xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx" in lower case.
 std::string NewRecordId();
+// `bytes` as a UUID of `version` (its version and variant bits set), written as above.
+std::string UuidText(std::array<std::uint8_t, 16> bytes, int version);
 
 // One receiver: the port it was on, the device that port opened, its number on that port
 // (1 for the first), its result and what was seen of it.

@@ -63,3 +63,17 @@ await_exit() {
         sleep 0.05
     done
 }
+
+# start_sim NAME PORTS SIM-OPTIONS...: qvlink-sim ($sim) serving PORTS pseudo-terminals with
+# the firmware fw.bin, in the background (its pid in $NAME_pid and in the array sim_pids, for the
+# caller's clean-up); its output in NAME.out, the ports' paths in NAME.paths once it has them.
+start_sim() {
+    local name="$1" ports="$2"
+    shift 2
+    rm -f "$name.out" "$name.paths"
+    "$sim" --ports "$ports" "$@" fw.bin > "$name.out" 2>&1 &
+    sim_pids+=($!)
+    printf -v "${name}_pid" '%s' $!
+    await_lines "$name.out" "$ports" $!
+    head -n "$ports" "$name.out" > "$name.paths"
+}

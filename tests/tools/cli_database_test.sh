@@ -23,16 +23,6 @@ PG_DB=postgres pg_sql "CREATE DATABASE qvlink" > /dev/null
 "$records" schema | psql "$PG_ADMIN dbname=qvlink" -X -q -v ON_ERROR_STOP=1 > /dev/null || exit 1
 db="host=$PG_DIR port=$PG_PORT user=postgres dbname=qvlink"
 
-start_sim() {  # start_sim NAME PORTS SIM-OPTIONS...: paths in NAME.paths
-    local name="$1" ports="$2"
-    shift 2
-    rm -f "$name.out" "$name.paths"
-    "$sim" --ports "$ports" "$@" fw.bin > "$name.out" 2>&1 &
-    sim_pids+=($!)
-    printf -v "${name}_pid" '%s' $!
-    await_lines "$name.out" "$ports" $!
-    head -n "$ports" "$name.out" > "$name.paths"
-}
 ports_of() { paste -sd, "$1.paths"; }
 rows() { pg_sql "SELECT count(*) FROM records WHERE station = '$1'"; }
 distinct_ids() { pg_sql "SELECT count(DISTINCT record_id) FROM records WHERE station = '$1'"; }

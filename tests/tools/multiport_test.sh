@@ -22,16 +22,6 @@ file_size=$(stat -c %s fw.bin)
 file_sha=$(sha256sum fw.bin | cut -d' ' -f1)
 
 
-start_sim() {  # start_sim NAME PORTS SIM-OPTIONS...: sim output in NAME.out, paths in NAME.paths
-    local name="$1" ports="$2"
-    shift 2
-    rm -f "$name.out" "$name.paths"
-    "$sim" --ports "$ports" "$@" fw.bin > "$name.out" 2>&1 &
-    sim_pids+=($!)
-    printf -v "${name}_pid" '%s' $!
-    await_lines "$name.out" "$ports" $!
-    head -n "$ports" "$name.out" > "$name.paths"
-}
 
 wait_sim() {  # wait_sim NAME: sets $sim_status
     local pid_var="${1}_pid"
