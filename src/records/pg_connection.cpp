@@ -28,8 +28,9 @@ std::string WhereOf(PGconn* conn) {
     const char* port = PQport(conn);
     const char* db = PQdb(conn);
     std::string where = host && *host ? host : "localhost";
-    if (port && *port) where += ":" + std::string(port);
-    if (db && *db) where += "/" + std::string(db);
+    // Appended piece by piece: "x" + std::string(...) trips GCC 12's -Wrestrict at -O3.
+    if (port && *port) where.append(":").append(port);
+    if (db && *db) where.append("/").append(db);
     return where;
 }
 
