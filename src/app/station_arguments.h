@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "station_panel.h"
+#include "station_setup.h"
 #include "status.h"
 
 namespace qvlink {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "station_panel.h"
+#include "station_setup.h"
 #include "status.h"
 
 namespace qvlink {

@@ -18,6 +18,7 @@
 #include "record_file.h"
 #include "record_link.h"
 #include "station.h"
+#include "station_setup.h"
 #include "station_totals.h"
 #include "station_view.h"
 
@@ -27,16 +28,6 @@ inline constexpr int REFRESH_PER_SECOND = 5;
 inline constexpr const char* STATION_TITLE = "Quorvane Link Station";
 // Closing the window waits this long at most for the ports to end.
 inline constexpr int CLOSE_LIMIT_MS = 5000;
-
-// What a station starts with, and what is kept for the next start.
-struct StationSetup {
-    std::vector<std::string> ports;  // as the operator named them (names, lists, ranges)
-    std::string firmwarePath;
-    std::string recordPath;     // empty: no record
-    int outOfServiceAfter = 3;  // failed or cancelled receivers in a row that stop a port; 0: never
-    std::string station;        // the station's name in the record; empty: the host's name
-    std::string database;       // libpq's settings of the database the record goes to; empty: none
-};
 
 class StationPanel {
   public:
