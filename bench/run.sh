@@ -10,3 +10,4 @@ build/release/bench/upgrade_bench build/release/tools
 bash bench/multiport.sh build/release/tools
 bash bench/station_window.sh build/release
 bash bench/records_drain.sh build/release
+bash bench/records_multiport.sh build/release/tools
