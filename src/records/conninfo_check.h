@@ -1,5 +1,7 @@
 // What a database setting may hold: libpq's connection settings, but never a password, which
-// belongs in ~/.pgpass (or the file PGPASSFILE names), readable by its owner only.
+// belongs in the password file libpq reads (~/.pgpass on Linux, %APPDATA%\postgresql\pgpass.conf
+// on Windows, or the file PGPASSFILE names), readable by its owner only. A client built without
+// TLS (the Windows programs) refuses a setting that insists on TLS, in words, before it is used.
 #pragma once
 
 #include <string>
@@ -8,7 +10,11 @@
 
 namespace qvlink::records {
 
-// Ok for a URI or "key=value ..." string libpq understands and that carries no password.
+// Ok for a URI or "key=value ..." string libpq understands, that carries no password, and whose
+// sslmode (or PGSSLMODE) this build can honour.
 Status CheckConnInfo(const std::string& conninfo);
+
+// Where the password goes on this system, in the operator's words.
+std::string PasswordFilePlace();
 
 }  // namespace qvlink::records

@@ -62,7 +62,7 @@ bool Forwarder::Drain(std::chrono::milliseconds limit, const StopWake* cut) {
         if (ended_) drained_.Raise();
     }
     changed_.notify_all();
-    WaitForSocket(drained_.WaitHandle(), false, cut, std::chrono::steady_clock::now() + limit);
+    WaitForWake(drained_, cut, std::chrono::steady_clock::now() + limit);
     const std::lock_guard lock(mutex_);
     draining_ = false;
     return looksDone_ > drainFrom_ && state_.unsent == 0;

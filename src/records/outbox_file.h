@@ -1,6 +1,8 @@
 // A record file opened for reading by the forwarder, and what is at its path now: the file stays
 // readable after it has been moved away or deleted, so that its last lines are sent before the
-// forwarder turns to the new file under the path. Owns its descriptor; one thread at a time.
+// forwarder turns to the new file under the path. Owns its descriptor (on Windows its handle,
+// opened so that the station keeps appending and the file can still be moved or deleted); one
+// thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +21,7 @@ class OutboxFile {
     OutboxFile& operator=(const OutboxFile&) = delete;
 
     Status Open(const std::string& path);  // a missing file is an error whose cause is empty
-    bool open() const { return fd_ >= 0; }
+    bool open() const;
     void Close();
     const std::string& identity() const { return identity_; }
     std::uint64_t Size() const;
@@ -30,7 +32,11 @@ class OutboxFile {
     static std::string IdentityAt(const std::string& path);
 
   private:
+#ifdef _WIN32
+    void* handle_ = nullptr;  // the file's HANDLE, null when closed
+#else
     int fd_ = -1;
+#endif
     std::string identity_;
 };
 

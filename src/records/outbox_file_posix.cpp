@@ -17,6 +17,10 @@ std::string IdentityOf(const struct stat& about) {
 
 }  // namespace
 
+bool OutboxFile::open() const {
+    return fd_ >= 0;
+}
+
 OutboxFile::~OutboxFile() {
     Close();
 }

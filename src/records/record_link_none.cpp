@@ -22,6 +22,9 @@ void RecordLink::Nudge() {}
 bool RecordLink::AllSent() const {
     return false;
 }
+std::string RecordLink::TakeNotice() {
+    return {};
+}
 std::string RecordLink::StateText() const {
     return NO_CLIENT;
 }

@@ -25,4 +25,9 @@ SocketWait WaitForSocket(int socket, bool forWrite, const StopWake* stop,
     }
 }
 
+bool WaitForWake(const StopWake& wake, const StopWake* stop,
+                 std::chrono::steady_clock::time_point deadline) {
+    return WaitForSocket(wake.WaitHandle(), false, stop, deadline) == SocketWait::Ready;
+}
+
 }  // namespace qvlink::records
