@@ -24,6 +24,8 @@
 #define IDC_START_ALL 3011
 #define IDC_STOP_ALL 3012
 #define IDC_NOTICE 3013
+#define IDC_DATABASE_NAME 3014
+#define IDC_DATABASE_TEXT 3015
 
 /* A tile. */
 #define IDC_TILE_NAME 3101

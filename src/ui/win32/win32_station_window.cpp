@@ -83,9 +83,12 @@ Win32StationWindow::Win32StationWindow(HINSTANCE instance) : instance_(instance)
         DestroyWindow(window_);
         return;
     }
-    RECT header{};
+    RECT header{}, database{};
     GetWindowRect(header_, &header);
-    headerHeight_ = header.bottom - header.top;
+    GetWindowRect(GetDlgItem(header_, IDC_DATABASE_NAME), &database);
+    fullHeaderHeight_ = header.bottom - header.top;
+    shortHeaderHeight_ = database.top - header.top;
+    headerHeight_ = shortHeaderHeight_;
     Layout();
 }
 
@@ -231,7 +234,7 @@ void Win32StationWindow::Layout() {
     GetClientRect(window_, &client);
     SetWindowPos(header_, nullptr, 0, 0, client.right, headerHeight_,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const int id : {IDC_FIRMWARE_TEXT, IDC_RECORD_TEXT, IDC_NOTICE})
+    for (const int id : {IDC_FIRMWARE_TEXT, IDC_RECORD_TEXT, IDC_NOTICE, IDC_DATABASE_TEXT})
         StretchHeaderLine(id, client.right);
     SetWindowPos(grid_->Window(), nullptr, 0, headerHeight_, client.right,
                  std::max(0, static_cast<int>(client.bottom) - headerHeight_),
@@ -299,12 +302,32 @@ void Win32StationWindow::ShowHeader(const HeaderView& header) {
     SetTextIfChanged(header_, IDC_PER_HOUR, header.perHour);
     SetTextIfChanged(header_, IDC_MEAN_TIME, header.meanTime);
     SetTextIfChanged(header_, IDC_P95_TIME, header.p95Time);
+    ShowDatabaseLine(header.database);
     // What is offered is enabled first, so that the focus can move to it.
     EnableWindow(GetDlgItem(header_, IDC_START_ALL), header.canStart);
     EnableWindow(GetDlgItem(header_, IDC_STOP_ALL), header.running);
     for (const int id : {IDC_FIRMWARE_BUTTON, IDC_RECORD_BUTTON, IDC_PORTS_BUTTON})
         EnableWindow(GetDlgItem(header_, id), !header.running);
     KeepFocusUsable();
+}
+
+// The database line is there only while the record goes to a database: the header, and a
+// window of the operator's size with it, grows by it when it appears and shrinks when it goes.
+void Win32StationWindow::ShowDatabaseLine(const std::string& text) {
+    SetTextIfChanged(header_, IDC_DATABASE_TEXT, text);
+    const int height = text.empty() ? shortHeaderHeight_ : fullHeaderHeight_;
+    if (height == headerHeight_) return;
+    const int grown = height - headerHeight_;
+    headerHeight_ = height;
+    for (const int id : {IDC_DATABASE_NAME, IDC_DATABASE_TEXT})
+        ShowWindow(GetDlgItem(header_, id), text.empty() ? SW_HIDE : SW_SHOWNA);
+    RECT frame{};
+    if (IsWindowVisible(window_) && !IsZoomed(window_) && GetWindowRect(window_, &frame))
+        SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left,
+                     frame.bottom - frame.top + grown,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);  // lays out anew
+    else
+        Layout();
 }
 
 void Win32StationWindow::SetTileCount(std::size_t count) {

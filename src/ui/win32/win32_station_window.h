@@ -56,6 +56,7 @@ class Win32StationWindow final : public StationView {
     void Layout();  // the header across the top, the tiles below it
     void KeepFocusUsable();
     void StretchHeaderLine(int id, int width);
+    void ShowDatabaseLine(const std::string& text);
     // Runs a modal box or chooser; a close asked for meanwhile is handled once it returns.
     template <typename Modal>
     auto RunModal(Modal modal);
@@ -66,7 +67,9 @@ class Win32StationWindow final : public StationView {
     HACCEL keys_ = nullptr;
     StationPanel* panel_ = nullptr;
     std::unique_ptr<Win32TileGrid> grid_;
-    int headerHeight_ = 0;
+    int headerHeight_ = 0;       // as shown: with the database line only while it is shown
+    int fullHeaderHeight_ = 0;   // the whole template
+    int shortHeaderHeight_ = 0;  // down to the database line
     std::string notice_;
     HWND lastFocus_ = nullptr;
     int modalDepth_ = 0;
