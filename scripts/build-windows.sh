@@ -1,22 +1,34 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs (qvlink.exe, qvlink-station.exe, qvlink-cli.exe,
-# qvlink-pack.exe) and the Windows test programs with mingw-w64, statically linked, into
-# build/win, and packs the Windows download build/win/QuorvaneLink-1.1-win64.zip: the four
-# programs and README.txt.
+# qvlink-pack.exe, qvlink-records.exe) and the Windows test programs with mingw-w64, statically
+# linked, into build/win, and packs the Windows download twice: the zip
+# build/win/QuorvaneLink-VERSION-win64.zip (the five programs, README.txt and libpq's copyright
+# notice) and the installer build/win/QuorvaneLink-VERSION-setup.exe (NSIS, from
+# packaging/windows/installer.nsi). libpq, which the record database needs, is built first from
+# PostgreSQL's Debian source into build/win/libpq, once (scripts/libpq-windows.sh).
 # usage: build-windows.sh [CMAKE_ARGS...]   (the test command adds ccache as the launcher)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+version=$(sed -n 's/^project(QuorvaneLink VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+bash scripts/libpq-windows.sh build/win/libpq
 cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DQVLINK_WIN32_LIBPQ="$PWD/build/win/libpq" \
+    -DQVLINK_BUILD_RECORDS=ON "$@" >/dev/null
 cmake --build build/win -j "$(nproc)"
 
+programs=(build/win/src/app/qvlink.exe build/win/src/app/qvlink-station.exe
+    build/win/tools/qvlink-cli.exe build/win/tools/qvlink-pack.exe build/win/tools/qvlink-records.exe)
 package=build/win/package
-rm -rf "$package" build/win/QuorvaneLink-1.1-win64.zip
+zip="build/win/QuorvaneLink-$version-win64.zip" setup="build/win/QuorvaneLink-$version-setup.exe"
+rm -rf "$package" "$zip" "$setup"
 mkdir -p "$package"
-cp build/win/src/app/qvlink.exe build/win/src/app/qvlink-station.exe build/win/tools/qvlink-cli.exe \
-    build/win/tools/qvlink-pack.exe "$package"/
+cp "${programs[@]}" "$package"/
 sed 's/$/\r/' docs/windows-readme.txt > "$package/README.txt"
-(cd "$package" && zip -q -X ../QuorvaneLink-1.1-win64.zip README.txt qvlink.exe qvlink-station.exe \
-    qvlink-cli.exe qvlink-pack.exe)
-unzip -l build/win/QuorvaneLink-1.1-win64.zip
+sed 's/$/\r/' build/win/libpq/COPYRIGHT > "$package/libpq-COPYRIGHT.txt"
+(cd "$package" && zip -q -X "$OLDPWD/$zip" README.txt libpq-COPYRIGHT.txt ./*.exe)
+unzip -l "$zip"
+
+makensis -V2 -NOCD -DVERSION="$version" -DPACKAGE="$package" -DICON=res/qvlink.ico \
+    -DOUTFILE="$setup" packaging/windows/installer.nsi
+ls -l "$zip" "$setup"

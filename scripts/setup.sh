@@ -11,7 +11,7 @@ packages=(
     libpq-dev postgresql openssl
     lrzsz time
     clang libclang-rt-14-dev
-    g++-mingw-w64-x86-64 wine wine64
+    g++-mingw-w64-x86-64 wine wine64 nsis
     xvfb xauth x11-utils xdotool openbox imagemagick zip unzip
     dpkg-dev help2man lintian desktop-file-utils
 )
