@@ -1,0 +1,172 @@
+#!/usr/bin/env bash
+# The Windows programs and the record database, under Wine, against a throwaway PostgreSQL server
+# on 127.0.0.1 (passwords from a PGPASSFILE, as a station keeps them) and qvlink-sim receivers on
+# Wine's COM ports. qvlink-cli.exe on four ports puts every record line into the database once,
+# while the server is killed and started again in the middle of the run; qvlink-records.exe
+# reports from the database what the Linux qvlink-records reports from the file; settings that ask
+# for TLS or hold a password are refused in words. qvlink-station.exe shows the database in its
+# header: all sent, then the unsent lines while the server is away, then all sent again.
+# usage: wine_database_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK QVLINK_RECORDS [LOG_DIR]
+set -u
+if [ -z "${QVLINK_ON_XVFB:-}" ]; then
+    QVLINK_ON_XVFB=1 exec timeout -k 10 900 xvfb-run -a -s "-screen 0 1366x768x24 -nolisten tcp" \
+        bash "$0" "$@"
+fi
+here=$(dirname "$(realpath "$0")")
+. "$here/checks.sh"
+. "$here/wine_ports.sh"
+. "$here/wine_windows.sh"
+. "$here/../support/pg_cluster.sh"
+export LC_ALL=C
+win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3") records=$(realpath "$4")
+logs=$(realpath -m "${5:-$win/wine-database-logs}")
+cli_exe="$win/tools/qvlink-cli.exe" records_exe="$win/tools/qvlink-records.exe"
+station_exe="$win/src/app/qvlink-station.exe" probe_exe="$win/tests/qvlink-probe.exe"
+title="Quorvane Link Station"
+rm -rf "$logs" && mkdir -p "$logs"
+work=$(mktemp -d)
+PG_DIR=$(mktemp -d /tmp/qvlink-pg.XXXXXX)
+export WINEPREFIX="$win/wineprefix-database-test" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wineserver -k >/dev/null 2>&1
+    cp "$work"/*.out "$work"/*.err "$work"/*.txt "$work"/*.jsonl "$PG_DIR/server.log" "$logs"/ 2>/dev/null
+    pg_cluster_remove
+    rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work" || exit 1
+finish() { report_checks; exit; }
+require() {  # require NAME CONDITION-COMMAND...: a check the rest depends on; ends the test
+    local before=$failures
+    check "$@"
+    [ "$failures" = "$before" ] || finish
+}
+
+head -c 1048576 /dev/urandom > image.raw
+"$pack" pack image.raw fw.bin > /dev/null
+
+# The server: the stations' role may only add rows, the report's only read them; both come in
+# over TCP with a password from the password file.
+require "a throwaway PostgreSQL server runs" eval 'pg_cluster_init "$PG_DIR" && pg_cluster_start'
+PG_DB=postgres pg_sql "CREATE DATABASE qvlink" > /dev/null
+"$records" schema | psql "$PG_ADMIN dbname=qvlink" -X -q -v ON_ERROR_STOP=1 > /dev/null
+pg_sql "CREATE ROLE station LOGIN PASSWORD 'line-secret' IN ROLE qvlink_insert;
+    CREATE ROLE reader LOGIN PASSWORD 'read-secret' IN ROLE qvlink_read" > /dev/null
+printf '127.0.0.1:%s:qvlink:station:line-secret\n127.0.0.1:%s:qvlink:reader:read-secret\n' \
+    "$PG_PORT" "$PG_PORT" > pgpass
+chmod 600 pgpass
+wine cmd /c exit > /dev/null 2>&1
+PGPASSFILE=$(winepath -w "$work/pgpass" 2>/dev/null)
+export PGPASSFILE
+db="host=127.0.0.1 port=$PG_PORT dbname=qvlink"
+rows() { pg_sql "SELECT count(*) || '/' || count(DISTINCT record_id) FROM records WHERE station = '$1'"; }
+ids_in_db() { pg_sql "SELECT record_id FROM records WHERE station = '$1' ORDER BY 1"; }
+
+# Settings the programs cannot use are refused before anything is sent, in words.
+timeout 120 wine "$cli_exe" --port COM1 --record refused.jsonl \
+    --database "$db user=station sslmode=require" fw.bin \
+    > tls.out 2> tls.err
+status=$?
+check "sslmode=require is refused with exit 2, naming TLS" \
+    eval '[ $status = 2 ] && grep -q "asks for TLS (sslmode require), which this build cannot speak" tls.err'
+timeout 120 wine "$cli_exe" --port COM1 --record refused.jsonl \
+    --database "$db user=station password=x" fw.bin \
+    > password.out 2> password.err
+status=$?
+check "a password in the setting is refused, naming pgpass.conf" \
+    eval '[ $status = 2 ] && grep -qF "%APPDATA%\\postgresql\\pgpass.conf" password.err'
+
+start_sims() {  # start_sims NAME COUNT SIM-OPTIONS...: sets NAME_pid and NAME_ports
+    local name="$1" count="$2"
+    shift 2
+    rm -f "$name.out" "$name.err"
+    "$sim" --ports "$count" "$@" fw.bin > "$name.out" 2> "$name.err" &
+    pids+=($!)
+    printf -v "${name}_pid" '%s' $!
+    await_lines "$name.out" "$count" $! 30 || require "the $name receivers start" false
+    mapfile -t "${name}_ports" < <(head -n "$count" "$name.out")
+}
+start_sims line 4 --devices 6 --protocol block-crc,bulk --timeout 120
+start_sims window 2 --devices 0 --timeout 300
+map_com_ports 60 1="${line_ports[0]}" 2="${line_ports[1]}" 3="${line_ports[2]}" \
+    4="${line_ports[3]}" 5="${window_ports[0]}" 6="${window_ports[1]}" || exit 1
+echo "ok   COM1..COM4 point at six receivers each, COM5 and COM6 at endless ones"
+
+# 1. qvlink-cli.exe: 24 receivers on four ports; the server is killed after the eighth line and
+# started again after the sixteenth.
+rm -f cli.jsonl
+timeout 400 wine "$cli_exe" --port COM1-COM4 --continuous --count 6 --record cli.jsonl \
+    --station win-line --database "$db user=station" --database-wait 60 fw.bin \
+    > cli.out 2> cli.err &
+cli_pid=$!
+pids+=("$cli_pid")
+await_lines cli.jsonl 8 "$cli_pid" 120 && pg_cluster_stop immediate
+check "the server was killed after 8 lines" eval '! pg_as "$PG_BIN/pg_ctl" -D "$PG_DIR/data" status > /dev/null'
+await_lines cli.jsonl 16 "$cli_pid" 120
+require "the server starts again after 16 lines" pg_cluster_start
+await_exit "$cli_pid" 300
+wait "$cli_pid"
+status=$?
+lines=$(grep -c . cli.jsonl)
+check "qvlink-cli.exe ends with 0 after 24 receivers ($lines lines)" eval '[ $status = 0 ] && [ $lines = 24 ]'
+check "its summary says all sent" grep -qE '^database: all sent \(' <(tr -d '\r' < cli.out)
+check "the database holds each of the 24 lines once" [ "$(rows win-line)" = "24/24" ]
+jq -r .record_id cli.jsonl | sort > ids-file.txt
+ids_in_db win-line > ids-db.txt
+check "the database holds exactly the file's record ids" cmp -s ids-file.txt ids-db.txt
+
+# 2. qvlink-records.exe reports from the database what qvlink-records on Linux reports from the
+# file, and the report's role can read it.
+"$records" report cli.jsonl > report-file.txt
+timeout 120 wine "$records_exe" report --database "$db user=reader" --station win-line 2> report.err |
+    tr -d '\r' > report-db.txt
+check "qvlink-records.exe report --database equals the Linux report of the file" \
+    eval 'grep -q "^win-line " report-db.txt && cmp -s report-file.txt report-db.txt'
+
+# 3. The station window's header: all sent; the unsent lines while the server is away; all sent
+# once it is back.
+openbox > openbox.log 2>&1 &
+pids+=($!)
+wait_until 20 xprop -root _NET_SUPPORTING_WM_CHECK > /dev/null 2>&1 ||
+    echo "     (the window manager did not announce itself)"
+read_window() { probe window "$title" > window.txt && [ -s window.txt ]; }
+field_of() { awk -F'\t' -v id="$1" -v f="$2" '$1 == id { print $f; exit }' window.txt; }
+database_shows() { read_window && [[ "$(field_of 3015 5)" =~ $1 ]]; }
+mkdir run && cp fw.bin run/
+(cd run && exec timeout 600 wine "$station_exe" --port COM5-COM6 --record st.jsonl \
+    --station win-window --database "$db user=station" --start fw.bin) > station.out 2> station.err &
+station_pid=$!
+pids+=("$station_pid")
+require "the station window opens" wait_until 120 read_window
+require "the station records two receivers" await_lines run/st.jsonl 2 "$station_pid" 90
+check "its header shows the database: all sent" wait_until 30 database_shows '^all sent$'
+check "the database line and its name are shown" \
+    eval '[ "$(field_of 3014 3)" = "-" ] && [ "$(field_of 3015 3)" = "-" ]'
+cp window.txt window-sent.txt
+pg_cluster_stop immediate
+at_stop=$(grep -c . run/st.jsonl)
+await_lines run/st.jsonl $((at_stop + 2)) "$station_pid" 90
+check "with the server away it shows the unsent lines and why" \
+    wait_until 30 database_shows '^unsent [0-9]+ lines? \(oldest from [0-9]{2}:[0-9]{2}\): .*127\.0\.0\.1'
+cp window.txt window-unsent.txt
+import -window root "$logs/station-unsent.png" 2>/dev/null
+echo "     header: $(field_of 3015 5)"
+require "the server starts again" pg_cluster_start
+check "once it is back the header says all sent again" wait_until 60 database_shows '^all sent$'
+closes() {
+    local attempt
+    for attempt in 1 2 3; do
+        press alt+F4
+        await_exit "$station_pid" 20 && return 0
+    done
+    return 1
+}
+check "Alt+F4 ends the station" closes
+check "no line of the station is in the database twice" \
+    eval '[ "$(rows win-window | cut -d/ -f1)" = "$(rows win-window | cut -d/ -f2)" ] &&
+        [ "$(rows win-window | cut -d/ -f1)" -ge $((at_stop + 2)) ]'
+
+finish

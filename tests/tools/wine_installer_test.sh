@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, in a prefix of its own: "setup.exe /S" installs the programs
+# into Program Files, the Start-menu entries and the uninstall key; the installed qvlink-cli.exe
+# runs; "uninstall.exe /S" removes every installed file, entry and the key, and leaves a settings
+# file an operator left in the entries' starting folder.
+# usage: wine_installer_test.sh WINDOWS_BUILD_DIR
+set -u
+. "$(dirname "$(realpath "$0")")/checks.sh"
+win=$(realpath "$1")
+version=$(sed -n 's/^project(QuorvaneLink VERSION \([0-9.]*\).*/\1/p' \
+    "$(dirname "$(realpath "$0")")/../../CMakeLists.txt")
+setup="$win/QuorvaneLink-$version-setup.exe"
+export WINEPREFIX="$win/wineprefix-installer-test" WINEDEBUG=-all
+# No menu entries on the Linux desktop, no browser engine to install.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+work=$(mktemp -d)
+trap 'wineserver -k > /dev/null 2>&1; rm -rf "$work"' EXIT
+cd "$work" || exit 1
+rm -rf "$WINEPREFIX"
+wine cmd /c exit > /dev/null 2>&1
+drive="$WINEPREFIX/drive_c"
+folder="$drive/Program Files/Quorvane Link"
+menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Quorvane Link"
+starts_in="$drive/users/Public/Documents/Quorvane Link"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuorvaneLink'
+installed=(qvlink.exe qvlink-station.exe qvlink-cli.exe qvlink-pack.exe qvlink-records.exe
+    README.txt libpq-COPYRIGHT.txt uninstall.exe)
+# ends: every Windows process of the prefix has ended (an uninstaller goes on in a copy of
+# itself after the one started has returned).
+ends() { timeout 300 wineserver -w; }
+
+timeout 300 wine "$setup" /S
+status=$?
+ends
+check "setup.exe /S ends with 0" [ "$status" = 0 ]
+missing=()
+for file in "${installed[@]}"; do [ -f "$folder/$file" ] || missing+=("$file"); done
+check "every file is installed in Program Files (missing: ${missing[*]:-none})" [ "${#missing[@]}" = 0 ]
+check "the Start menu has the dialog, the station window and the uninstaller" \
+    eval '[ -f "$menu/Quorvane Link.lnk" ] && [ -f "$menu/Quorvane Link Station.lnk" ] &&
+        [ -f "$menu/Uninstall Quorvane Link.lnk" ]'
+check "the station's entry starts in the public Documents' folder, which exists" \
+    eval '[ -d "$starts_in" ] && strings -e l "$menu/Quorvane Link Station.lnk" |
+        grep -qF "C:\users\Public\Documents\Quorvane Link"'
+wine reg query "$key" > key.txt 2>&1
+check "the uninstall key names the uninstaller, its silent form and the version" \
+    eval 'tr -d "\r" < key.txt | grep -qE "UninstallString +REG_SZ +\"C:\\\\Program Files\\\\Quorvane Link\\\\uninstall.exe\"$" &&
+        tr -d "\r" < key.txt | grep -qE "QuietUninstallString +REG_SZ +.*uninstall.exe\" /S$" &&
+        tr -d "\r" < key.txt | grep -qE "DisplayVersion +REG_SZ +${version//./\\.}$"'
+line=$(timeout 120 wine 'C:\Program Files\Quorvane Link\qvlink-cli.exe' --version | tr -d '\r')
+check "the installed qvlink-cli.exe runs: '$line'" \
+    grep -qxE "qvlink-cli \(Quorvane Link\) ${version//./\\.}( \(commit [0-9a-f]+\))?" <<< "$line"
+
+# An operator's settings in the folder the entries start in are the operator's.
+echo '{"ports":["COM1"]}' > "$starts_in/QVLinkStation.json"
+timeout 300 wine 'C:\Program Files\Quorvane Link\uninstall.exe' /S
+status=$?
+ends
+check "uninstall.exe /S ends with 0" [ "$status" = 0 ]
+check "no installed file is left: the folder is gone" [ ! -e "$folder" ]
+check "the Start-menu folder is gone" [ ! -e "$menu" ]
+check "the uninstall key is gone" eval '! wine reg query "$key" > /dev/null 2>&1'
+check "the operator's settings are left" [ -f "$starts_in/QVLinkStation.json" ]
+report_checks
