@@ -34,7 +34,8 @@ const char* const EXPLANATION =
     "database as well, while the window is open: the record file is the outbox, FILE.sent beside\n"
     "it says how far it got, and the header shows \"all sent\" or the lines still unsent and\n"
     "why. CONNINFO is libpq's (postgresql://host/db or \"host=... dbname=...\"); the password\n"
-    "goes in ~/.pgpass, never in the settings or on the command line.";
+    "goes in ~/.pgpass (on Windows %APPDATA%\\postgresql\\pgpass.conf), never in the settings\n"
+    "or on the command line.";
 
 struct Parser {
     CLI::App app{"Upgrades the receivers on many ports at once, in one window.", PROGRAM};

@@ -13,7 +13,8 @@ namespace {
 const char* const EXPLANATION =
     "The database is PostgreSQL; CONNINFO is libpq's: a URI (postgresql://host/db) or\n"
     "\"host=... dbname=... user=...\", completed by the PG* environment variables. A password\n"
-    "is never given here: it goes in ~/.pgpass (or the file PGPASSFILE names).\n"
+    "is never given here: it goes in ~/.pgpass (on Windows %APPDATA%\\postgresql\\pgpass.conf),\n"
+    "or the file PGPASSFILE names.\n"
     "\n"
     "  schema   prints the SQL that makes the database: tables, views and the roles\n"
     "           qvlink_insert (stations) and qvlink_read (reports, dashboards). Applying it\n"
