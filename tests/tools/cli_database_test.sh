@@ -94,11 +94,15 @@ for round in 1 2 3; do
     await_lines eight.jsonl "$want" "$cli_pid" 120 || break
     pg_cluster_start || break
 done
-kill -INT "$cli_pid"
+# The operator's one Ctrl-C, to qvlink-cli itself: timeout would pass a signal on twice (to its
+# child and to its group), and a second one cuts the sending at the end short, as it should.
+kill -INT "$(pgrep -P "$cli_pid" -x qvlink-cli)"
 wait "$cli_pid"
 check "eight ports, server killed 3 times: the run was stopped by the operator" [ $? = 130 ]
 lines=$(wc -l < eight.jsonl)
 check "eight ports: the summary says all sent" grep -qE '^database: all sent' eight.out
+grep -E '^database:' eight.out | sed 's/^/     /'
+tail -n 3 eight.err | sed 's/^/     stderr: /'
 check "eight ports: rows = lines ($lines), each once" \
     [ "$(rows line-3)/$(distinct_ids line-3)" = "$lines/$lines" ]
 for p in "${sim_pids[@]}"; do kill "$p" 2>/dev/null; done
