@@ -9,9 +9,8 @@
 #include "program_version.h"
 #include "qt_close_on_signal.h"
 #include "qt_station_window.h"
-#include "station_arguments.h"
 #include "station_panel.h"
-#include "station_settings.h"
+#include "station_startup.h"
 #include "write_signals.h"
 
 int main(int argc, char** argv) {
@@ -21,17 +20,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (const QString& argument : application.arguments().mid(1))
         arguments.push_back(argument.toStdString());
-    qvlink::StationArguments parsed;
-    bool helpAsked = false;
-    if (const qvlink::Status status = qvlink::ParseStationArguments(arguments, &parsed, &helpAsked);
-        !status.ok()) {
-        std::fprintf(stderr, "qvlink-station: %s\n%s", status.ToString().c_str(),
+    qvlink::StationStart start;
+    if (const qvlink::Status usage = qvlink::BeginStation(arguments, &start); !usage.ok()) {
+        std::fprintf(stderr, "qvlink-station: %s\n%s", usage.ToString().c_str(),
                      qvlink::StationUsage().c_str());
-        return 2;
+        return qvlink::STATION_EXIT_USAGE;
     }
-    std::string notice;
-    const qvlink::StationSetup setup =
-        qvlink::StartingSetup(qvlink::STATION_SETTINGS_FILE, parsed, &notice);
 
     qvlink::station::SystemClock clock;
     qvlink::QtStationWindow window;
@@ -39,15 +33,13 @@ int main(int argc, char** argv) {
         window, clock,
         {"qvlink-station", qvlink::ProgramVersion(), qvlink::station::HostName(), {}});
     window.Attach(&panel);
-    if (!notice.empty()) window.ShowNotice(notice);
-    panel.Open(setup);
+    if (!start.notice.empty()) window.ShowNotice(start.notice);
+    panel.Open(start.setup);
     window.show();
     qvlink::CloseOnTerminationSignals(window);
-    if (parsed.start) QTimer::singleShot(0, &window, [&panel] { panel.StartAll(); });
+    if (start.arguments.start) QTimer::singleShot(0, &window, [&panel] { panel.StartAll(); });
     const int status = application.exec();
-    if (const qvlink::Status saved =
-            qvlink::SaveStationSetup(qvlink::STATION_SETTINGS_FILE, panel.Setup());
-        !saved.ok())
+    if (const qvlink::Status saved = qvlink::EndStation(start, panel.Setup()); !saved.ok())
         std::fprintf(stderr, "qvlink-station: %s\n", saved.ToString().c_str());
     return status;
 }

@@ -7,17 +7,14 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "host_name.h"
 #include "program_version.h"
-#include "station_arguments.h"
 #include "station_clock.h"
 #include "station_panel.h"
-#include "station_settings.h"
+#include "station_startup.h"
 #include "wide_text.h"
 #include "win32_station_window.h"
 
@@ -62,20 +59,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*arguments
         if (const auto status = AnswerStationArguments(static_cast<int>(argv.size()), argv.data()))
             return *status;
     }
-    StationArguments parsed;
-    bool helpAsked = false;
-    if (const Status usage = ParseStationArguments(
-            std::vector<std::string>(arguments.begin() + 1, arguments.end()), &parsed, &helpAsked);
+    StationStart start;
+    if (const Status usage =
+            BeginStation(std::vector<std::string>(arguments.begin() + 1, arguments.end()), &start);
         !usage.ok()) {
         PlainBox(usage.ToString() + "\n\n" + StationUsage());
-        return 2;
+        return STATION_EXIT_USAGE;
     }
-    // The settings stay with the folder the station was started from, wherever a chooser goes.
-    std::error_code error;
-    std::filesystem::path settingsFile = std::filesystem::absolute(STATION_SETTINGS_FILE, error);
-    if (error) settingsFile = STATION_SETTINGS_FILE;
-    std::string notice;
-    const StationSetup setup = StartingSetup(settingsFile, parsed, &notice);
 
     Win32StationWindow window(instance);
     if (!window.Created()) {
@@ -86,13 +76,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*arguments
     StationPanel panel(window, clock,
                        {"qvlink-station", ProgramVersion(), station::HostName(), {}});
     window.Attach(panel);
-    window.ShowNotice(notice);
-    panel.Open(setup);
+    window.ShowNotice(start.notice);
+    panel.Open(start.setup);
     window.Show(show);
-    if (parsed.start) panel.StartAll();
+    if (start.arguments.start) panel.StartAll();
     window.RunMessageLoop();
 
-    if (const Status saved = SaveStationSetup(settingsFile, panel.Setup()); !saved.ok())
+    if (const Status saved = EndStation(start, panel.Setup()); !saved.ok())
         PlainBox(saved.ToString());
     return 0;
 }

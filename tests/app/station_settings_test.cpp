@@ -9,6 +9,7 @@
 
 #include "firmware_fixtures.h"
 #include "station_arguments.h"
+#include "station_startup.h"
 
 namespace qvlink {
 namespace {
@@ -166,6 +167,18 @@ TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     EXPECT_EQ(password.message().rfind("--database: ", 0), 0u) << password.message();
     EXPECT_EQ(ParseStationArguments({"--port", "COM1,COM01"}, &none, &help).message(),
               "COM1 and COM01 are the same device");
+}
+
+// Both windows start alike: the settings file is fixed to the start folder as an absolute path,
+// so that a chooser that moves the current folder cannot move where the settings are kept.
+TEST(StationStart, TheSettingsStayWithTheStartFolder) {
+    StationStart start;
+    ASSERT_TRUE(BeginStation({"--port", "COM3", "--station", "line 3"}, &start).ok());
+    EXPECT_TRUE(start.settingsFile.is_absolute()) << start.settingsFile;
+    EXPECT_EQ(start.settingsFile, std::filesystem::current_path() / STATION_SETTINGS_FILE);
+    EXPECT_EQ(start.setup.ports, std::vector<std::string>{"COM3"});
+    EXPECT_EQ(start.setup.station, "line 3");
+    EXPECT_FALSE(BeginStation({"--speed", "9"}, &start).ok());
 }
 
 }  // namespace
