@@ -13,9 +13,8 @@ chmod 755 "$work"
 trap 'pg_cluster_remove; rm -rf "$work"' EXIT
 pg_cluster_init "$work/pg"
 pg_cluster_start -c fsync=on
-PG_DB=postgres pg_sql "CREATE DATABASE qvlink"
-db="host=$PG_DIR port=$PG_PORT user=postgres dbname=qvlink"
-"$build/tools/qvlink-records" schema | psql "$db" -X -q -v ON_ERROR_STOP=1
+pg_records_database "$build/tools/qvlink-records"
+db=$PG_RECORDS
 lines=100000
 "$build/tests/record_maker" "$lines" bench-line > "$work/backlog.jsonl"
 

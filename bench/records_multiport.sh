@@ -17,9 +17,8 @@ cd "$work"
 head -c 1048576 /dev/urandom > image.raw
 "$tools/qvlink-pack" pack image.raw fw.bin > /dev/null
 pg_cluster_init "$PG_DIR" && pg_cluster_start
-PG_DB=postgres pg_sql "CREATE DATABASE qvlink" > /dev/null
-"$tools/qvlink-records" schema | psql "$PG_ADMIN dbname=qvlink" -X -q -v ON_ERROR_STOP=1 > /dev/null
-db="host=$PG_DIR port=$PG_PORT user=postgres dbname=qvlink"
+pg_records_database "$tools/qvlink-records"
+db=$PG_RECORDS
 baud=921600
 wire=$(awk -v b=$((1025 * 1029 + 1025 + 2 + 17)) -v baud=$baud 'BEGIN { print b * 10 / baud }')
 

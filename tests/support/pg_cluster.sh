@@ -60,3 +60,11 @@ pg_sql() {
     psql "host=$PG_DIR port=$PG_PORT user=postgres dbname=${PG_DB:-qvlink}" -X -q -A -t \
         -v ON_ERROR_STOP=1 -c "$*"
 }
+
+# pg_records_database QVLINK_RECORDS: the database qvlink, with the schema `QVLINK_RECORDS schema`
+# prints applied; sets PG_RECORDS, the superuser's connection settings for it.
+pg_records_database() {
+    PG_RECORDS="host=$PG_DIR port=$PG_PORT user=postgres dbname=qvlink"
+    PG_DB=postgres pg_sql "CREATE DATABASE qvlink" > /dev/null &&
+        "$1" schema | psql "$PG_RECORDS" -X -q -v ON_ERROR_STOP=1 > /dev/null
+}

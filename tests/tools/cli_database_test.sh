@@ -19,9 +19,8 @@ head -c 1048576 /dev/urandom > image.raw
 "$pack" pack image.raw fw.bin > /dev/null
 
 pg_cluster_init "$PG_DIR" && pg_cluster_start || exit 1
-PG_DB=postgres pg_sql "CREATE DATABASE qvlink" > /dev/null
-"$records" schema | psql "$PG_ADMIN dbname=qvlink" -X -q -v ON_ERROR_STOP=1 > /dev/null || exit 1
-db="host=$PG_DIR port=$PG_PORT user=postgres dbname=qvlink"
+pg_records_database "$records" || exit 1
+db=$PG_RECORDS
 
 ports_of() { paste -sd, "$1.paths"; }
 rows() { pg_sql "SELECT count(*) FROM records WHERE station = '$1'"; }

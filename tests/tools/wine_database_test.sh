@@ -51,8 +51,7 @@ head -c 1048576 /dev/urandom > image.raw
 # The server: the stations' role may only add rows, the report's only read them; both come in
 # over TCP with a password from the password file.
 require "a throwaway PostgreSQL server runs" eval 'pg_cluster_init "$PG_DIR" && pg_cluster_start'
-PG_DB=postgres pg_sql "CREATE DATABASE qvlink" > /dev/null
-"$records" schema | psql "$PG_ADMIN dbname=qvlink" -X -q -v ON_ERROR_STOP=1 > /dev/null
+pg_records_database "$records"
 pg_sql "CREATE ROLE station LOGIN PASSWORD 'line-secret' IN ROLE qvlink_insert;
     CREATE ROLE reader LOGIN PASSWORD 'read-secret' IN ROLE qvlink_read" > /dev/null
 printf '127.0.0.1:%s:qvlink:station:line-secret\n127.0.0.1:%s:qvlink:reader:read-secret\n' \

@@ -36,10 +36,9 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 pg_cluster_init "$work/pg" || exit 1
 pg_cluster_start || exit 1
-PG_DB=postgres pg_sql "CREATE DATABASE qvlink" || exit 1
-"$records" schema | psql "${PG_ADMIN/dbname=postgres/dbname=qvlink}" -X -q -v ON_ERROR_STOP=1 || exit 1
+pg_records_database "$records" || exit 1
 
-export QVLINK_TEST_DATABASE="${PG_ADMIN/dbname=postgres/dbname=qvlink}"
+export QVLINK_TEST_DATABASE="$PG_RECORDS"
 export QVLINK_TEST_PG_DIR="$PG_DIR" QVLINK_TEST_PG_PORT="$PG_PORT"
 QVLINK_TEST_PG_SERVER="$(realpath "$0") --server"
 export QVLINK_TEST_PG_SERVER
