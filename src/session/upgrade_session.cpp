@@ -56,7 +56,6 @@ Status UpgradeSession::OpenDevice(const std::string& device, std::string errorTe
 }
 
 bool UpgradeSession::Start() {
-    tally_ = {};
     active_ = Image().state == ImageState::ValidPayload && line_ && StartWorker();
     if (!active_) GoIdle();
     return active_;
@@ -82,31 +81,21 @@ void UpgradeSession::WaitUntilRunEnds(int stepMs) const {
     } while (RunInProgress());
 }
 
-RunOutcome UpgradeSession::Finish(UpgradeResult result, const NextRunHook& beforeNextRun) {
-    Count(result);
+RunOutcome UpgradeSession::Finish(UpgradeResult result, const NextRunHook& beforeNextRun,
+                                  bool noMoreWanted) {
+    ++runsFinished_;
     const bool continuous = Continuous();
-    RunOutcome outcome{result, ResultText(result, continuous), false};
-    const bool limitReached = receiverLimit_ > 0 && tally_.Finished() >= receiverLimit_;
-    const bool wouldRestart = !limitReached && RestartsAfter(result, continuous);
-    outcome.stopped = result == USER_ABORT || (wouldRestart && stopRequested_.load());
-    if (wouldRestart && !outcome.stopped) {
-        outcome.restarted = true;
+    RunOutcome outcome{result, ResultText(result, continuous), RunNext::Idle};
+    const bool wouldRestart = !noMoreWanted && RestartsAfter(result, continuous);
+    if (result == USER_ABORT || (wouldRestart && stopRequested_.load())) {
+        outcome.next = RunNext::Stopped;
+    } else if (wouldRestart) {
+        outcome.next = RunNext::NextRun;
         if (beforeNextRun) beforeNextRun(outcome);
-        outcome.restarted = StartWorker();
-        outcome.startFailed = !outcome.restarted;
+        if (!StartWorker()) outcome.next = RunNext::StartFailed;
     }
-    if (!outcome.restarted) GoIdle();
+    if (!outcome.Restarted()) GoIdle();
     return outcome;
-}
-
-void UpgradeSession::Count(UpgradeResult result) {
-    if (result == USER_ABORT) return;
-    if (result == RECEIVER_ABORT)
-        ++tally_.receiverAborts;
-    else if (Succeeded(result))
-        ++tally_.completed;
-    else
-        ++tally_.failed;
 }
 
 void UpgradeSession::GoIdle() {

@@ -31,21 +31,19 @@ bool RestartsAfter(UpgradeResult result, bool continuousMode);
 std::string OpenPortErrorText(std::int64_t portNumber);
 std::string OpenPortErrorText(const std::string& portName);
 
-// What followed a run's result.
-struct RunOutcome {
-    UpgradeResult result = USER_ABORT;
-    std::string text;        // the result's text in the session's mode; may be empty
-    bool restarted = false;  // a new run waits for the next receiver; otherwise the session is idle
-    bool stopped = false;    // the operator's stop ended the session here
-    bool startFailed = false;  // a next run was due but its thread could not start: idle now
+// What follows a run's result.
+enum class RunNext {
+    NextRun,      // a new run waits for the next receiver
+    Idle,         // the session is idle: the result ends it, or no more receivers are wanted
+    Stopped,      // the operator's stop ended the session here; it is idle
+    StartFailed,  // a next run was due but its thread could not start; it is idle
 };
 
-// Receivers that finished since the session started: a receiver's cancel is not a finish.
-struct SessionTally {
-    int completed = 0;
-    int failed = 0;
-    int receiverAborts = 0;
-    int Finished() const { return completed + failed; }
+struct RunOutcome {
+    UpgradeResult result = USER_ABORT;
+    std::string text;  // the result's text in the session's mode; may be empty
+    RunNext next = RunNext::Idle;
+    bool Restarted() const { return next == RunNext::NextRun; }
 };
 
 class UpgradeSession {
@@ -74,8 +72,6 @@ class UpgradeSession {
 
     void SetContinuous(bool on) { continuous_.store(on); }
     bool Continuous() const { return continuous_.load(); }
-    // Goes idle once this many receivers have finished (0: no limit).
-    void SetReceiverLimit(int count) { receiverLimit_ = count; }
 
     // Starts the first run on the open port with the loaded image. False, with the port closed
     // and the session idle, when there is no checked image, no open port or no thread.
@@ -93,20 +89,23 @@ class UpgradeSession {
     // joined, the port closed, a pending stop cleared). A front end whose reports do not pass
     // through its own thread gives `beforeNextRun`, which is called with the decision just
     // before the next run starts, so that nothing of that run comes before it. Should that run's
-    // thread not start, the outcome says so (startFailed) and the session is idle.
+    // thread not start, the outcome says so (StartFailed) and the session is idle. With
+    // `noMoreWanted` (the caller has served all the receivers it wants) the session goes idle
+    // instead of restarting.
     using NextRunHook = std::function<void(const RunOutcome&)>;
-    RunOutcome Finish(UpgradeResult result, const NextRunHook& beforeNextRun = {});
+    RunOutcome Finish(UpgradeResult result, const NextRunHook& beforeNextRun = {},
+                      bool noMoreWanted = false);
     // Stops a run in progress and waits for its thread; the host hears no more after it.
     void Shutdown();
 
     RunFlags& Flags() { return flags_; }
-    const SessionTally& Tally() const { return tally_; }
+    // How many runs' results Finish has taken since the session was made.
+    int RunsFinished() const { return runsFinished_; }
 
   private:
     Status OpenDevice(const std::string& device, std::string errorText);
     bool StartWorker();
     void GoIdle();
-    void Count(UpgradeResult result);
 
     UpgradeHost& host_;
     LineOpener opener_;
@@ -117,9 +116,8 @@ class UpgradeSession {
     WorkerThread worker_;
     std::atomic<bool> continuous_{false};
     std::atomic<bool> stopRequested_{false};
-    int receiverLimit_ = 0;
     bool active_ = false;
-    SessionTally tally_;
+    int runsFinished_ = 0;
 };
 
 }  // namespace qvlink

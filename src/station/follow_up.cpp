@@ -70,10 +70,11 @@ void PortCounts::AddUp(const PortCounts& other) {
 Verdict VerdictOf(const std::vector<PortSummary>& ports) {
     bool failed = false, recordLost = false, stopped = false, trouble = false;
     for (const PortSummary& port : ports) {
-        failed = failed || port.counts.failed > 0 || port.end.startFailed || port.end.outOfService;
-        recordLost = recordLost || port.end.recordLost;
-        stopped = stopped || port.end.stopped;
-        trouble = trouble || !port.end.opened || port.end.lineLost;
+        failed = failed || port.counts.failed > 0 || port.end == PortEnd::StartFailed ||
+                 port.end == PortEnd::OutOfService;
+        recordLost = recordLost || port.end == PortEnd::RecordLost;
+        stopped = stopped || port.end == PortEnd::Stopped;
+        trouble = trouble || port.end == PortEnd::NotOpened || port.end == PortEnd::LineLost;
     }
     if (failed) return Verdict::ReceiverFailed;
     if (recordLost) return Verdict::RecordLost;

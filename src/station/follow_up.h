@@ -51,6 +51,11 @@ struct PortCounts {
     void Add(Counted counted, UpgradeResult result);
     // The failed receivers as the operator counts them: failures and receiver aborts.
     int Failed() const { return failed + receiverAborts; }
+    // Every receiver that has its record line (or should have): stopped ones too.
+    int Recorded() const { return completed + Failed() + stopped; }
+    // The receivers that finished, for --count: completed and failed; a receiver's cancel is
+    // no finish (it starts again), nor is the operator's stop.
+    int Finished() const { return completed + failed; }
     void AddUp(const PortCounts& other);  // totals; consecutiveFailures is not summed
 };
 
@@ -58,21 +63,25 @@ struct PortCounts {
 // by result: "failed 2 (Checksum Error 1, Receiver Abort 1)". How receivers read everywhere.
 std::string CountsText(const PortCounts& counts, bool causes);
 
-// How a port's upgrades ended.
-struct PortEnd {
-    bool opened = true;         // false: the port could not be opened and never ran
-    bool stopped = false;       // the operator's stop
-    bool lineLost = false;      // the line went away ("Port Lost")
-    bool startFailed = false;   // a run could not start (no thread, or the run got no buffers)
-    bool recordLost = false;    // a record line could not be written; the port stopped there
-    bool outOfService = false;  // its receivers failed too often in a row; the port stopped
+// How a port stopped serving receivers: one reason, decided where it happens. A port that
+// could stop for two reasons at once ends for the one that comes first here: a record line
+// lost, then out of service, then a start that failed, then a lost line, then the operator's stop.
+enum class PortEnd {
+    None,          // has not ended: not started yet, or serving
+    NotOpened,     // the port could not be opened and never ran
+    Finished,      // served what it was asked (one receiver, or --count of them)
+    Stopped,       // the operator's stop
+    LineLost,      // the line went away ("Port Lost")
+    StartFailed,   // a run could not start (no thread, or the run got no buffers)
+    RecordLost,    // a record line could not be written; the port stopped there
+    OutOfService,  // its receivers failed too often in a row; the port stopped
 };
 
 struct PortSummary {
     std::string port;
     std::string device;
     PortCounts counts;
-    PortEnd end;
+    PortEnd end = PortEnd::None;
     std::string unrecorded;  // the receiver whose record line could not be written, if any
 };
 

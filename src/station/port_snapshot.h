@@ -26,7 +26,7 @@ struct PortSnapshot {
     std::optional<UpgradeResult> lastResult;
     std::string lastResultText;
     PortCounts counts;
-    PortEnd end;
+    PortEnd end = PortEnd::None;
     std::string message;  // the last thing the operator must read about this port
     // A receiver that was served but has no record line ("receiver 7 completed, its record
     // line could not be written"); empty when every receiver so far has its line.

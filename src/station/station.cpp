@@ -28,6 +28,21 @@ Status Station::LoadFirmware(const std::filesystem::path& path) {
     return Status::Ok();
 }
 
+Status Station::OpenRecord(const std::string& path) {
+    CloseRecord();
+    if (path.empty()) return Status::Ok();
+    std::unique_ptr<RecordFile> record;
+    if (Status opened = RecordFile::Open(path, &record); !opened.ok()) return opened;
+    record_ = std::move(record);
+    shared_.record = record_.get();
+    return Status::Ok();
+}
+
+void Station::CloseRecord() {
+    shared_.record = nullptr;
+    record_.reset();
+}
+
 Status Station::OpenPort(std::size_t index) {
     return ports_[index]->Open();
 }

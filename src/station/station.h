@@ -28,9 +28,13 @@ class Station {
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
 
-    // Before StartAll. `observer` and `record` (either may be null) must outlive the station.
+    // Before StartAll. `observer` (may be null) must outlive the station.
     void SetObserver(StationObserver* observer) { shared_.observer = observer; }
-    void SetRecord(RecordFile* record) { shared_.record = record; }
+    // Opens the record every receiver is written to, before any port starts, so that no
+    // receiver is upgraded without its line; an empty path: no record. Only while no port runs.
+    Status OpenRecord(const std::string& path);
+    // Lets the record file go (Windows keeps an open file where it is); only while no port runs.
+    void CloseRecord();
 
     // Reads and checks the firmware file once for every port; on a refusal the operator's text
     // (the dialog's) and nothing changes. Only while no port runs.
@@ -68,6 +72,7 @@ class Station {
   private:
     StationShared shared_;
     std::shared_ptr<FirmwareImage> image_;
+    std::unique_ptr<RecordFile> record_;               // shared_.record while open
     std::vector<std::unique_ptr<StationPort>> ports_;  // fixed from construction on
     std::atomic<bool> stopAll_{false};
 };

@@ -14,8 +14,8 @@ StationPort::StationPort(std::size_t index, std::string name, const StationShare
       shared_(shared),
       watch_(*shared.clock, *this),
       session_(watch_, std::move(opener)) {
-    state_.port = name_;
-    state_.device = device_;
+    state_.snapshot.port = name_;
+    state_.snapshot.device = device_;
 }
 
 StationPort::~StationPort() {
@@ -25,34 +25,20 @@ StationPort::~StationPort() {
 
 Status StationPort::Open() {
     Status opened = session_.OpenNamedPort(name_);
-    std::lock_guard lock(mutex_);
-    state_.activity = opened.ok() ? PortActivity::Ready : PortActivity::Closed;
-    state_.end.opened = opened.ok();
-    state_.message = opened.ok() ? "" : opened.ToString();
+    Change(port_event::Opened{opened.ok(), opened.ToString()});
     return opened;
 }
 
 bool StationPort::Start(const StationOptions& options, bool reopen) {
     if (thread_.joinable()) return false;
     if (!session_.PortIsOpen() && !(reopen && Open().ok())) return false;
-    {
-        std::lock_guard lock(mutex_);
-        state_.activity = PortActivity::Running;
-        state_.status = {STATUS_WAITING};
-        state_.elapsedSeconds = -1;
-        state_.end = {};
-        state_.receiver = 1;
-        state_.counts.consecutiveFailures = 0;  // started again: a new run of chances
-    }
+    Change(port_event::Started{});
     running_.store(true);
     try {
         thread_ = std::thread([this, options] { Serve(options); });
     } catch (const std::system_error&) {
-        running_.store(false);
-        PortEnd end;
-        end.startFailed = true;
         Message("cannot start the port's thread");
-        End(end);
+        End(PortEnd::StartFailed);
         return false;  // it never ran: not counted as started
     }
     return true;
@@ -64,75 +50,115 @@ void StationPort::Join() {
 
 PortSnapshot StationPort::Snapshot() const {
     std::lock_guard lock(mutex_);
-    return state_;
+    return state_.snapshot;
 }
 
 std::vector<double> StationPort::CompletedSeconds(std::size_t from) const {
     std::lock_guard lock(mutex_);
-    if (from >= completedSeconds_.size()) return {};
-    return {completedSeconds_.begin() + static_cast<std::ptrdiff_t>(from), completedSeconds_.end()};
+    const std::vector<double>& seconds = state_.completedSeconds;
+    if (from >= seconds.size()) return {};
+    return {seconds.begin() + static_cast<std::ptrdiff_t>(from), seconds.end()};
+}
+
+int StationPort::Receiver() const {
+    std::lock_guard lock(mutex_);
+    return state_.snapshot.receiver;
+}
+
+namespace {
+
+// What the observer hears of each event, told after the state has changed.
+struct Tell {
+    StationObserver& observer;
+    std::size_t port;
+
+    void operator()(const port_event::Reported& event) {
+        observer.OnReport(port, event.report, event.elapsedSeconds);
+    }
+    void operator()(const port_event::Ticked& event) {
+        observer.OnTick(port, event.elapsedSeconds);
+    }
+    void operator()(const port_event::Published& event) {
+        observer.OnResult(port, event.result, ResultLabel(event.result));
+    }
+    void operator()(const port_event::NextReceiver&) {
+        observer.OnReport(port, {STATUS_WAITING}, -1);
+    }
+    void operator()(const port_event::Said& event) { observer.OnMessage(port, event.text); }
+    void operator()(const port_event::Ended&) { observer.OnPortEnded(port); }
+    void operator()(const auto&) {}  // the rest is seen in snapshots
+};
+
+}  // namespace
+
+PortEnd StationPort::Change(const PortEvent& event) {
+    PortEnd calledFor;
+    {
+        std::lock_guard lock(mutex_);
+        calledFor = Advance(state_, event);
+    }
+    if (shared_.observer) std::visit(Tell{*shared_.observer, index_}, event);
+    return calledFor;
 }
 
 void StationPort::OnReport(const StatusReport& report, int elapsedSeconds) {
-    {
-        std::lock_guard lock(mutex_);
-        state_.status = report;
-        state_.elapsedSeconds = elapsedSeconds;
-    }
-    if (shared_.observer) shared_.observer->OnReport(index_, report, elapsedSeconds);
+    Change(port_event::Reported{report, elapsedSeconds});
 }
 
 void StationPort::Serve(StationOptions options) {
     watch_.BeginRun();
     session_.SetContinuous(options.continuous);
-    session_.SetReceiverLimit(options.count);
-    if (shared_.observer) shared_.observer->OnReport(index_, {STATUS_WAITING}, -1);
+    Change(port_event::Reported{{STATUS_WAITING}, -1});
     if (!session_.Start()) {
-        PortEnd end;
-        end.startFailed = true;
         Message("cannot start the upgrade thread");
-        End(end);
+        End(PortEnd::StartFailed);
         return;
     }
-    PortEnd end;
+    PortEnd end = PortEnd::None;
     RunOutcome outcome;
     do {
         const UpgradeResult result = AwaitResult(options.tick);
-        const bool goOn = TakeResult(result, options);
-        if (!goOn) session_.RequestStop();
-        bool published = false;
-        outcome = session_.Finish(result, [&](const RunOutcome&) {
-            PublishResult(result);
-            published = true;
-            BeginReceiver();
-        });
-        if (!published) PublishResult(result);
-        const PortSnapshot now = Snapshot();
-        end.recordLost = now.end.recordLost;
-        end.outOfService = now.end.outOfService;
+        end = TakeResult(result, options);
+        if (end == PortEnd::RecordLost || end == PortEnd::OutOfService) session_.RequestStop();
         // A run that could not get what it needs never reached a receiver: the port cannot run.
-        if (result == UPGRADE_ERROR && !watch_.Facts().present) end.startFailed = true;
-    } while (outcome.restarted);
-    if (outcome.startFailed) {
-        end.startFailed = true;
-        Message("cannot start the upgrade thread");
+        if (end == PortEnd::None && result == UPGRADE_ERROR && !watch_.Facts().present)
+            end = PortEnd::StartFailed;
+        bool published = false;
+        outcome = session_.Finish(
+            result,
+            [&](const RunOutcome&) {
+                PublishResult(result);
+                published = true;
+                BeginReceiver();
+            },
+            end == PortEnd::Finished);
+        if (!published) PublishResult(result);
+    } while (outcome.Restarted());
+    // How the port ended, decided here once: its own reasons first, then the session's.
+    if (end == PortEnd::None || end == PortEnd::Finished) {
+        switch (outcome.next) {
+            case RunNext::StartFailed:
+                Message("cannot start the upgrade thread");
+                end = PortEnd::StartFailed;
+                break;
+            case RunNext::Stopped:
+                end = PortEnd::Stopped;
+                // A stop between receivers ends no receiver's run: the tile still says so.
+                if (outcome.result != USER_ABORT) PublishResult(USER_ABORT);
+                break;
+            case RunNext::NextRun:
+            case RunNext::Idle:
+                end = outcome.result == PORT_LOST ? PortEnd::LineLost : PortEnd::Finished;
+                break;
+        }
     }
-    const bool endedByPort = end.recordLost || end.outOfService;
-    if (outcome.stopped && outcome.result != USER_ABORT && !endedByPort) PublishResult(USER_ABORT);
-    end.stopped = outcome.stopped && !endedByPort;
-    end.lineLost = outcome.result == PORT_LOST;
     End(end);
 }
 
 UpgradeResult StationPort::AwaitResult(std::chrono::milliseconds tick) {
     for (;;) {
         if (const auto result = watch_.AwaitResult(tick)) return *result;
-        const int elapsed = watch_.ElapsedSeconds();
-        {
-            std::lock_guard lock(mutex_);
-            state_.elapsedSeconds = elapsed;
-        }
-        if (shared_.observer) shared_.observer->OnTick(index_, elapsed);
+        Change(port_event::Ticked{watch_.ElapsedSeconds()});
     }
 }
 
@@ -156,17 +182,17 @@ std::string EndedAs(Counted counted, UpgradeResult result) {
 
 }  // namespace
 
-bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options) {
+PortEnd StationPort::TakeResult(UpgradeResult result, const StationOptions& options) {
     const ReceiverFacts facts = watch_.Facts();
     const FollowUp followUp = FollowUpOf(result, facts);
-    bool goOn = true;
-    std::string unrecorded;  // the receiver served without its line, named
-    int receiver;
-    {
-        std::lock_guard lock(mutex_);
-        receiver = state_.receiver;
-    }
+    port_event::Taken taken{followUp.counted,
+                            result,
+                            std::chrono::duration<double>(facts.end - facts.start).count(),
+                            "",
+                            options.outOfServiceAfter,
+                            options.count};
     if (followUp.record && shared_.record != nullptr) {
+        const int receiver = Receiver();
         const std::string line =
             RecordLine(shared_.source, shared_.firmware, {name_, device_, receiver, result, facts});
         // The record is on disk before the session can start the next receiver.
@@ -175,77 +201,35 @@ bool StationPort::TakeResult(UpgradeResult result, const StationOptions& options
         if (!notice.empty()) Message(notice);
         if (!written.ok()) {
             // The receiver was served all the same: it is named, as it has no line.
-            unrecorded = "receiver " + std::to_string(receiver) + " " +
-                         EndedAs(followUp.counted, result) +
-                         ", its record line could not be written";
-            Message(unrecorded + " (" + written.ToString() + "); this port stops here");
-            goOn = false;
+            taken.unrecorded = "receiver " + std::to_string(receiver) + " " +
+                               EndedAs(followUp.counted, result) +
+                               ", its record line could not be written";
+            Message(taken.unrecorded + " (" + written.ToString() + "); this port stops here");
         }
     }
-    int inARow;
-    {
-        std::lock_guard lock(mutex_);
-        if (!unrecorded.empty()) {
-            state_.unrecorded = unrecorded;
-            state_.end.recordLost = true;
-        }
-        state_.counts.Add(followUp.counted, result);
-        if (followUp.counted == Counted::Completed)
-            completedSeconds_.push_back(
-                std::chrono::duration<double>(facts.end - facts.start).count());
-        inARow = state_.counts.consecutiveFailures;
-        if (options.outOfServiceAfter > 0 && inARow >= options.outOfServiceAfter)
-            state_.end.outOfService = true;
-        else
-            inARow = 0;
-    }
-    if (inARow > 0) {
-        Message("out of service: " + std::to_string(inARow) +
+    const PortEnd end = Change(taken);
+    if (end == PortEnd::OutOfService)
+        Message("out of service: " + std::to_string(options.outOfServiceAfter) +
                 " receivers in a row failed or cancelled");
-        goOn = false;
-    }
-    return goOn;
+    return end;
 }
 
 void StationPort::PublishResult(UpgradeResult result) {
-    const std::string label = ResultLabel(result);
-    {
-        std::lock_guard lock(mutex_);
-        state_.lastResult = result;
-        state_.lastResultText = label;
-    }
-    if (shared_.observer) shared_.observer->OnResult(index_, result, label);
+    Change(port_event::Published{result});
 }
 
 void StationPort::BeginReceiver() {
     watch_.BeginRun();
-    {
-        std::lock_guard lock(mutex_);
-        ++state_.receiver;
-        state_.status = {STATUS_WAITING};
-        state_.elapsedSeconds = -1;
-    }
-    if (shared_.observer) shared_.observer->OnReport(index_, {STATUS_WAITING}, -1);
+    Change(port_event::NextReceiver{});
 }
 
 void StationPort::Message(const std::string& text) {
-    {
-        std::lock_guard lock(mutex_);
-        state_.message = text;
-    }
-    if (shared_.observer) shared_.observer->OnMessage(index_, text);
+    Change(port_event::Said{text});
 }
 
 void StationPort::End(PortEnd end) {
     running_.store(false);
-    {
-        std::lock_guard lock(mutex_);
-        state_.activity = PortActivity::Ended;
-        state_.end = end;
-        state_.status = {STATUS_READY};
-        state_.elapsedSeconds = -1;
-    }
-    if (shared_.observer) shared_.observer->OnPortEnded(index_);
+    Change(port_event::Ended{end});
 }
 
 }  // namespace qvlink::station

@@ -2,6 +2,8 @@
 // on it. For each result it does what FollowUpOf decides (record, count), stops the port when a
 // record cannot be written or its receivers keep failing, and lets the session decide whether
 // the next receiver is awaited. Owned by Station.
+// Its state moves only through Change: one event, one step (Advance) under mutex_, then the
+// observer is told outside the lock.
 // Threading: Open, Start and Join on the station's owner thread; RequestStop from any thread or
 // a signal handler; Snapshot from any thread (the state is guarded by mutex_).
 #pragma once
@@ -17,6 +19,7 @@
 
 #include "line_opener.h"
 #include "port_snapshot.h"
+#include "port_state.h"
 #include "receiver_watch.h"
 #include "record_file.h"
 #include "record_line.h"
@@ -56,7 +59,8 @@ class StationPort final : private WatchListener {
     Status Open();
     // Starts serving receivers on a thread of its own; false when it runs already, or when it
     // is not open (and, with `reopen`, cannot be opened again: a port that ended is closed), or
-    // when its thread cannot be made (the port then ends, saying so).
+    // when its thread cannot be made (the port then ends, StartFailed, saying so): a port that
+    // never ran is not counted as started.
     bool Start(const StationOptions& options, bool reopen);
     // The operator's stop for this port while it runs (a port that does not run is left as it
     // is). Only atomic loads, stores and a wake: a signal handler may call it.
@@ -72,8 +76,11 @@ class StationPort final : private WatchListener {
     void OnReport(const StatusReport& report, int elapsedSeconds) override;
     void Serve(StationOptions options);
     UpgradeResult AwaitResult(std::chrono::milliseconds tick);
-    // Records and counts one result; false when the port must stop (record lost, out of service).
-    bool TakeResult(UpgradeResult result, const StationOptions& options);
+    // Records and counts one result; the end it calls for (RecordLost, OutOfService) or None.
+    PortEnd TakeResult(UpgradeResult result, const StationOptions& options);
+    int Receiver() const;  // the current receiver's number
+    // The one place the port's state changes.
+    PortEnd Change(const PortEvent& event);
     void PublishResult(UpgradeResult result);
     void BeginReceiver();
     void Message(const std::string& text);
@@ -88,8 +95,7 @@ class StationPort final : private WatchListener {
     std::thread thread_;
     std::atomic<bool> running_{false};  // from Start until the port's thread has ended
     mutable std::mutex mutex_;
-    PortSnapshot state_;                    // guarded by mutex_
-    std::vector<double> completedSeconds_;  // guarded by mutex_
+    PortState state_;  // guarded by mutex_; changed only by Change
 };
 
 }  // namespace qvlink::station

@@ -92,7 +92,7 @@ void UpgradeDialog::OnUpgradeDone(UpgradeResult code) {
     StopBlinkTimer();
     StopClockTimer();
     const RunOutcome outcome = session_.Finish(code);
-    if (!outcome.restarted) {
+    if (!outcome.Restarted()) {
         ShowIdle(outcome);
         return;
     }

@@ -101,7 +101,7 @@ class EndInEachPhase : public UpgradeSessionTest, public ::testing::WithParamInt
     void ExpectIdleAfter(UpgradeResult result) {
         EXPECT_EQ(NextResult(), result);
         const RunOutcome outcome = session_.Finish(result);
-        EXPECT_FALSE(outcome.restarted) << "not even in continuous mode";
+        EXPECT_FALSE(outcome.Restarted()) << "not even in continuous mode";
         EXPECT_FALSE(session_.Active());
         EXPECT_FALSE(session_.PortIsOpen());
     }
@@ -182,12 +182,12 @@ TEST_F(UpgradeSessionTest, WhatFollowsEachResultInAndOutOfContinuousMode) {
             NextResult();
             const RunOutcome outcome = session_.Finish(static_cast<UpgradeResult>(row.code));
             const bool restarts = continuous ? row.restartsContinuous : row.restartsAlone;
-            EXPECT_EQ(outcome.restarted, restarts);
+            EXPECT_EQ(outcome.Restarted(), restarts);
             EXPECT_EQ(session_.Active(), restarts);
             EXPECT_EQ(session_.PortIsOpen(), restarts);
             if (!restarts) continue;
             EXPECT_EQ(NextResult(), USER_ABORT) << "the restarted run waits for a receiver";
-            EXPECT_FALSE(session_.Finish(USER_ABORT).restarted);
+            EXPECT_FALSE(session_.Finish(USER_ABORT).Restarted());
         }
     }
 }
@@ -198,8 +198,8 @@ TEST_F(UpgradeSessionTest, AStopThatMeetsARestartingResultOnItsWayEndsTheSession
     EXPECT_EQ(NextResult(), BLOCK_COMPLETED);
     session_.RequestStop();  // the run has ended; its result is not yet handled
     const RunOutcome outcome = session_.Finish(BLOCK_COMPLETED);
-    EXPECT_FALSE(outcome.restarted);
-    EXPECT_TRUE(outcome.stopped);
+    EXPECT_FALSE(outcome.Restarted());
+    EXPECT_EQ(outcome.next, RunNext::Stopped);
     EXPECT_EQ(outcome.text, "Upgrade Completed");
     EXPECT_FALSE(session_.PortIsOpen());
 }
@@ -217,7 +217,7 @@ TEST_F(UpgradeSessionTest, AfterAStopMidTransferTheNextStartServesAReceiverToThe
     line_.onIdle = nullptr;
     Start(false);
     EXPECT_EQ(NextResult(), BLOCK_COMPLETED);
-    EXPECT_FALSE(session_.Finish(BLOCK_COMPLETED).restarted);
+    EXPECT_FALSE(session_.Finish(BLOCK_COMPLETED).Restarted());
     EXPECT_EQ(test::BlocksWritten(line_).size(), 1025u);
 }
 
@@ -227,7 +227,7 @@ TEST_F(UpgradeSessionTest, AStopOnAResultOnItsWayDoesNotOutliveItsSession) {
     Start(true);
     NextResult();
     session_.RequestStop();
-    ASSERT_FALSE(session_.Finish(RECEIVER_ABORT).restarted);
+    ASSERT_FALSE(session_.Finish(RECEIVER_ABORT).Restarted());
 
     // A new continuous session: after a receiver's result it waits for the next one.
     test::PlayBulkReceiver(line_, 0, test::FullBurn());
@@ -235,23 +235,23 @@ TEST_F(UpgradeSessionTest, AStopOnAResultOnItsWayDoesNotOutliveItsSession) {
     Start(true);
     ASSERT_EQ(NextResult(), BULK_COMPLETED);
     StopWhenWaiting();
-    EXPECT_TRUE(session_.Finish(BULK_COMPLETED).restarted);
+    EXPECT_TRUE(session_.Finish(BULK_COMPLETED).Restarted());
     EXPECT_EQ(NextResult(), USER_ABORT);
     session_.Finish(USER_ABORT);
 }
 
-TEST_F(UpgradeSessionTest, AReceiverLimitEndsTheSessionAndTheTallyKeepsEveryFailure) {
-    session_.SetReceiverLimit(2);
+TEST_F(UpgradeSessionTest, NoMoreWantedEndsTheSessionInsteadOfTheNextRun) {
     line_.Queue({CAN});
     StopWhenWaiting();
     Start(true);
     NextResult();
     line_.Queue({CAN});  // the next run ends on its own, with no stop
-    EXPECT_TRUE(session_.Finish(DEVICE_CHECKSUM_ERROR).restarted);
+    EXPECT_TRUE(session_.Finish(DEVICE_CHECKSUM_ERROR).Restarted());
     NextResult();
-    EXPECT_FALSE(session_.Finish(BULK_COMPLETED).restarted) << "two receivers have finished";
-    EXPECT_EQ(session_.Tally().failed, 1);
-    EXPECT_EQ(session_.Tally().completed, 1);
+    const RunOutcome outcome = session_.Finish(BULK_COMPLETED, {}, true);
+    EXPECT_EQ(outcome.next, RunNext::Idle) << "continuous, but no more receivers are wanted";
+    EXPECT_FALSE(session_.Active());
+    EXPECT_EQ(session_.RunsFinished(), 2);
 }
 
 }  // namespace

@@ -37,8 +37,7 @@ class StationTest : public ::testing::Test {
                     plays[port], clock_, [this, port] { station_->StopPort(port); });
             });
         if (withRecord) {
-            ASSERT_TRUE(RecordFile::Open((dir_.Path() / "record.jsonl").string(), &record_).ok());
-            station_->SetRecord(record_.get());
+            ASSERT_TRUE(station_->OpenRecord((dir_.Path() / "record.jsonl").string()).ok());
         }
         ASSERT_TRUE(station_->LoadFirmware(firmware_).ok());
         for (std::size_t i = 0; i < plays.size(); ++i) ASSERT_TRUE(station_->OpenPort(i).ok());
@@ -59,7 +58,6 @@ class StationTest : public ::testing::Test {
     std::filesystem::path firmware_;
     test::FakeClock clock_;
     std::size_t opened_ = 0;
-    std::unique_ptr<RecordFile> record_;
     std::unique_ptr<Station> station_;
 };
 
@@ -129,7 +127,7 @@ TEST_F(StationTest, EveryReceiverIsRecordedWithHowFarItGot) {
     EXPECT_EQ(port.counts.failures,
               (std::map<UpgradeResult, int>{{DEVICE_CHECKSUM_ERROR, 1}, {BULK_BURN_ERROR, 1}}));
     EXPECT_EQ(port.activity, PortActivity::Ended);
-    EXPECT_TRUE(port.end.stopped);
+    EXPECT_EQ(port.end, PortEnd::Stopped);
     EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::ReceiverFailed);
 }
 
@@ -141,7 +139,7 @@ TEST_F(StationTest, ALineLostWithNoReceiverOnItEndsThePortAndIsNoReceiver) {
     const PortSnapshot first = station_->Snapshot(0);
     EXPECT_EQ(first.counts.completed, 1);
     EXPECT_EQ(first.counts.failed, 0);
-    EXPECT_TRUE(first.end.lineLost);
+    EXPECT_EQ(first.end, PortEnd::LineLost);
     const PortSnapshot second = station_->Snapshot(1);
     EXPECT_EQ(second.counts.failures, (std::map<UpgradeResult, int>{{PORT_LOST, 1}}));
     EXPECT_EQ(second.lastResultText, "Port Lost");
@@ -155,8 +153,7 @@ TEST_F(StationTest, APortWhoseReceiversKeepFailingGoesOutOfService) {
     options.outOfServiceAfter = 3;
     RunToEnd(options);
     const PortSnapshot port = station_->Snapshot(0);
-    EXPECT_TRUE(port.end.outOfService);
-    EXPECT_FALSE(port.end.stopped);
+    EXPECT_EQ(port.end, PortEnd::OutOfService);
     EXPECT_EQ(port.counts.completed, 1) << "the last receiver was never taken";
     EXPECT_EQ(port.counts.failed, 4);
     EXPECT_EQ(Records().size(), 5u);
@@ -171,7 +168,7 @@ TEST_F(StationTest, APortWhoseReceiversOnlyCancelGoesOutOfServiceToo) {
     options.count = 1;  // a cancel is no finish: without the rule this port would wait for ever
     RunToEnd(options);
     const PortSnapshot port = station_->Snapshot(0);
-    EXPECT_TRUE(port.end.outOfService);
+    EXPECT_EQ(port.end, PortEnd::OutOfService);
     EXPECT_EQ(port.counts.receiverAborts, 3);
     EXPECT_EQ(port.counts.completed, 0);
     EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::ReceiverFailed)
@@ -180,11 +177,10 @@ TEST_F(StationTest, APortWhoseReceiversOnlyCancelGoesOutOfServiceToo) {
 
 TEST_F(StationTest, AReceiverWhoseLineCannotBeWrittenIsNamed) {
     Build({{Play::BlockCompleted, Play::BlockCompleted}}, false);
-    ASSERT_TRUE(RecordFile::Open("/dev/full", &record_).ok());
-    station_->SetRecord(record_.get());
+    ASSERT_TRUE(station_->OpenRecord("/dev/full").ok());
     RunToEnd();
     const PortSnapshot port = station_->Snapshot(0);
-    EXPECT_TRUE(port.end.recordLost);
+    EXPECT_EQ(port.end, PortEnd::RecordLost);
     EXPECT_EQ(port.counts.completed, 1) << "the port stops after the receiver without a line";
     EXPECT_EQ(port.unrecorded, "receiver 1 completed, its record line could not be written");
     EXPECT_NE(port.message.find(port.unrecorded), std::string::npos) << port.message;
@@ -200,7 +196,7 @@ TEST_F(StationTest, EveryPortSendsTheOneImageLoadedOnce) {
     RunToEnd();  // each port's only run is stopped while it waits: nothing to record
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(station_->Snapshot(i).counts.stopped, 0);
-        EXPECT_TRUE(station_->Snapshot(i).end.stopped);
+        EXPECT_EQ(station_->Snapshot(i).end, PortEnd::Stopped);
     }
     EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::Stopped);
 }
@@ -220,20 +216,12 @@ struct VerdictCase {
     Verdict verdict;
 };
 
-PortSummary PortWith(int completed, int failed, PortEnd end = {}) {
+PortSummary PortWith(int completed, int failed, PortEnd end = PortEnd::Finished) {
     PortSummary port;
     port.counts.completed = completed;
     port.counts.failed = failed;
     port.end = end;
     return port;
-}
-PortEnd Ended(bool opened, bool stopped, bool lineLost, bool recordLost) {
-    PortEnd end;
-    end.opened = opened;
-    end.stopped = stopped;
-    end.lineLost = lineLost;
-    end.recordLost = recordLost;
-    return end;
 }
 
 // Names the case in ctest's list, rather than its bytes (which hold pointers, so differ from
@@ -252,36 +240,25 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Verdicts,
     ::testing::Values(
         VerdictCase{"AllCompleted", {PortWith(3, 0), PortWith(2, 0)}, Verdict::AllCompleted},
-        VerdictCase{"FailedThenLost",
-                    {PortWith(0, 1, Ended(true, false, true, false))},
-                    Verdict::ReceiverFailed},
+        VerdictCase{"FailedThenLost", {PortWith(0, 1, PortEnd::LineLost)}, Verdict::ReceiverFailed},
         VerdictCase{"FailedOnOneLostOnAnother",
-                    {PortWith(1, 1), PortWith(0, 0, Ended(true, false, true, false))},
+                    {PortWith(1, 1), PortWith(0, 0, PortEnd::LineLost)},
                     Verdict::ReceiverFailed},
-        VerdictCase{"FailedAndStopped",
-                    {PortWith(0, 1, Ended(true, true, false, false))},
-                    Verdict::ReceiverFailed},
+        VerdictCase{
+            "FailedAndStopped", {PortWith(0, 1, PortEnd::Stopped)}, Verdict::ReceiverFailed},
         VerdictCase{"RecordLostAndStopped",
-                    {PortWith(1, 0, Ended(true, false, false, true)),
-                     PortWith(0, 0, Ended(true, true, false, false))},
+                    {PortWith(1, 0, PortEnd::RecordLost), PortWith(0, 0, PortEnd::Stopped)},
                     Verdict::RecordLost},
         VerdictCase{"StoppedAndNotOpened",
-                    {PortWith(0, 0, Ended(true, true, false, false)),
-                     PortWith(0, 0, Ended(false, false, false, false))},
+                    {PortWith(0, 0, PortEnd::Stopped), PortWith(0, 0, PortEnd::NotOpened)},
                     Verdict::Stopped},
-        VerdictCase{"LostWithNobodyOnIt",
-                    {PortWith(2, 0, Ended(true, false, true, false))},
-                    Verdict::PortTrouble},
+        VerdictCase{
+            "LostWithNobodyOnIt", {PortWith(2, 0, PortEnd::LineLost)}, Verdict::PortTrouble},
         VerdictCase{"OutOfServiceWithOnlyCancels",
-                    {PortWith(2, 0), PortWith(0, 0,
-                                              [] {
-                                                  PortEnd end;
-                                                  end.outOfService = true;
-                                                  return end;
-                                              }())},
+                    {PortWith(2, 0), PortWith(0, 0, PortEnd::OutOfService)},
                     Verdict::ReceiverFailed},
         VerdictCase{"NotOpened",
-                    {PortWith(1, 0), PortWith(0, 0, Ended(false, false, false, false))},
+                    {PortWith(1, 0), PortWith(0, 0, PortEnd::NotOpened)},
                     Verdict::PortTrouble}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -166,7 +166,7 @@ TEST_F(QtWindowTest, ContinuousModeShowsTheResultLineAndWaitsForTheNextReceiver)
     // line between them need not be seen here (the dialog's own test follows it call by call):
     // wait for the second result itself.
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return dialog_.Session().Tally().completed == 2; }, 30000));
+        QTest::qWaitFor([&] { return dialog_.Session().RunsFinished() == 2; }, 30000));
     EXPECT_EQ(window_.ResultLine()->text(), "Upgrade Completed");
     ASSERT_TRUE(QTest::qWaitFor([&] { return window_.windowTitle() == "Waiting..."; }, 10000));
     EXPECT_TRUE(boxes_.empty());

@@ -17,7 +17,6 @@
 #include "played_receivers.h"
 #include "port_names.h"
 #include "record_link.h"
-#include "station_totals.h"
 
 namespace qvlink {
 namespace {
@@ -268,26 +267,6 @@ TEST_F(StationPanelTest, TotalsCountPerHourOfServingOnTheStationsClock) {
     EXPECT_EQ(RecordLines(), 3u);
     std::ifstream old(archived);
     EXPECT_EQ(std::count(std::istreambuf_iterator<char>(old), {}, '\n'), 5);
-}
-
-TEST(StationTotals, ThePercentileIsTheNearestRank) {
-    struct Case {
-        std::vector<double> seconds;
-        double mean, p95;
-    };
-    const std::vector<Case> cases = {
-        {{}, 0, 0},
-        {{42}, 42, 42},
-        {{30, 10, 20}, 20, 30},
-        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, 10.5, 19},
-    };
-    for (const Case& c : cases) {
-        StationTotals totals;
-        totals.AddCompletedSeconds(c.seconds);
-        EXPECT_DOUBLE_EQ(totals.MeanSeconds(), c.mean);
-        EXPECT_DOUBLE_EQ(totals.P95Seconds(), c.p95);
-    }
-    EXPECT_EQ(StationTotals::DurationText(65.4), "1 min 05 s");
 }
 
 }  // namespace

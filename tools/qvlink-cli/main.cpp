@@ -34,22 +34,17 @@ LineOpener MakeOpener(tools::Transcript& transcript, bool tracing) {
 }
 
 int Run(const cli::CliOptions& options) {
-    // Refused before any port is opened, so that no receiver is upgraded without its record.
-    std::unique_ptr<station::RecordFile> record;
-    if (!options.recordPath.empty()) {
-        if (const Status opened = station::RecordFile::Open(options.recordPath, &record);
-            !opened.ok()) {
-            std::fprintf(stderr, "qvlink-cli: %s\n", opened.ToString().c_str());
-            return cli::EXIT_USAGE;
-        }
-    }
     tools::Transcript transcript(options.tracePath);
     const bool tracing = !options.tracePath.empty();
     const station::SystemClock clock;
     station::Station line(options.ports, clock,
                           {"qvlink-cli", ProgramVersion(), station::HostName(), options.station},
                           MakeOpener(transcript, tracing));
-    line.SetRecord(record.get());
+    // Refused before any port is opened, so that no receiver is upgraded without its record.
+    if (const Status opened = line.OpenRecord(options.recordPath); !opened.ok()) {
+        std::fprintf(stderr, "qvlink-cli: %s\n", opened.ToString().c_str());
+        return cli::EXIT_USAGE;
+    }
     if (const Status loaded = line.LoadFirmware(options.firmwarePath); !loaded.ok()) {
         std::fprintf(stderr, "%s\n", loaded.message().c_str());
         return cli::EXIT_REFUSED;
@@ -89,9 +84,12 @@ int Run(const cli::CliOptions& options) {
         printer.Start();
         line.StartAll(run);
     }
+    const station::Moment servingSince = clock.Steady();
     // A stop that came before the ports ran still ends them.
     if (cli::StopSignalled()) line.StopAll();
     line.WaitAll();
+    const double servedSeconds =
+        std::chrono::duration<double>(clock.Steady() - servingSince).count();
     cli::WatchForStop(nullptr);
     printer.Stop();
 
@@ -113,7 +111,12 @@ int Run(const cli::CliOptions& options) {
     const auto summary = line.Summary();
     // With stdout gone the summary still reaches the operator, on stderr.
     std::FILE* const out = printer.OutputClosed() ? stderr : stdout;
-    if (line.PortCount() > 1) std::fputs(cli::SummaryText(summary).c_str(), out);
+    if (line.PortCount() > 1) {
+        station::StationTotals totals;
+        totals.Follow(line);
+        totals.SetServingSeconds(servedSeconds);
+        std::fputs(cli::SummaryText(summary, totals).c_str(), out);
+    }
     std::fputs(databaseEnd.c_str(), out);
     return cli::ExitStatus(station::VerdictOf(summary));
 }

@@ -2,17 +2,9 @@
 
 #include <algorithm>
 
-#include "status_texts.h"
+#include "port_words.h"
 
 namespace qvlink::cli {
-namespace {
-
-std::string Counts(const station::PortCounts& counts) {
-    return station::CountsText(counts, true);
-}
-
-}  // namespace
-
 int ExitStatus(station::Verdict verdict) {
     switch (verdict) {
         case station::Verdict::ReceiverFailed:
@@ -29,7 +21,8 @@ int ExitStatus(station::Verdict verdict) {
     return EXIT_DEVICE_FAILURE;
 }
 
-std::string SummaryText(const std::vector<station::PortSummary>& ports) {
+std::string SummaryText(const std::vector<station::PortSummary>& ports,
+                        const station::StationTotals& totals) {
     std::size_t width = std::string("total").size();
     for (const auto& port : ports) width = std::max(width, port.port.size());
     const auto label = [width](std::string name) {
@@ -37,16 +30,17 @@ std::string SummaryText(const std::vector<station::PortSummary>& ports) {
         return "  " + name;
     };
     std::string text = "summary\n";
-    station::PortCounts total;
     for (const auto& port : ports) {
-        if (!port.end.opened) {
-            text += label(port.port) + "not opened\n";
+        const std::string trouble = station::TroubleText(port.end);
+        if (port.end == station::PortEnd::NotOpened) {
+            text += label(port.port) + trouble + "\n";
             continue;
         }
-        text += label(port.port) + Counts(port.counts) + "\n";
-        total.AddUp(port.counts);
+        text += label(port.port) + station::CountsText(port.counts, true);
+        if (!trouble.empty()) text += "   " + trouble;
+        text += "\n";
     }
-    text += label("total") + Counts(total) + "\n";
+    text += label("total") + totals.Line(true) + "\n";
     // A receiver served without its record line is named, so that it can be recorded by hand.
     for (const auto& port : ports)
         if (!port.unrecorded.empty()) text += "  " + port.port + " " + port.unrecorded + "\n";

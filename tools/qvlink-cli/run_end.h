@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "follow_up.h"
+#include "station_totals.h"
 
 namespace qvlink::cli {
 
@@ -17,8 +18,10 @@ inline constexpr int EXIT_STOPPED = 130;
 
 int ExitStatus(station::Verdict verdict);
 
-// The summary's lines, each ending in a newline: per port and in total, the receivers that
-// completed, those that failed (by result), the receivers' own cancels and those stopped.
-std::string SummaryText(const std::vector<station::PortSummary>& ports);
+// The summary's lines, each ending in a newline: per port, the receivers that completed, those
+// that failed (by result, a receiver's cancel among them) and those stopped, and an end the
+// operator must look into; then the station's totals with their rate and times.
+std::string SummaryText(const std::vector<station::PortSummary>& ports,
+                        const station::StationTotals& totals);
 
 }  // namespace qvlink::cli

@@ -25,7 +25,7 @@ StationPanel::StationPanel(StationView& view, const station::StationClock& clock
     : view_(view), clock_(clock), source_(std::move(source)), opener_(std::move(opener)) {}
 
 StationPanel::~StationPanel() {
-    station_.reset();   // stops and joins the ports while the record they write to still exists
+    station_.reset();   // stops and joins the ports, then lets the record go
     database_.reset();  // stops the forwarder without waiting for the server
 }
 
@@ -60,7 +60,6 @@ void StationPanel::Rebuild(const std::vector<std::string>& ports) {
     untickedOut_.assign(portNames_.size(), false);
     totals_ = {};
     servedSeconds_ = 0;
-    timedReceivers_.assign(portNames_.size(), 0);
     shown_.assign(portNames_.size(), TileView{});
     view_.SetTileCount(portNames_.size());
     PollPorts(true);
@@ -84,17 +83,11 @@ void StationPanel::StartAll() {
         view_.ShowMessage("Add the ports first.");
         return;
     }
-    record_.reset();
-    if (!setup_.recordPath.empty()) {
-        if (const Status opened = station::RecordFile::Open(setup_.recordPath, &record_);
-            !opened.ok()) {
-            record_.reset();
-            view_.ShowMessage(opened.ToString() + "\nNothing was started.");
-            ShowHeader();
-            return;
-        }
+    if (const Status opened = station_->OpenRecord(setup_.recordPath); !opened.ok()) {
+        view_.ShowMessage(opened.ToString() + "\nNothing was started.");
+        ShowHeader();
+        return;
     }
-    station_->SetRecord(record_.get());
     const station::Moment startedAt = clock_.Steady();  // before a port can move the clock on
     for (std::size_t i = 0; i < enabled_.size(); ++i)
         if (enabled_[i]) untickedOut_[i] = false;
@@ -198,20 +191,14 @@ void StationPanel::RequestClose() {
 
 void StationPanel::PollPorts(bool all) {
     bool anyRunning = false;
-    int completed = 0, failed = 0;
     for (std::size_t i = 0; i < portNames_.size(); ++i) {
         const PortSnapshot port = station_->Snapshot(i);
         anyRunning = anyRunning || port.activity == PortActivity::Running;
         // A port out of service is unticked once; it stays out until the operator ticks it.
-        if (port.activity == PortActivity::Ended && port.end.outOfService && !untickedOut_[i]) {
+        if (port.activity == PortActivity::Ended && port.end == station::PortEnd::OutOfService &&
+            !untickedOut_[i]) {
             enabled_[i] = false;
             untickedOut_[i] = true;
-        }
-        completed += port.counts.completed;
-        failed += port.counts.Failed();
-        if (static_cast<std::size_t>(port.counts.completed) > timedReceivers_[i]) {
-            totals_.AddCompletedSeconds(station_->CompletedSeconds(i, timedReceivers_[i]));
-            timedReceivers_[i] = static_cast<std::size_t>(port.counts.completed);
         }
         TileView tile = TileOf(port, enabled_[i]);
         if (all || !(tile == shown_[i])) {
@@ -219,10 +206,10 @@ void StationPanel::PollPorts(bool all) {
             shown_[i] = std::move(tile);
         }
     }
+    const int recorded = totals_.Counts().Recorded();
+    totals_.Follow(*station_);
     // A receiver more, recorded by now: the forwarder looks at once.
-    if (database_ && completed + failed != totals_.Completed() + totals_.Failed())
-        database_->Nudge();
-    totals_.SetCounts(completed, failed);
+    if (database_ && totals_.Counts().Recorded() != recorded) database_->Nudge();
     if (running_ && !anyRunning) EndServing();
 }
 
@@ -231,8 +218,7 @@ void StationPanel::EndServing() {
     running_ = false;
     // No port writes any more: the file is let go, so that the operator may move it away
     // between runs (Windows keeps an open file where it is). Start all opens it again.
-    station_->SetRecord(nullptr);
-    record_.reset();
+    station_->CloseRecord();
 }
 
 double StationPanel::ServingSeconds() const {
@@ -249,11 +235,12 @@ void StationPanel::ShowHeader() {
     header.record = setup_.recordPath.empty() ? "no record" : setup_.recordPath;
     header.database = database_ ? database_->StateText() : databaseTrouble_;
     totals_.SetServingSeconds(ServingSeconds());
-    header.completed = std::to_string(totals_.Completed());
-    header.failed = std::to_string(totals_.Failed());
-    header.perHour = totals_.PerHourText();
-    header.meanTime = StationTotals::DurationText(totals_.MeanSeconds());
-    header.p95Time = StationTotals::DurationText(totals_.P95Seconds());
+    const station::TotalsText totals = totals_.Text();
+    header.completed = totals.completed;
+    header.failed = totals.failed;
+    header.perHour = totals.perHour;
+    header.meanTime = totals.meanTime;
+    header.p95Time = totals.p95Time;
     header.title = STATION_TITLE;
     if (totals_.Completed() + totals_.Failed() > 0)
         header.title += " - " + header.completed + " completed, " + header.failed + " failed";

@@ -1,7 +1,8 @@
 // The station window's behaviour, free of any toolkit: what Start all, Stop all, the firmware
 // and record choosers, the port list and each tile's enable box do, and what the header and the
 // tiles show. The Qt and the Win32 station windows only turn clicks into these calls and the
-// views into pixels. It owns the station (rebuilt when the ports change) and the record file.
+// views into pixels. It owns the station (rebuilt when the ports change), which holds the record
+// file open while it serves.
 // Threading: every method on the window's thread. It never waits on a port: it polls the ports'
 // snapshots on the refresh timer and repaints a tile only when what it shows has changed, so a
 // window repaints at most REFRESH_PER_SECOND times a second whatever the ports do. With a
@@ -82,7 +83,6 @@ class StationPanel {
     StationSetup setup_;
     std::vector<std::string> portNames_;  // setup_.ports expanded, one per tile
     std::unique_ptr<station::Station> station_;
-    std::unique_ptr<station::RecordFile> record_;    // open while the station serves
     std::unique_ptr<records::RecordLink> database_;  // sending record_ to the database
     std::string databaseFor_;                        // the record path database_ sends
     std::string databaseTrouble_;                    // why the database setting is not used
@@ -90,8 +90,7 @@ class StationPanel {
     std::vector<bool> enabled_;
     std::vector<bool> untickedOut_;  // out of service and unticked since it last started
     std::vector<TileView> shown_;
-    std::vector<std::size_t> timedReceivers_;  // per port, completed receivers taken into totals_
-    StationTotals totals_;
+    station::StationTotals totals_;
     std::optional<HeaderView> shownHeader_;
     bool running_ = false;
     station::Moment servingSince_{};

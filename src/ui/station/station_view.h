@@ -9,16 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "port_words.h"
+
 namespace qvlink {
 
-// The colour of a tile's last result.
-enum class Tone {
-    Idle,       // not serving receivers, nothing to say
-    Waiting,    // serving, no receiver finished yet
-    Completed,  // the last receiver has the new firmware
-    Failed,     // the last receiver failed
-    Lost,       // the port is lost, could not be opened or is out of service
-};
+// The colour of a tile's word, as the station decides it.
+using Tone = station::Tone;
 
 // One tile, as texts ready to paint. A window repaints a tile only when ShowTile is called.
 struct TileView {

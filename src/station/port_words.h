@@ -1,0 +1,42 @@
+// How a port and its receivers read for the operator: the word for a port now (how it ended,
+// or its last receiver's result, or that it waits) and its tone, and the words for an end that
+// needs the operator. The station windows' tiles, qvlink-cli's board and its summary all take
+// these, so the same run reads the same everywhere. Pure functions of a snapshot.
+#pragma once
+
+#include <string>
+
+#include "port_snapshot.h"
+
+namespace qvlink::station {
+
+// The colour a port's word is shown in.
+enum class Tone {
+    Idle,       // not serving receivers, nothing to say
+    Waiting,    // serving, no receiver finished yet
+    Completed,  // the last receiver has the new firmware
+    Failed,     // the last receiver failed (or cancelled)
+    Lost,       // the port is lost, could not be opened, could not go on or is out of service
+};
+
+// The tone of a receiver's result, by how it counts: completed, failed (a receiver's cancel
+// too), the operator's stop as idle; a lost line as lost.
+Tone ToneOf(UpgradeResult result);
+
+struct PortWord {
+    std::string text;  // "Upgrade Completed", "Out of service", "Waiting"; empty: nothing yet
+    Tone tone = Tone::Idle;
+    friend bool operator==(const PortWord&, const PortWord&) = default;
+};
+
+// The port's word now: how it ended when that matters more than its last receiver ("Cannot
+// open", "Out of service", "Port Lost", "Stopped" for a record line lost or a start that
+// failed), else its last receiver's result, else "Upgrading" or "Waiting" while it serves.
+PortWord WordOf(const PortSnapshot& port);
+
+// An end the operator must look into, in a few words for a line of text ("out of service",
+// "port lost", "record line lost", "could not start", "not opened"); empty for a port that has
+// not ended, finished, or was stopped by the operator.
+std::string TroubleText(PortEnd end);
+
+}  // namespace qvlink::station
