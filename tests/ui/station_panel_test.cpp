@@ -14,9 +14,11 @@
 #include <thread>
 
 #include "firmware_fixtures.h"
+#include "outcome_table.h"
 #include "played_receivers.h"
 #include "port_names.h"
 #include "record_link.h"
+#include "tile_text.h"
 
 namespace qvlink {
 namespace {
@@ -267,6 +269,16 @@ TEST_F(StationPanelTest, TotalsCountPerHourOfServingOnTheStationsClock) {
     EXPECT_EQ(RecordLines(), 3u);
     std::ifstream old(archived);
     EXPECT_EQ(std::count(std::istreambuf_iterator<char>(old), {}, '\n'), 5);
+}
+
+// The tile only paints what the station decides: each result's word, tone and counts.
+TEST(TileText, EachResultReadsAsTheStationSays) {
+    for (const test::OutcomeRow& row : test::OutcomeTable()) {
+        const TileView tile = TileOf(test::PortAfter(row), true);
+        EXPECT_EQ(tile.result, row.word);
+        EXPECT_EQ(tile.tone, row.tone) << row.word;
+        EXPECT_EQ(tile.counts, row.counts) << row.word;
+    }
 }
 
 }  // namespace
