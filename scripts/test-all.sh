@@ -140,7 +140,8 @@ stage "normal build, tests" normal
 stage "AddressSanitizer + UndefinedBehaviorSanitizer, tests" sanitized build/asan address,undefined
 stage "ThreadSanitizer, threaded tests" sanitized build/tsan thread -L threaded
 # The builds users make are the programs alone: the test programs are built with warnings as
-# errors three times above already.
+# errors three times above already. The clang build also checks, as errors, that what each
+# mutex guards is only touched with it held (-Wthread-safety).
 stage "Debug clang++ build" build build/debug-clang -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
     -DQVLINK_BUILD_TESTS=OFF
 # The Release g++ build is made as scripts/build-deb.sh makes the package's (Debian's hardening

@@ -29,32 +29,32 @@ void Forwarder::Start() {
 
 void Forwarder::Nudge() {
     {
-        const std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         nudged_ = true;
     }
     changed_.notify_all();
 }
 
 ForwarderState Forwarder::State() const {
-    const std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return state_;
 }
 
 std::string Forwarder::TakeNotice() {
-    const std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return std::exchange(state_.notice, std::string());
 }
 
 ForwarderState Forwarder::AwaitState(const std::function<bool(const ForwarderState&)>& done,
                                      std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, limit, [&] { return ended_ || done(state_); });
+    MutexLock lock(mutex_);
+    changed_.wait_for(lock, limit, [&]() QV_REQUIRES(mutex_) { return ended_ || done(state_); });
     return state_;
 }
 
 bool Forwarder::Drain(std::chrono::milliseconds limit, const StopWake* cut) {
     {
-        const std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         drained_.Clear();
         drainFrom_ = looksBegun_;
         draining_ = true;
@@ -63,14 +63,14 @@ bool Forwarder::Drain(std::chrono::milliseconds limit, const StopWake* cut) {
     }
     changed_.notify_all();
     WaitForWake(drained_, cut, std::chrono::steady_clock::now() + limit);
-    const std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     draining_ = false;
     return looksDone_ > drainFrom_ && state_.unsent == 0;
 }
 
 void Forwarder::Stop() {
     {
-        const std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         stopping_ = true;
     }
     wake_.Raise();
@@ -79,8 +79,9 @@ void Forwarder::Stop() {
 }
 
 bool Forwarder::Rest(std::chrono::milliseconds span, bool wakeOnNudge) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, span, [&] { return stopping_ || (wakeOnNudge && nudged_); });
+    MutexLock lock(mutex_);
+    changed_.wait_for(lock, span,
+                      [&]() QV_REQUIRES(mutex_) { return stopping_ || (wakeOnNudge && nudged_); });
     nudged_ = false;
     return !stopping_;
 }
@@ -96,14 +97,14 @@ void Forwarder::Run() {
     auto backOff = FIRST_BACK_OFF;
     const auto publish = [&](auto change) {
         {
-            const std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             change(state_);
         }
         changed_.notify_all();
     };
     for (;;) {
         {
-            const std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (stopping_) break;
             ++looksBegun_;
         }
@@ -114,7 +115,7 @@ void Forwarder::Run() {
             const OutboxBatch first = reader.Read(cursor, 8);
             if (!first.rows.empty()) oldest = first.rows.front().start;
         }
-        publish([&](ForwarderState& state) {
+        publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
             state.unsent = backlog;
             state.oldestUnsent = oldest;
             if (!notice.empty()) state.notice = std::move(notice);
@@ -131,7 +132,7 @@ void Forwarder::Run() {
         if (!connection.connected()) {
             const Status opened =
                 connection.Open(settings_.conninfo, &wake_, settings_.connectLimit);
-            publish([&](ForwarderState& state) {
+            publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
                 state.connected = opened.ok();
                 if (!opened.ok()) state.error = opened.ToString();
             });
@@ -145,7 +146,7 @@ void Forwarder::Run() {
         InsertCounts counts;
         const Status inserted = InsertRows(connection, batch.rows, &wake_, counts);
         if (!inserted.ok()) {
-            publish([&](ForwarderState& state) {
+            publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
                 state.connected = connection.connected();
                 state.error = inserted.ToString();
             });
@@ -157,7 +158,7 @@ void Forwarder::Run() {
         cursor = batch.next;
         const Status saved = SaveCursor(cursorPath, cursor);
         backOff = FIRST_BACK_OFF;
-        publish([&](ForwarderState& state) {
+        publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
             state.sent += static_cast<std::uint64_t>(counts.added);
             state.alreadyThere += static_cast<std::uint64_t>(counts.alreadyThere);
             state.skipped += batch.skipped.size();
@@ -168,7 +169,7 @@ void Forwarder::Run() {
         });
     }
     connection.Close();
-    const std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     ended_ = true;
     state_.connected = false;
     drained_.Raise();

@@ -14,12 +14,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "annotated_mutex.h"
 #include "outbox_reader.h"
 #include "stop_wake.h"
 
@@ -84,16 +84,18 @@ class Forwarder {
     StopWake wake_;     // raised by Stop: ends the thread's waits on the server
     StopWake drained_;  // raised by the thread when a Drain may end
 
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    bool stopping_ = false;
-    bool nudged_ = false;
-    std::uint64_t looksBegun_ = 0;  // looks at the file begun, and finished with the backlog
-    std::uint64_t looksDone_ = 0;   // published: Drain waits for one begun after it was called
-    bool ended_ = false;            // the thread has ended
-    bool draining_ = false;         // a Drain waits for a look begun after drainFrom_
-    std::uint64_t drainFrom_ = 0;
-    ForwarderState state_;
+    mutable Mutex mutex_;
+    std::condition_variable_any changed_;
+    bool stopping_ QV_GUARDED_BY(mutex_) = false;
+    bool nudged_ QV_GUARDED_BY(mutex_) = false;
+    // Looks at the file begun, and finished with the backlog published: Drain waits for one
+    // begun after it was called.
+    std::uint64_t looksBegun_ QV_GUARDED_BY(mutex_) = 0;
+    std::uint64_t looksDone_ QV_GUARDED_BY(mutex_) = 0;
+    bool ended_ QV_GUARDED_BY(mutex_) = false;     // the thread has ended
+    bool draining_ QV_GUARDED_BY(mutex_) = false;  // a Drain waits for a look after drainFrom_
+    std::uint64_t drainFrom_ QV_GUARDED_BY(mutex_) = 0;
+    ForwarderState state_ QV_GUARDED_BY(mutex_);
     std::thread thread_;
 };
 

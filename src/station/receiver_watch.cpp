@@ -10,14 +10,14 @@ int ReceiverWatch::ElapsedLocked() const {
 }
 
 int ReceiverWatch::ElapsedSeconds() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return ElapsedLocked();
 }
 
 void ReceiverWatch::ReportStatus(const StatusReport& report) {
     int elapsed;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         const Moment now = clock_.Steady();
         if (report.kind == STATUS_TRANSFER && facts_.phase == Phase::Handshake)
             facts_.phase = Phase::Transfer;
@@ -34,25 +34,25 @@ void ReceiverWatch::ReportStatus(const StatusReport& report) {
 }
 
 void ReceiverWatch::NotifyConnected() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     facts_.contact = clock_.Steady();
     changed_.notify_all();  // the clock starts: the waiting thread now ticks
 }
 
 void ReceiverWatch::NotifyProtocol(TransferProtocol protocol) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     facts_.present = true;
     facts_.protocol = protocol;
     facts_.start = clock_.Now();
 }
 
 void ReceiverWatch::NotifyResend() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     ++facts_.resent;
 }
 
 void ReceiverWatch::PostResult(UpgradeResult result) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     facts_.resultTime = clock_.Steady();
     facts_.end = clock_.Now();
     // A receiver's cancel is its contact: it is a receiver, and its start is the cancel.
@@ -66,23 +66,24 @@ void ReceiverWatch::PostResult(UpgradeResult result) {
 }
 
 void ReceiverWatch::BeginRun() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     result_.reset();
     facts_ = {};
 }
 
 std::optional<UpgradeResult> ReceiverWatch::AwaitResult(std::chrono::milliseconds tick) {
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     // Before contact no clock is shown: sleep until the contact or the result.
     const bool contact = facts_.contact.has_value();
     const auto wait = contact ? tick : std::chrono::milliseconds(std::chrono::minutes(1));
-    changed_.wait_for(lock, wait,
-                      [&] { return result_.has_value() || facts_.contact.has_value() != contact; });
+    changed_.wait_for(lock, wait, [&]() QV_REQUIRES(mutex_) {
+        return result_.has_value() || facts_.contact.has_value() != contact;
+    });
     return result_;
 }
 
 ReceiverFacts ReceiverWatch::Facts() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return facts_;
 }
 

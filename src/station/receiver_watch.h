@@ -6,9 +6,9 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <optional>
 
+#include "annotated_mutex.h"
 #include "receiver_facts.h"
 #include "upgrade_host.h"
 
@@ -45,14 +45,14 @@ class ReceiverWatch final : public UpgradeHost {
     int ElapsedSeconds() const;
 
   private:
-    int ElapsedLocked() const;
+    int ElapsedLocked() const QV_REQUIRES(mutex_);
 
     const StationClock& clock_;
     WatchListener& listener_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::optional<UpgradeResult> result_;
-    ReceiverFacts facts_;
+    mutable Mutex mutex_;
+    std::condition_variable_any changed_;
+    std::optional<UpgradeResult> result_ QV_GUARDED_BY(mutex_);
+    ReceiverFacts facts_ QV_GUARDED_BY(mutex_);
 };
 
 }  // namespace qvlink::station

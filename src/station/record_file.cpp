@@ -3,7 +3,7 @@
 namespace qvlink::station {
 
 Status RecordFile::Append(const std::string& line, std::string* notice) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     std::string followed;
     const Status followedStatus = FollowLocked(&followed);
     if (notice != nullptr) *notice = followed;

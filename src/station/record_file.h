@@ -13,9 +13,9 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "annotated_mutex.h"
 #include "status.h"
 
 namespace qvlink::station {
@@ -41,12 +41,12 @@ class RecordFile {
     RecordFile(std::string path, std::unique_ptr<Handle> handle);
     // Platform parts; mutex_ held. Follow opens the file under path_ again when that is no
     // longer the open file, and says so in `notice`.
-    Status FollowLocked(std::string* notice);
-    Status AppendLocked(const std::string& text);
+    Status FollowLocked(std::string* notice) QV_REQUIRES(mutex_);
+    Status AppendLocked(const std::string& text) QV_REQUIRES(mutex_);
 
     const std::string path_;
-    std::mutex mutex_;
-    std::unique_ptr<Handle> handle_;  // guarded by mutex_
+    Mutex mutex_;
+    std::unique_ptr<Handle> handle_ QV_GUARDED_BY(mutex_);
 };
 
 }  // namespace qvlink::station

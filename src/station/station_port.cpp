@@ -49,19 +49,19 @@ void StationPort::Join() {
 }
 
 PortSnapshot StationPort::Snapshot() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return state_.snapshot;
 }
 
 std::vector<double> StationPort::CompletedSeconds(std::size_t from) const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     const std::vector<double>& seconds = state_.completedSeconds;
     if (from >= seconds.size()) return {};
     return {seconds.begin() + static_cast<std::ptrdiff_t>(from), seconds.end()};
 }
 
 int StationPort::Receiver() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return state_.snapshot.receiver;
 }
 
@@ -94,7 +94,7 @@ struct Tell {
 PortEnd StationPort::Change(const PortEvent& event) {
     PortEnd calledFor;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         calledFor = Advance(state_, event);
     }
     if (shared_.observer) std::visit(Tell{*shared_.observer, index_}, event);

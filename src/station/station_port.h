@@ -12,11 +12,11 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "annotated_mutex.h"
 #include "line_opener.h"
 #include "port_snapshot.h"
 #include "port_state.h"
@@ -94,8 +94,8 @@ class StationPort final : private WatchListener {
     UpgradeSession session_;
     std::thread thread_;
     std::atomic<bool> running_{false};  // from Start until the port's thread has ended
-    mutable std::mutex mutex_;
-    PortState state_;  // guarded by mutex_; changed only by Change
+    mutable Mutex mutex_;
+    PortState state_ QV_GUARDED_BY(mutex_);  // changed only by Change
 };
 
 }  // namespace qvlink::station
