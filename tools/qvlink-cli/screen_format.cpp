@@ -68,8 +68,8 @@ void OnePortLine(const ScreenInput& in, ScreenState& state, ScreenText& text) {
         state.statusLine = false;
         return;
     }
-    text.Out("\r" + FitLine(StatusWithClock(in.status, in.elapsedSeconds), in.columns) +
-             ERASE_LINE);
+    text.Out("\r");
+    text.Out(FitLine(StatusWithClock(in.status, in.elapsedSeconds), in.columns) + ERASE_LINE);
     state.statusLine = true;
 }
 
@@ -93,8 +93,10 @@ void Board(const ScreenInput& in, ScreenState& state, ScreenText& text) {
     }
     std::size_t width = 0;
     for (const station::PortSnapshot& port : in.board) width = std::max(width, port.port.size());
-    for (const station::PortSnapshot& port : in.board)
-        text.Out("\r" + FitLine(BoardLine(port, width), in.columns) + ERASE_LINE + "\n");
+    for (const station::PortSnapshot& port : in.board) {
+        text.Out("\r");
+        text.Out(FitLine(BoardLine(port, width), in.columns) + ERASE_LINE + "\n");
+    }
     state.boardRows = in.board.size();
 }
 
