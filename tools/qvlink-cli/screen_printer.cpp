@@ -1,6 +1,5 @@
 #include "screen_printer.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -24,6 +23,12 @@ bool Write(std::FILE* stream, const std::string& text) {
     return std::fflush(stream) == 0 && written;
 }
 
+std::vector<std::string> PortNames(const station::Station& station) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < station.PortCount(); ++i) names.push_back(station.Snapshot(i).port);
+    return names;
+}
+
 }  // namespace
 
 bool StdioSink::Out(const std::string& text) {
@@ -34,19 +39,14 @@ void StdioSink::Err(const std::string& text) {
     Write(stderr, text);
 }
 
-std::string StatusWithClock(const StatusReport& report, int elapsedSeconds) {
-    std::string text = StatusLineText(report);
-    if (elapsedSeconds >= 0) text.append("   ").append(ElapsedText(elapsedSeconds));
-    return text;
-}
-
 ScreenPrinter::ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink)
     : station_(station),
       sink_(sink),
-      mode_(mode),
       onTerminal_(mode != Mode::Lines),
       showsClock_(mode != Mode::Lines),
-      lastStatus_(station.PortCount()) {}
+      names_(PortNames(station)) {
+    screen_.mode = mode;
+}
 
 ScreenPrinter::~ScreenPrinter() {
     Stop();
@@ -68,11 +68,11 @@ void ScreenPrinter::Stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-void ScreenPrinter::Push(Event event) {
+void ScreenPrinter::Push(ScreenEvent event) {
     bool wake;
     {
         std::lock_guard lock(mutex_);
-        if (event.kind == Kind::Status && events_.size() >= MAX_QUEUED) return;
+        if (event.kind == ScreenEvent::Kind::Status && events_.size() >= MAX_QUEUED) return;
         wake = events_.empty() && !clockMoved_;  // else the printer knows there is work
         events_.push_back(std::move(event));
     }
@@ -85,7 +85,7 @@ void ScreenPrinter::OnReport(std::size_t port, const StatusReport& report, int e
         latest_ = report;
         elapsed_ = elapsedSeconds;
     }
-    Push({port, Kind::Status, StatusLineText(report)});
+    Push({port, ScreenEvent::Kind::Status, StatusLineText(report)});
 }
 
 void ScreenPrinter::OnTick(std::size_t, int elapsedSeconds) {
@@ -102,11 +102,11 @@ void ScreenPrinter::OnTick(std::size_t, int elapsedSeconds) {
 }
 
 void ScreenPrinter::OnResult(std::size_t port, UpgradeResult, const std::string& label) {
-    Push({port, Kind::Result, label});
+    Push({port, ScreenEvent::Kind::Result, label});
 }
 
 void ScreenPrinter::OnMessage(std::size_t port, const std::string& text) {
-    Push({port, Kind::Message, text});
+    Push({port, ScreenEvent::Kind::Message, text});
 }
 
 void ScreenPrinter::Loop() {
@@ -126,10 +126,47 @@ void ScreenPrinter::Loop() {
         const bool last = stopping_;
         clockMoved_ = false;
         lock.unlock();
-        Draw();
+        Draw(last);
         lastDraw_ = std::chrono::steady_clock::now();
         lock.lock();
         if (last) return;
+    }
+}
+
+void ScreenPrinter::Draw(bool last) {
+    std::vector<ScreenEvent> events;
+    ScreenInput input;
+    {
+        std::lock_guard lock(mutex_);
+        events.assign(std::make_move_iterator(events_.begin()),
+                      std::make_move_iterator(events_.end()));
+        events_.clear();
+        input.status = latest_;
+        input.elapsedSeconds = elapsed_;
+    }
+    input.events = events;
+    input.names = names_;
+    input.last = last;
+    if (onTerminal_) {
+        const TerminalSize size = StdoutTerminalSize();
+        input.columns = size.columns;
+        input.rows = size.rows;
+    }
+    // Taken after the events, so that the board shows at least what they tell.
+    std::vector<station::PortSnapshot> board;
+    if (screen_.mode == ScreenMode::Board) {
+        for (const std::size_t index : shown_) board.push_back(station_.Snapshot(index));
+    }
+    input.board = board;
+    Write(FormatDraw(input, screen_));
+}
+
+void ScreenPrinter::Write(const ScreenText& text) {
+    for (const ScreenText::Piece& piece : text.pieces) {
+        if (piece.err)
+            sink_.Err(piece.text);
+        else
+            Out(piece.text);
     }
 }
 
@@ -140,137 +177,6 @@ void ScreenPrinter::Out(const std::string& text) {
     sink_.Err(
         "qvlink-cli: the output was closed: nothing more is shown; the run goes on "
         "(Ctrl-C stops it)\n");
-}
-
-void ScreenPrinter::Draw() {
-    std::vector<Event> events;
-    {
-        std::lock_guard lock(mutex_);
-        events.assign(std::make_move_iterator(events_.begin()),
-                      std::make_move_iterator(events_.end()));
-        events_.clear();
-    }
-    std::string out;
-    if (onTerminal_) columns_ = StdoutTerminalSize().columns;
-    if (mode_ == Mode::Board && shown_.size() + 1 > StdoutTerminalSize().rows) {
-        // More ports than rows: a board would scroll on every redraw.
-        mode_ = Mode::Lines;
-        std::string notice = std::to_string(shown_.size());
-        notice.append(" ports do not fit the terminal: one line per change from here on");
-        out = Line(notice);
-    }
-    if (mode_ == Mode::Lines)
-        out += DrawLines(events);
-    else if (mode_ == Mode::OnePort)
-        out = DrawOnePort(events);
-    else
-        out = DrawBoard(events);
-    Out(out);
-}
-
-std::string ScreenPrinter::DrawLines(const std::vector<Event>& events) {
-    const bool several = station_.PortCount() > 1;
-    std::string out;
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        const Event& event = events[i];
-        const std::string prefix = several ? station_.Snapshot(event.port).port + ": " : "";
-        if (event.kind == Kind::Message) {
-            Out(out);
-            out.clear();
-            sink_.Err("qvlink-cli: " + prefix + event.text + "\n");
-            continue;
-        }
-        if (event.kind == Kind::Result) {
-            lastStatus_[event.port].clear();  // the next status is shown even if it repeats
-            out += Line(prefix + event.text);
-            continue;
-        }
-        // With several ports only a port's latest status is worth a line.
-        if (several && std::any_of(events.begin() + static_cast<long>(i) + 1, events.end(),
-                                   [&](const Event& later) {
-                                       return later.port == event.port &&
-                                              later.kind != Kind::Message;
-                                   }))
-            continue;
-        if (event.text == lastStatus_[event.port]) continue;
-        lastStatus_[event.port] = event.text;
-        out += Line(prefix + event.text);
-    }
-    return out;
-}
-
-std::string ScreenPrinter::Line(const std::string& text) const {
-    return (onTerminal_ ? Fit(text) : text) + "\n";
-}
-
-std::string ScreenPrinter::Fit(std::string line) const {
-    if (columns_ > 1 && line.size() >= columns_) line.resize(columns_ - 1);
-    return line;
-}
-
-std::string ScreenPrinter::DrawOnePort(const std::vector<Event>& events) {
-    std::string out;
-    for (const Event& event : events) {
-        if (event.kind == Kind::Status) continue;
-        // A result or a message takes the status line's place and stays.
-        out += "\r\x1b[K";
-        if (event.kind == Kind::Result) {
-            out += Fit(event.text) + "\n";
-        } else {
-            Out(out);
-            out.clear();
-            sink_.Err("qvlink-cli: " + event.text + "\n");
-        }
-        statusShown_ = false;
-    }
-    StatusReport status;
-    int elapsed;
-    bool stopping;
-    {
-        std::lock_guard lock(mutex_);
-        status = latest_;
-        elapsed = elapsed_;
-        stopping = stopping_;
-    }
-    if (stopping) {
-        // The last draw leaves no status line behind the last result.
-        if (statusShown_) out += "\r\x1b[K";
-        statusShown_ = false;
-        return out;
-    }
-    out.append("\r").append(Fit(StatusWithClock(status, elapsed))).append("\x1b[K");
-    statusShown_ = true;
-    return out;
-}
-
-std::string ScreenPrinter::DrawBoard(const std::vector<Event>& events) {
-    std::string out;
-    // Back to the first port's row; messages go above the board, which is drawn again below.
-    if (drawnRows_ > 0) out.append("\x1b[").append(std::to_string(drawnRows_)).append("A\r");
-    for (const Event& event : events) {
-        if (event.kind != Kind::Message) continue;
-        out += "\x1b[K";
-        Out(out);
-        out.clear();
-        sink_.Err("qvlink-cli: " + station_.Snapshot(event.port).port + ": " + event.text + "\n");
-    }
-    std::vector<station::PortSnapshot> ports;
-    std::size_t width = 0;
-    for (const std::size_t index : shown_) {
-        ports.push_back(station_.Snapshot(index));
-        width = std::max(width, ports.back().port.size());
-    }
-    for (const station::PortSnapshot& port : ports) {
-        std::string line = port.port;
-        line.resize(width + 2, ' ');
-        const bool ended = port.activity == station::PortActivity::Ended;
-        line += ended ? port.lastResultText : StatusWithClock(port.status, port.elapsedSeconds);
-        line += "   " + station::CountsText(port.counts, false);
-        if (!ended && port.lastResult) line += "   last: " + port.lastResultText;
-        out.append("\r").append(Fit(line)).append("\x1b[K\n");
-    }
-    drawnRows_ = ports.size();
-    return out;
 }
 
 }  // namespace qvlink::cli

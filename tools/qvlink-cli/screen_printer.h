@@ -1,16 +1,11 @@
-// The one writer of stdout and stderr while ports run. The station's threads only hand it what
-// happened (a copy under a short lock, no output); its own thread writes it, at most four times
-// a second, and sleeps while there is nothing new to show: a clock on a terminal line moves it
-// once a second, and only while a receiver is in contact. So a terminal that stops reading
-// (Ctrl-S, a full pipe) holds up nothing but this thread: no transfer slows and a stop is taken
-// at once. A stdout that is closed (its reader has gone) ends the display, not the run: it is
-// said once on stderr, and nothing more goes to stdout. Three ways to show a run:
-// - Lines (stdout is no terminal): every change a line of its own; with several ports each
-//   starts with the port ("COM3: Upgrade Completed") and only a port's latest status is shown.
-// - OnePort on a terminal: one status line rewritten in place, each result on a line that stays.
-// - Board on a terminal: one line per port, redrawn in place; it falls back to Lines when the
-//   terminal has fewer rows than the board needs.
-// Every line on a terminal is cut to its width; port messages are printed above the board.
+// The one writer of stdout and stderr while ports run: it owns the terminal, and FormatDraw
+// (screen_format.h) says what to show on it. The station's threads only hand it what happened
+// (a copy under a short lock, no output); its own thread writes it, at most four times a second,
+// and sleeps while there is nothing new to show: a clock on a terminal line moves it once a
+// second, and only while a receiver is in contact. So a terminal that stops reading (Ctrl-S, a
+// full pipe) holds up nothing but this thread: no transfer slows and a stop is taken at once. A
+// stdout that is closed (its reader has gone) ends the display, not the run: it is said once on
+// stderr, and nothing more goes to stdout.
 #pragma once
 
 #include <atomic>
@@ -23,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "screen_format.h"
 #include "station.h"
 
 namespace qvlink::cli {
@@ -45,9 +41,9 @@ class StdioSink final : public PrinterSink {
 
 class ScreenPrinter final : public station::StationObserver {
   public:
-    enum class Mode { Lines, OnePort, Board };
+    using Mode = ScreenMode;
     // `station` and `sink` must outlive the printer. The board shows the ports that are open at
-    // Start.
+    // Start. Lines never asks the terminal for its size; the other modes need one on stdout.
     ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink);
     ~ScreenPrinter() override;
     ScreenPrinter(const ScreenPrinter&) = delete;
@@ -59,53 +55,37 @@ class ScreenPrinter final : public station::StationObserver {
     // Whether stdout was found closed; after Stop, so the summary can go to stderr instead.
     bool OutputClosed() const { return outputClosed_.load(); }
 
+    // On the station's threads: each takes the lock for a copy and a wake, and never writes.
     void OnReport(std::size_t port, const StatusReport& report, int elapsedSeconds) override;
     void OnTick(std::size_t port, int elapsedSeconds) override;
     void OnResult(std::size_t port, UpgradeResult result, const std::string& label) override;
     void OnMessage(std::size_t port, const std::string& text) override;
 
   private:
-    enum class Kind { Status, Result, Message };
-    struct Event {
-        std::size_t port;
-        Kind kind;
-        std::string text;
-    };
-
-    void Push(Event event);
+    void Push(ScreenEvent event);
     void Loop();
-    void Draw();
+    void Draw(bool last);
+    void Write(const ScreenText& text);
     void Out(const std::string& text);  // to stdout, until it is found closed
-    std::string DrawLines(const std::vector<Event>& events);
-    std::string DrawOnePort(const std::vector<Event>& events);
-    std::string DrawBoard(const std::vector<Event>& events);
-    std::string Fit(std::string line) const;          // cut to the terminal's width
-    std::string Line(const std::string& text) const;  // a whole line, cut on a terminal
 
     const station::Station& station_;
     PrinterSink& sink_;
-    Mode mode_;  // only the printer's thread changes it (a board that no longer fits)
     const bool onTerminal_;
-    const bool showsClock_;                // a terminal mode: the time since contact is on a line
-    std::vector<std::size_t> shown_;       // the board's ports
-    std::vector<std::string> lastStatus_;  // per port, the status text last printed
-    std::size_t columns_ = 80;
-    std::size_t drawnRows_ = 0;  // board rows on screen, to go back over
-    bool statusShown_ = false;   // OnePort: a status line is on screen, without its newline
-    std::chrono::steady_clock::time_point lastDraw_{};
-    std::atomic<bool> outputClosed_{false};  // written by the printer's thread only
+    const bool showsClock_;                 // a terminal mode: the time since contact is on a line
+    const std::vector<std::string> names_;  // every port's
+    std::vector<std::size_t> shown_;        // the board's ports, from Start on
+    ScreenState screen_;                    // only the printer's thread uses it after Start
+    std::chrono::steady_clock::time_point lastDraw_{};  // the printer's thread only
+    std::atomic<bool> outputClosed_{false};             // written by the printer's thread only
 
     std::mutex mutex_;  // guards what follows
     std::condition_variable wake_;
-    std::deque<Event> events_;
+    std::deque<ScreenEvent> events_;
     bool clockMoved_ = false;              // a shown clock moved on since the last draw
     StatusReport latest_{STATUS_WAITING};  // OnePort: the status to redraw
     int elapsed_ = -1;
     bool stopping_ = false;
     std::thread thread_;
 };
-
-// The status line for `report` followed by the time since contact, when there was contact.
-std::string StatusWithClock(const StatusReport& report, int elapsedSeconds);
 
 }  // namespace qvlink::cli
