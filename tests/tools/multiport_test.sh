@@ -184,9 +184,9 @@ for i in 0 1 2 3; do
     check "stop: ${names[$i]} port stopped" grep -qx "${ports[$i]}: Stopped" cli.out
     check "stop: ${names[$i]} receiver saw '${wants[$i]}'" grep -q -- "${wants[$i]}" "${names[$i]}.out"
 done
-# --- On a terminal: one line per port, redrawn in place when something changes (at most four
-# times a second). Each redraw goes back up exactly as many lines as there are ports and
-# rewrites them all, and the last one shows how every port ended.
+# --- On a terminal: one line per port and one for the totals, redrawn in place when something
+# changes (at most four times a second). Each redraw goes back up exactly as many lines as there
+# are ports and the totals and rewrites them all, and the last one shows how every port ended.
 # Two transfers at a real line's pace keep changing; the flasher is stopped once it has redrawn
 # three times, however long that takes. The second port goes by a longer name (a link to its
 # device), so that the columns must line up.
@@ -194,7 +194,7 @@ start_sim screen 2 --protocol bulk --baud 115200 --timeout 60
 mapfile -t screen < screen.paths
 ln -s "${screen[1]}" "$work/port-with-a-longer-name"
 screen[1]="$work/port-with-a-longer-name"
-up=$'\e[2A'
+up=$'\e[3A'
 redraws() { [ "$(grep -oF "$up" term.out 2>/dev/null | wc -l)" -ge 3 ]; }
 rm -f term.out cli.pid
 script -qec "echo \$\$ > cli.pid; exec '$cli' --port '${screen[0]}' --port '${screen[1]}' fw.bin" \
@@ -205,15 +205,19 @@ kill -INT "$(cat cli.pid)"
 await_exit "$script_pid" 60 || kill "$script_pid"
 wait_sim screen
 check "terminal: redrawn several times" [ "$(grep -oF "$up" term.out | wc -l)" -ge 3 ]
-check "terminal: always two lines back up" [ "$(grep -oE $'\e\\[[0-9]+A' term.out | sort -u)" = "$up" ]
-check "terminal: every redraw is two lines" \
-    awk -v RS=$'\e\\[2A' '{ if (NR > 1 && lines != 2) bad = 1; lines = gsub(/\n/, "&") }
+check "terminal: always three lines back up" [ "$(grep -oE $'\e\\[[0-9]+A' term.out | sort -u)" = "$up" ]
+check "terminal: every redraw is three lines" \
+    awk -v RS=$'\e\\[3A' '{ if (NR > 1 && lines != 3) bad = 1; lines = gsub(/\n/, "&") }
         END { exit bad }' term.out
-last_draw=$(awk -v RS=$'\e\\[2A' 'END { print }' term.out | head -n 2 | tr -d '\r' | sed $'s/\e\\[K$//')
+last_draw=$(awk -v RS=$'\e\\[3A' 'END { print }' term.out | head -n 3 | tr -d '\r' | sed $'s/\e\\[K$//')
 width=${#screen[1]}
 # (cut at the terminal's 80 columns, as every line is: "  stopped 1" does not fit the longer name)
-check "terminal: the last redraw shows both ports stopped, in columns" [ "$(cut -c 1-$((width + 33)) <<< "$last_draw")" = \
+check "terminal: the last redraw shows both ports stopped, in columns" \
+    [ "$(head -n 2 <<< "$last_draw" | cut -c 1-$((width + 33)))" = \
     "$(printf '%-*s  Stopped   completed 0  failed 0\n' "$width" "${screen[0]}" "$width" "${screen[1]}")" ]
+# (how many were stopped depends on whether both receivers had announced themselves by then)
+check "terminal: the totals below them" [ "$(tail -n 1 <<< "$last_draw" | cut -c 1-$((width + 23)))" = \
+    "$(printf '%-*s  completed 0  failed 0' "$width" total)" ]
 
 # fits COLUMNS FILE: no piece of terminal output (between carriage returns and newlines, without
 # the erase-line sequence) before the summary is wider than the terminal.

@@ -197,6 +197,7 @@ ScreenText DrawBoard(const Events& events, std::span<const station::PortSnapshot
     input.events = events;
     input.names = NAMES;
     input.board = board;
+    input.totals = "completed 1  failed 0  stopped 1";
     input.columns = columns;
     input.rows = rows;
     return FormatDraw(input, state);
@@ -210,17 +211,18 @@ TEST(ScreenFormat, BoardColumnsRedrawsAndMessages) {
               "\rCOM1           [step 1/2] transfering data ... % 42   01 : 05   completed 1  "
               "failed 0   last: Upgrade Completed\x1b[K\n"
               "\r/dev/ttyUSB10  waiting for connection .....   completed 0  failed 0\x1b[K\n"
-              "\rCOM22          Stopped   completed 0  failed 0  stopped 1\x1b[K\n");
-    // Back up over the three rows; each message is printed on an erased row above the board.
+              "\rCOM22          Stopped   completed 0  failed 0  stopped 1\x1b[K\n"
+              "\rtotal          completed 1  failed 0  stopped 1\x1b[K\n");
+    // Back up over the three rows and the totals'; each message is printed on an erased row above the board.
     const std::string redraw =
         Rendered(DrawBoard({M(1, "first"), M(2, "second")}, ports, 200, 24, state));
     EXPECT_EQ(redraw.substr(0, redraw.find("\rCOM1")),
-              "\x1b[3A\r\x1b[K2> qvlink-cli: COM2: first\n\x1b[K2> qvlink-cli: COM3: second\n");
+              "\x1b[4A\r\x1b[K2> qvlink-cli: COM2: first\n\x1b[K2> qvlink-cli: COM3: second\n");
     // On a narrow terminal every row is cut, and the names still line up.
     const std::string narrow = Rendered(DrawBoard({}, ports, 23, 24, state));
     EXPECT_EQ(narrow,
-              "\x1b[3A\r\rCOM1           [step 1\x1b[K\n\r/dev/ttyUSB10  waiting\x1b[K\n"
-              "\rCOM22          Stopped\x1b[K\n");
+              "\x1b[4A\r\rCOM1           [step 1\x1b[K\n\r/dev/ttyUSB10  waiting\x1b[K\n"
+              "\rCOM22          Stopped\x1b[K\n\rtotal          complet\x1b[K\n");
     EXPECT_EQ(state.mode, ScreenMode::Board);
 }
 
@@ -232,7 +234,7 @@ TEST(ScreenFormat, ABoardThatDoesNotFitFallsBackToLinesForGood) {
     const std::vector<station::PortSnapshot> ports(12, ThreePorts()[1]);
     std::vector<std::string> names;
     for (int i = 1; i <= 12; ++i) names.push_back("COM" + std::to_string(i));
-    for (const Case c : {Case{3, 4, false}, Case{3, 3, true}, Case{12, 10, true}}) {
+    for (const Case c : {Case{3, 5, false}, Case{3, 4, true}, Case{12, 10, true}}) {
         ScreenState state;
         state.mode = ScreenMode::Board;
         ScreenInput input;

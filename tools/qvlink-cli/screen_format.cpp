@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "follow_up.h"
+#include "port_words.h"
 #include "status_texts.h"
 
 namespace qvlink::cli {
@@ -14,15 +15,15 @@ constexpr const char* PROGRAM = "qvlink-cli: ";
 // Erases the rest of the cursor's row.
 constexpr const char* ERASE_LINE = "\x1b[K";
 
-// What an ended port's board line says in place of its status.
+// What an ended port's board line says in place of its status: the station's word for it.
 std::string EndedText(const station::PortSnapshot& port) {
-    return port.lastResultText;
+    return station::WordOf(port).text;
 }
 
-// Whether `ports` board rows and the cursor's row below them fit `rows`; a board that does not
-// would scroll on every redraw.
+// Whether `ports` board rows, the totals' row and the cursor's row below them fit `rows`; a
+// board that does not would scroll on every redraw.
 bool BoardFits(std::size_t ports, std::size_t rows) {
-    return ports + 1 <= rows;
+    return ports + 2 <= rows;
 }
 
 void LogLines(const ScreenInput& in, ScreenState& state, ScreenText& text) {
@@ -91,13 +92,16 @@ void Board(const ScreenInput& in, ScreenState& state, ScreenText& text) {
         text.Out(ERASE_LINE);
         text.Err(PROGRAM + in.names[event.port] + ": " + event.text + "\n");
     }
-    std::size_t width = 0;
+    std::size_t width = std::string("total").size();
     for (const station::PortSnapshot& port : in.board) width = std::max(width, port.port.size());
     for (const station::PortSnapshot& port : in.board) {
         text.Out("\r");
         text.Out(FitLine(BoardLine(port, width), in.columns) + ERASE_LINE + "\n");
     }
-    state.boardRows = in.board.size();
+    std::string total = "total";
+    total.resize(width + 2, ' ');
+    text.Out("\r" + FitLine(total + in.totals, in.columns) + ERASE_LINE + "\n");
+    state.boardRows = in.board.size() + 1;
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 //   only the latest is shown. A status is not printed again while it has not changed; a result
 //   always is, and the status after it is shown even if it is the one before.
 // - OnePort on a terminal: one status line rewritten in place, each result on a line that stays.
-// - Board on a terminal: one line per port, redrawn in place; it falls back to Lines for good
-//   when the terminal has fewer rows than the board needs.
+// - Board on a terminal: one line per port and one for the station's totals, redrawn in place;
+//   it falls back to Lines for good when the terminal has fewer rows than the board needs.
 // Every line on a terminal is cut to its width; port messages go to stderr, above the board.
 #pragma once
 
@@ -58,6 +58,7 @@ struct ScreenInput {
     std::span<const std::string> names;   // every port's name, by index (closed ones too)
     // Board: the board's ports as they are now, in the board's order.
     std::span<const station::PortSnapshot> board;
+    std::string totals;  // Board: the station's totals (StationTotals::Line)
     // OnePort: the latest status, and the seconds since contact (-1 before contact).
     StatusReport status{STATUS_WAITING};
     int elapsedSeconds = -1;

@@ -56,12 +56,13 @@ void ScreenPrinter::Start() {
     for (std::size_t i = 0; i < station_.PortCount(); ++i) {
         if (station_.Snapshot(i).activity != station::PortActivity::Closed) shown_.push_back(i);
     }
+    started_ = std::chrono::steady_clock::now();
     thread_ = std::thread([this] { Loop(); });
 }
 
 void ScreenPrinter::Stop() {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
@@ -71,7 +72,7 @@ void ScreenPrinter::Stop() {
 void ScreenPrinter::Push(ScreenEvent event) {
     bool wake;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (event.kind == ScreenEvent::Kind::Status && events_.size() >= MAX_QUEUED) return;
         wake = events_.empty() && !clockMoved_;  // else the printer knows there is work
         events_.push_back(std::move(event));
@@ -81,7 +82,7 @@ void ScreenPrinter::Push(ScreenEvent event) {
 
 void ScreenPrinter::OnReport(std::size_t port, const StatusReport& report, int elapsedSeconds) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         latest_ = report;
         elapsed_ = elapsedSeconds;
     }
@@ -91,7 +92,7 @@ void ScreenPrinter::OnReport(std::size_t port, const StatusReport& report, int e
 void ScreenPrinter::OnTick(std::size_t, int elapsedSeconds) {
     bool wake = false;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         elapsed_ = elapsedSeconds;
         if (showsClock_) {
             wake = events_.empty() && !clockMoved_;
@@ -110,18 +111,21 @@ void ScreenPrinter::OnMessage(std::size_t port, const std::string& text) {
 }
 
 void ScreenPrinter::Loop() {
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     for (;;) {
         // Asleep until there is something to show.
-        wake_.wait(lock, [this] { return stopping_ || !events_.empty() || clockMoved_; });
+        wake_.wait(lock, [this]() QV_REQUIRES(mutex_) {
+            return stopping_ || !events_.empty() || clockMoved_;
+        });
         // Then gather what else comes until the next draw is due: a quarter second after the
         // last for news, a second for a clock alone.
         while (!stopping_) {
             const bool news = !events_.empty();
             const auto due = lastDraw_ + (news ? DRAW_INTERVAL : CLOCK_INTERVAL);
             if (std::chrono::steady_clock::now() >= due) break;
-            wake_.wait_until(lock, due,
-                             [this, news] { return stopping_ || news != !events_.empty(); });
+            wake_.wait_until(lock, due, [this, news]() QV_REQUIRES(mutex_) {
+                return stopping_ || news != !events_.empty();
+            });
         }
         const bool last = stopping_;
         clockMoved_ = false;
@@ -137,7 +141,7 @@ void ScreenPrinter::Draw(bool last) {
     std::vector<ScreenEvent> events;
     ScreenInput input;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         events.assign(std::make_move_iterator(events_.begin()),
                       std::make_move_iterator(events_.end()));
         events_.clear();
@@ -158,6 +162,12 @@ void ScreenPrinter::Draw(bool last) {
         for (const std::size_t index : shown_) board.push_back(station_.Snapshot(index));
     }
     input.board = board;
+    if (screen_.mode == ScreenMode::Board) {
+        totals_.Follow(station_);
+        totals_.SetServingSeconds(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count());
+        input.totals = totals_.Line();
+    }
     Write(FormatDraw(input, screen_));
 }
 

@@ -13,13 +13,14 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "annotated_mutex.h"
 #include "screen_format.h"
 #include "station.h"
+#include "station_totals.h"
 
 namespace qvlink::cli {
 
@@ -76,15 +77,17 @@ class ScreenPrinter final : public station::StationObserver {
     std::vector<std::size_t> shown_;        // the board's ports, from Start on
     ScreenState screen_;                    // only the printer's thread uses it after Start
     std::chrono::steady_clock::time_point lastDraw_{};  // the printer's thread only
+    std::chrono::steady_clock::time_point started_{};   // set by Start, before the thread
+    station::StationTotals totals_;                     // the printer's thread only
     std::atomic<bool> outputClosed_{false};             // written by the printer's thread only
 
-    std::mutex mutex_;  // guards what follows
-    std::condition_variable wake_;
-    std::deque<ScreenEvent> events_;
-    bool clockMoved_ = false;              // a shown clock moved on since the last draw
-    StatusReport latest_{STATUS_WAITING};  // OnePort: the status to redraw
-    int elapsed_ = -1;
-    bool stopping_ = false;
+    Mutex mutex_;
+    std::condition_variable_any wake_;
+    std::deque<ScreenEvent> events_ QV_GUARDED_BY(mutex_);
+    bool clockMoved_ QV_GUARDED_BY(mutex_) = false;  // a shown clock moved on since the last draw
+    StatusReport latest_ QV_GUARDED_BY(mutex_){STATUS_WAITING};  // OnePort: the status to redraw
+    int elapsed_ QV_GUARDED_BY(mutex_) = -1;
+    bool stopping_ QV_GUARDED_BY(mutex_) = false;
     std::thread thread_;
 };
 
