@@ -77,12 +77,12 @@ int main(int argc, char** argv) {
         const long faultsStart = MinorFaults();
         const double cpuStart = CpuSeconds();
         const auto start = Clock::now();
-        const qvlink::LoadResult result = qvlink::LoadFirmwareFile(path, image);
+        const qvlink::Status result = qvlink::LoadFirmwareFile(path, image);
         wall.push_back(std::chrono::duration<double>(Clock::now() - start).count());
         cpu.push_back(CpuSeconds() - cpuStart);
         faults.push_back(static_cast<double>(MinorFaults() - faultsStart));
-        if (!result.ok) {
-            std::fprintf(stderr, "load refused: %s\n", result.message.c_str());
+        if (!result.ok()) {
+            std::fprintf(stderr, "load refused: %s\n", result.message().c_str());
             return 1;
         }
     }

@@ -29,38 +29,37 @@ void ReverseMasked(const std::uint8_t* source, std::size_t n, std::uint8_t* targ
     for (; k < n; ++k) target[k] = source[n - 1 - k] ^ SCRAMBLE_MASK;
 }
 
-LoadResult UnpackFirmware(FirmwareImage& slot, std::size_t fileLength) {
+Status UnpackFirmware(FirmwareImage& slot, std::size_t fileLength) {
     const std::uint8_t* raw = slot.bytes.get();
     if (fileLength < MIN_FILE_SIZE || raw == nullptr || slot.size < fileLength)
-        return LoadResult::Refused("file size error [1]", MessageChannel::Dialog);
+        return Status::Error(StatusKind::Invalid, "file size error [1]");
     if (!StartsWith(raw, OUTER_MAGIC))
-        return LoadResult::Refused("File Data Error [1]", MessageChannel::Application);
+        return Status::Error(StatusKind::Foreign, "File Data Error [1]");
 
     const std::size_t n = fileLength - OUTER_MAGIC.size();
     std::unique_ptr<std::uint8_t[]> payload(new (std::nothrow) std::uint8_t[n]);
-    if (!payload)
-        return LoadResult::Refused("Alloc Memory error 'pDataOutput'", MessageChannel::Application);
+    if (!payload) return Status::Error(StatusKind::Exhausted, "Alloc Memory error 'pDataOutput'");
     // Payload byte k is file byte L - 1 - k, unmasked.
     ReverseMasked(raw + OUTER_MAGIC.size(), n, payload.get());
 
-    LoadResult verdict = VerifyFirmware(payload.get(), n);
+    Status verdict = VerifyFirmware(payload.get(), n);
     slot.Take(std::move(payload), n,
-              verdict.ok ? ImageState::ValidPayload : ImageState::RejectedPayload);
+              verdict.ok() ? ImageState::ValidPayload : ImageState::RejectedPayload);
     return verdict;
 }
 
-LoadResult VerifyFirmware(const std::uint8_t* payload, std::size_t n) {
+Status VerifyFirmware(const std::uint8_t* payload, std::size_t n) {
     if (n < MIN_FILE_SIZE - OUTER_MAGIC.size())
-        return LoadResult::Refused("file size error [1]", MessageChannel::Dialog);
+        return Status::Error(StatusKind::Invalid, "file size error [1]");
     if (!StartsWith(payload, INNER_MAGIC))
-        return LoadResult::Refused("File Data Error [2]", MessageChannel::Application);
+        return Status::Error(StatusKind::Foreign, "File Data Error [2]");
     const std::uint32_t declared = ReadBigEndian32(payload + INNER_MAGIC.size());
     if (static_cast<std::uint32_t>(declared + INNER_HEADER_SIZE) != n)
-        return LoadResult::Refused("File Data Error [3]", MessageChannel::Dialog);
+        return Status::Error(StatusKind::Invalid, "File Data Error [3]");
     const std::uint32_t stored = ReadBigEndian32(payload + n - 4);
     if (FirmwareCrc32(payload, static_cast<std::int64_t>(n - 4)) != stored)
-        return LoadResult::Refused("File Data Error [4]", MessageChannel::Dialog);
-    return LoadResult::Accepted();
+        return Status::Error(StatusKind::Invalid, "File Data Error [4]");
+    return Status::Ok();
 }
 
 }  // namespace qvlink

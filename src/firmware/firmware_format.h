@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "firmware_image.h"
-#include "load_result.h"
+#include "status.h"
 
 namespace qvlink {
 
@@ -29,10 +29,13 @@ void ReverseMasked(const std::uint8_t* source, std::size_t n, std::uint8_t* targ
 // Descrambles the raw file held in `slot` (fileLength bytes) and verifies the payload.
 // The slot holds the payload afterwards whenever the outer magic matched and the payload buffer
 // could be obtained (RejectedPayload or ValidPayload); otherwise it still holds the raw file.
-LoadResult UnpackFirmware(FirmwareImage& slot, std::size_t fileLength);
+// A refusal carries the operator's exact text; its kind is Foreign for a wrong magic (not a
+// firmware file at all), Exhausted when no buffer could be had, Invalid for a wrong size, length
+// or CRC.
+Status UnpackFirmware(FirmwareImage& slot, std::size_t fileLength);
 
-// Checks the inner magic, the declared length and the CRC of a payload of n bytes.
-// Reads nothing outside payload[0, n).
-LoadResult VerifyFirmware(const std::uint8_t* payload, std::size_t n);
+// Checks the inner magic, the declared length and the CRC of a payload of n bytes, with the
+// refusals of UnpackFirmware. Reads nothing outside payload[0, n).
+Status VerifyFirmware(const std::uint8_t* payload, std::size_t n);
 
 }  // namespace qvlink

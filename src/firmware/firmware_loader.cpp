@@ -1,5 +1,6 @@
 #include "firmware_loader.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <limits>
@@ -7,6 +8,7 @@
 #include <system_error>
 
 #include "firmware_format.h"
+#include "os_error.h"
 
 namespace qvlink {
 namespace {
@@ -20,31 +22,45 @@ std::string FullPath(const std::filesystem::path& path) {
     return (error ? path : absolute).string();
 }
 
+Status Unopenable(const std::filesystem::path& path, StatusKind kind, std::string cause) {
+    return Status::Error(kind, "Open file<" + FullPath(path) + "> error" + FULLWIDTH_BANG,
+                         std::move(cause));
+}
+
 }  // namespace
 
-LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot,
-                            Sha256Digest* fileDigest) {
+Status LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& slot,
+                        Sha256Digest* fileDigest) {
     // Only a regular file (or a link to one) is opened: opening a FIFO would block until a
-    // writer appears, and directories and devices hold no firmware.
+    // writer appears, and directories and devices hold no firmware. Whatever else has the name,
+    // there is no file of that name to load.
     std::error_code error;
+    const std::filesystem::file_status found = std::filesystem::status(path, error);
+    if (std::filesystem::exists(found) && !std::filesystem::is_regular_file(found))
+        return Unopenable(path, StatusKind::NotFound, "not a regular file");
+    if (!std::filesystem::exists(found)) {
+        if (!error) return Unopenable(path, StatusKind::NotFound, "no such file");
+        return Unopenable(path, KindOfError(error), error.message());
+    }
     std::ifstream file;
-    if (std::filesystem::is_regular_file(path, error))
-        file.open(path, std::ios::binary | std::ios::ate);
+    errno = 0;
+    file.open(path, std::ios::binary | std::ios::ate);
     if (!file.is_open()) {
-        return LoadResult::Refused("Open file<" + FullPath(path) + "> error" + FULLWIDTH_BANG,
-                                   MessageChannel::Dialog);
+        const int cause = errno;
+        if (cause == 0) return Unopenable(path, StatusKind::Io, "");
+        return Unopenable(path, KindOfErrno(cause), ErrnoText(cause));
     }
 
     const std::streamoff length = file.tellg();
     if (length < static_cast<std::streamoff>(MIN_FILE_SIZE) ||
         static_cast<std::uint64_t>(length) > std::numeric_limits<std::uint32_t>::max()) {
-        return LoadResult::Refused("file size error [1]", MessageChannel::Dialog);
+        return Status::Error(StatusKind::Invalid, "file size error [1]");
     }
 
     const auto fileLength = static_cast<std::size_t>(length);
     slot.Release();
     std::unique_ptr<std::uint8_t[]> raw(new (std::nothrow) std::uint8_t[fileLength]);
-    if (!raw) return LoadResult::Refused("Alloc memory error [1]", MessageChannel::Application);
+    if (!raw) return Status::Error(StatusKind::Exhausted, "Alloc memory error [1]");
     slot.Take(std::move(raw), fileLength, ImageState::RawFile);
 
     file.seekg(0);
@@ -52,15 +68,14 @@ LoadResult LoadFirmwareFile(const std::filesystem::path& path, FirmwareImage& sl
     const bool complete = file.good() && file.gcount() == length;
     file.close();
     if (!complete)
-        return LoadResult::Refused(std::string("read file data error") + FULLWIDTH_BANG,
-                                   MessageChannel::Dialog);
+        return Status::Error(StatusKind::Io, std::string("read file data error") + FULLWIDTH_BANG);
     if (fileDigest != nullptr) *fileDigest = Sha256(slot.bytes.get(), fileLength);
 
-    LoadResult unpacked = UnpackFirmware(slot, fileLength);
-    if (!unpacked.ok) return unpacked;
+    Status unpacked = UnpackFirmware(slot, fileLength);
+    if (!unpacked.ok()) return unpacked;
     if (slot.size < STANDARD_PAYLOAD_SIZE) {
         slot.state = ImageState::RejectedPayload;
-        return LoadResult::Refused("file size error [2]", MessageChannel::Dialog);
+        return Status::Error(StatusKind::Invalid, "file size error [2]");
     }
     return unpacked;
 }

@@ -32,7 +32,7 @@ constexpr bool Succeeded(UpgradeResult result) {
     return result == BULK_COMPLETED || result == BLOCK_COMPLETED;
 }
 
-enum StatusKind : std::int32_t {
+enum StatusReportKind : std::int32_t {
     STATUS_READY = 0,
     STATUS_WAITING = 1,
     STATUS_TRANSFER = 2,  // percentage, and on the bulk path a count of a total

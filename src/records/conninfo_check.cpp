@@ -32,14 +32,15 @@ Status CheckConnInfo(const std::string& conninfo) {
         std::string cause = error ? error : "out of memory";
         PQfreemem(error);
         while (!cause.empty() && cause.back() == '\n') cause.pop_back();
-        return Status::Error("the database setting \"" + conninfo + "\" is not understood", cause);
+        return Status::Error(StatusKind::Usage,
+                             "the database setting \"" + conninfo + "\" is not understood", cause);
     }
     const std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> owned(options,
                                                                              PQconninfoFree);
     for (const PQconninfoOption* option = options; option->keyword; ++option) {
         if (std::string(option->keyword) == "password" && option->val && *option->val)
             return Status::Error(
-                "the database setting holds a password, which is not kept there",
+                StatusKind::Usage, "the database setting holds a password, which is not kept there",
                 "put it in " + PasswordFilePlace() +
                     ", readable only by its owner, and leave it out of the setting");
     }
@@ -47,7 +48,8 @@ Status CheckConnInfo(const std::string& conninfo) {
     const bool withTls = PQsslAttribute(nullptr, "library") != nullptr;
     if (const std::string mode = SslModeOf(options);
         !withTls && (mode == "require" || mode == "verify-ca" || mode == "verify-full"))
-        return Status::Error("the database setting asks for TLS (sslmode " + mode +
+        return Status::Error(StatusKind::Usage,
+                             "the database setting asks for TLS (sslmode " + mode +
                                  "), which this build cannot speak",
                              "it talks to the database without TLS: use sslmode disable, allow "
                              "or prefer, on a network the station can trust");

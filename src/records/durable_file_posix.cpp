@@ -2,17 +2,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "durable_file.h"
+#include "os_error.h"
 
 namespace qvlink::records {
 
 Status ReplaceFileDurably(const std::string& path, const std::string& contents) {
     const std::string fresh = path + ".new";
     const auto failed = [&](const char* what) {
-        return Status::Error(std::string("cannot save ") + path,
-                             std::string(what) + ": " + std::strerror(errno));
+        const int error = errno;
+        return Status::Error(KindOfErrno(error), "cannot save " + path,
+                             std::string(what) + ": " + ErrnoText(error));
     };
     const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return failed("open");

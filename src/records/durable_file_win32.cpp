@@ -5,15 +5,16 @@
 #include <windows.h>
 
 #include "durable_file.h"
-#include "last_error_win32.h"
+#include "os_error.h"
 
 namespace qvlink::records {
 
 Status ReplaceFileDurably(const std::string& path, const std::string& contents) {
     const std::string fresh = path + ".new";
     const auto failed = [&](const char* what) {
-        return Status::Error("cannot save " + path,
-                             std::string(what) + ": " + WindowsErrorText(GetLastError()));
+        const DWORD error = GetLastError();
+        return Status::Error(KindOfLastError(error), "cannot save " + path,
+                             std::string(what) + ": " + LastErrorText(error));
     };
     const HANDLE file = CreateFileA(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);

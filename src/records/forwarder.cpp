@@ -120,7 +120,8 @@ void Forwarder::Run() {
             state.oldestUnsent = oldest;
             if (!notice.empty()) state.notice = std::move(notice);
             // No file yet is no fault: nothing was recorded.
-            if (!followed.ok() && !followed.cause().empty()) state.error = followed.ToString();
+            if (!followed.ok() && followed.kind() != StatusKind::NotFound)
+                state.error = followed.ToString();
             ++looksDone_;
             if (draining_ && looksDone_ > drainFrom_ && backlog == 0) drained_.Raise();
         });

@@ -20,7 +20,8 @@ class OutboxFile {
     OutboxFile(const OutboxFile&) = delete;
     OutboxFile& operator=(const OutboxFile&) = delete;
 
-    Status Open(const std::string& path);  // a missing file is an error whose cause is empty
+    // A missing file is a NotFound error: no fault, nothing was recorded yet.
+    Status Open(const std::string& path);
     bool open() const;
     void Close();
     const std::string& identity() const { return identity_; }

@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
+#include "os_error.h"
 #include "outbox_file.h"
 
 namespace qvlink::records {
@@ -36,13 +36,17 @@ Status OutboxFile::Open(const std::string& path) {
     // Non-blocking, so that a FIFO put where a record belongs cannot hold the forwarder.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        if (errno == ENOENT) return Status::Error("there is no record file " + path + " yet");
-        return Status::Error("cannot read the record file " + path, std::strerror(errno));
+        const int error = errno;
+        const StatusKind kind = KindOfErrno(error);
+        if (kind == StatusKind::NotFound)
+            return Status::Error(kind, "there is no record file " + path + " yet");
+        return Status::Error(kind, "cannot read the record file " + path, ErrnoText(error));
     }
     struct stat about {};
     if (::fstat(fd, &about) != 0 || !S_ISREG(about.st_mode)) {
         ::close(fd);
-        return Status::Error("cannot read the record file " + path, "it is not a regular file");
+        return Status::Error(StatusKind::Foreign, "cannot read the record file " + path,
+                             "it is not a regular file");
     }
     fd_ = fd;
     identity_ = IdentityOf(about);

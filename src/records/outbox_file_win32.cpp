@@ -3,7 +3,7 @@
 // volume's serial number and the file's index on it.
 #include <windows.h>
 
-#include "last_error_win32.h"
+#include "os_error.h"
 #include "outbox_file.h"
 
 namespace qvlink::records {
@@ -39,16 +39,18 @@ Status OutboxFile::Open(const std::string& path) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return Status::Error("there is no record file " + path + " yet");
-        return Status::Error("cannot read the record file " + path, WindowsErrorText(error));
+        const StatusKind kind = KindOfLastError(error);
+        if (kind == StatusKind::NotFound)
+            return Status::Error(kind, "there is no record file " + path + " yet");
+        return Status::Error(kind, "cannot read the record file " + path, LastErrorText(error));
     }
     BY_HANDLE_FILE_INFORMATION about{};
     // A pipe or a device put where a record belongs is not read.
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &about) ||
         (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         CloseHandle(file);
-        return Status::Error("cannot read the record file " + path, "it is not a regular file");
+        return Status::Error(StatusKind::Foreign, "cannot read the record file " + path,
+                             "it is not a regular file");
     }
     handle_ = file;
     identity_ = IdentityOf(about);

@@ -74,7 +74,8 @@ Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
     const char* keys[] = {"dbname", "fallback_application_name", nullptr};
     const char* values[] = {conninfo.c_str(), "qvlink", nullptr};
     PGconn* conn = PQconnectStartParams(keys, values, 1);
-    if (!conn) return Status::Error("cannot reach the database", "out of memory");
+    if (!conn)
+        return Status::Error(StatusKind::Exhausted, "cannot reach the database", "out of memory");
     where_ = WhereOf(conn);
     const auto deadline = Clock::now() + limit;
     PostgresPollingStatusType polling = PGRES_POLLING_WRITING;
@@ -103,7 +104,7 @@ Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
     }
     if (!failure.empty()) {
         PQfinish(conn);
-        return Status::Error("cannot reach the database at " + where_, failure);
+        return Status::Error(StatusKind::Lost, "cannot reach the database at " + where_, failure);
     }
     PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
     PQsetnonblocking(conn, 1);
@@ -113,12 +114,12 @@ Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
 
 Status PgConnection::Lost(std::string what) {
     Close();
-    return Status::Error("lost the database at " + where_, std::move(what));
+    return Status::Error(StatusKind::Lost, "lost the database at " + where_, std::move(what));
 }
 
 Status PgConnection::Exec(const std::string& sql, const std::vector<std::string>& params,
                           const StopWake* stop, std::chrono::milliseconds limit, PgResult* result) {
-    if (!conn_) return Status::Error("not connected to the database");
+    if (!conn_) return Status::Error(StatusKind::Lost, "not connected to the database");
     std::vector<const char*> values;
     for (const std::string& param : params) values.push_back(param.c_str());
     if (!PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
@@ -162,7 +163,8 @@ Status PgConnection::Exec(const std::string& sql, const std::vector<std::string>
     }
     if (PQstatus(conn_) == CONNECTION_BAD)
         return Lost(refused.empty() ? Words(PQerrorMessage(conn_)) : refused);
-    if (!refused.empty()) return Status::Error("the database at " + where_ + " refused", refused);
+    if (!refused.empty())
+        return Status::Error(StatusKind::Denied, "the database at " + where_ + " refused", refused);
     if (result) result->result_ = std::move(last);
     return Status::Ok();
 }

@@ -12,7 +12,7 @@ const char* const NO_CLIENT =
 }
 
 Status CheckDatabaseSetting(const std::string&) {
-    return Status::Error(NO_CLIENT);
+    return Status::Error(StatusKind::Usage, NO_CLIENT);
 }
 
 RecordLink::RecordLink(const std::string&, const std::string& recordPath)

@@ -10,7 +10,7 @@ SerialPort::~SerialPort() {
 }
 
 int SerialPort::Open(int portNumber, int baud) {
-    return OpenDevice(DeviceForPortNumber(portNumber), baud);
+    return OpenDevice(DeviceForPortNumber(portNumber), baud).ok() ? 1 : 0;
 }
 
 }  // namespace qvlink

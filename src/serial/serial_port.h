@@ -7,6 +7,7 @@
 #include <string>
 
 #include "serial_line.h"
+#include "status.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -23,14 +24,15 @@ class SerialPort final : public SerialLine {
 
     // Opens port `portNumber` (1 opens COM1) at `baud`. Closes first if open. 1 on success.
     int Open(int portNumber, int baud);
-    // Opens a device by name (a path here, a COM name on Windows). 1 on success.
-    int OpenDevice(const std::string& device, int baud);
+    // Opens a device by name (a path here, a COM name on Windows), closing first if open. On
+    // failure the port is closed and the status's kind says why (NotFound, InUse, Denied,
+    // Foreign for a device that is no serial line, Invalid for a baud rate the port cannot
+    // take); its message names the device and its cause says which step failed, in words.
+    Status OpenDevice(const std::string& device, int baud);
     // Turns binary (untranslated) transfer on or off by the lowest bit of `flag`; 1 if applied.
     int SetBinaryMode(int flag);
     void Close();
     bool IsOpen() const { return isOpen != 0; }
-    // Why the last Open or OpenDevice failed, in words for the command line; empty after success.
-    const std::string& LastOpenError() const { return lastOpenError; }
 
     int QueuedBytes() override;
     int Read(std::uint8_t* buffer, std::uint32_t maxCount) override;
@@ -47,7 +49,6 @@ class SerialPort final : public SerialLine {
 #endif
     int isOpen = 0;
     bool lost = false;  // the device reported a hang-up or an error that no retry mends
-    std::string lastOpenError;
 };
 
 }  // namespace qvlink

@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
+#include "os_error.h"
 #include "serial_port.h"
 
 namespace qvlink {
@@ -52,23 +52,26 @@ speed_t SpeedFor(int baud) {
     }
 }
 
-// One place that turns errno into the operator's words for a failed open.
-std::string DescribeOpenError(const std::string& device, const char* step, int error) {
-    std::string text = device + ": " + step + ": " + std::strerror(error);
-    if (error == EACCES || error == EPERM)
-        text += " (the user may need to be in the group that owns the device, often 'dialout')";
-    else if (error == EWOULDBLOCK || error == EBUSY)
-        text += " (the port is in use by another program)";
-    else if (error == ENOENT)
-        text += " (no such device; QVLINK_COM<n> can name the device for COM<n>)";
-    return text;
+// One place that turns a failed open's errno into its kind and the operator's words.
+Status OpenError(const std::string& device, const char* step, int error) {
+    const StatusKind kind = KindOfErrno(error);
+    std::string cause = std::string(step) + ": " + ErrnoText(error);
+    if (kind == StatusKind::Denied)
+        cause += " (the user may need to be in the group that owns the device, often 'dialout')";
+    else if (kind == StatusKind::InUse)
+        cause += " (the port is in use by another program)";
+    else if (kind == StatusKind::NotFound)
+        cause += " (no such device; QVLINK_COM<n> can name the device for COM<n>)";
+    else if (kind == StatusKind::Foreign)
+        cause += " (not a serial line)";
+    return Status::Error(kind, device, std::move(cause));
 }
 
-// 8 data bits, no parity, one stop bit, no flow control, no translation, echo or signals.
-bool ApplyLineSettings(int fd, int baud) {
-    const speed_t speed = SpeedFor(baud);
+// 8 data bits, no parity, one stop bit, no flow control, no translation, echo or signals, at
+// `speed` (never B0). False with errno set when the device refuses.
+bool ApplyLineSettings(int fd, speed_t speed) {
     termios settings{};
-    if (speed == B0 || tcgetattr(fd, &settings) != 0) return false;
+    if (tcgetattr(fd, &settings) != 0) return false;
     cfmakeraw(&settings);
     settings.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
     settings.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -97,29 +100,29 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
-int SerialPort::OpenDevice(const std::string& device, int baud) {
+Status SerialPort::OpenDevice(const std::string& device, int baud) {
     Close();
-    lastOpenError.clear();
+    const speed_t speed = SpeedFor(baud);
+    if (speed == B0) {
+        return Status::Error(StatusKind::Invalid, device,
+                             "configure: " + std::to_string(baud) + " is not a baud rate it takes");
+    }
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        lastOpenError = DescribeOpenError(device, "open", errno);
-        return 0;
-    }
+    if (fd < 0) return OpenError(device, "open", errno);
     // TIOCEXCL keeps other users out; the advisory lock also keeps out root and this process.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        lastOpenError = DescribeOpenError(device, "lock", errno);
-        ::close(fd);
-        return 0;
+    const char* step = "lock";
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        step = "configure";
+        if (ioctl(fd, TIOCEXCL) == 0 && ApplyLineSettings(fd, speed)) {
+            RequestLowLatency(fd);
+            handle = fd;
+            isOpen = 1;
+            return Status::Ok();
+        }
     }
-    if (ioctl(fd, TIOCEXCL) != 0 || !ApplyLineSettings(fd, baud)) {
-        lastOpenError = DescribeOpenError(device, "configure", errno);
-        ::close(fd);
-        return 0;
-    }
-    RequestLowLatency(fd);
-    handle = fd;
-    isOpen = 1;
-    return 1;
+    const int error = errno;
+    ::close(fd);
+    return OpenError(device, step, error);
 }
 
 int SerialPort::SetBinaryMode(int flag) {

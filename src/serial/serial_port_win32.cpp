@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "os_error.h"
 #include "serial_port.h"
 
 namespace qvlink {
@@ -38,19 +39,20 @@ bool MeansLineLost(DWORD error) {
            error == ERROR_FILE_NOT_FOUND || error == ERROR_NOT_READY || error == ERROR_BROKEN_PIPE;
 }
 
-// One place that turns a Windows error into the operator's words for a failed open.
-std::string DescribeError(const std::string& device, const char* step, DWORD error) {
-    char text[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                   text, sizeof text, nullptr);
-    std::string message = device + ": " + step + ": " + text;
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
-        message.pop_back();
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-        message += " (the port is in use by another program)";
-    else if (error == ERROR_FILE_NOT_FOUND)
-        message += " (no such port)";
-    return message;
+// One place that turns a failed open's Windows error into its kind and the operator's words.
+Status OpenError(const std::string& device, const char* step, DWORD error) {
+    // A comm device is opened exclusively: one that another program holds refuses the open
+    // with ERROR_ACCESS_DENIED.
+    const StatusKind kind =
+        error == ERROR_ACCESS_DENIED ? StatusKind::InUse : KindOfLastError(error);
+    std::string cause = std::string(step) + ": " + LastErrorText(error);
+    if (kind == StatusKind::InUse)
+        cause += " (the port is in use by another program)";
+    else if (kind == StatusKind::NotFound)
+        cause += " (no such port)";
+    else if (kind == StatusKind::Foreign)
+        cause += " (not a serial line)";
+    return Status::Error(kind, device, std::move(cause));
 }
 
 void CloseIfSet(HANDLE& handle) {
@@ -76,16 +78,12 @@ DWORD Finish(HANDLE port, OVERLAPPED& request, DWORD timeoutMs, DWORD& error) {
 
 }  // namespace
 
-int SerialPort::OpenDevice(const std::string& device, int baud) {
+Status SerialPort::OpenDevice(const std::string& device, int baud) {
     if (isOpen) Close();
-    lastOpenError.clear();
     HANDLE opened =
         CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
-        lastOpenError = DescribeError(device, "open", GetLastError());
-        return 0;
-    }
+    if (opened == INVALID_HANDLE_VALUE) return OpenError(device, "open", GetLastError());
     handle = opened;
     readRequest = {};
     writeRequest = {};
@@ -101,25 +99,28 @@ int SerialPort::OpenDevice(const std::string& device, int baud) {
     readRequest.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     writeRequest.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
+    DWORD error = GetLastError();
+    const bool eventsMade = readRequest.hEvent != nullptr && writeRequest.hEvent != nullptr;
     DCB line{};
     GetCommState(handle, &line);
     line.DCBlength = sizeof(DCB);
     line.BaudRate = static_cast<DWORD>(baud);
     line.ByteSize = 8;
-    const bool stateSet = SetCommState(handle, &line) != 0;
-    const DWORD stateError = GetLastError();
-    const bool queuesSet = stateSet && SetupComm(handle, QUEUE_SIZE, QUEUE_SIZE) != 0;
-    const bool eventsMade = readRequest.hEvent != nullptr && writeRequest.hEvent != nullptr;
-    if (stateSet && queuesSet && eventsMade) {
+    bool configured = false;
+    if (eventsMade) {
+        configured =
+            SetCommState(handle, &line) != 0 && SetupComm(handle, QUEUE_SIZE, QUEUE_SIZE) != 0;
+        error = GetLastError();
+    }
+    if (configured) {
         timeBeginPeriod(TIMER_PERIOD_MS);
         isOpen = 1;
-        return 1;
+        return Status::Ok();
     }
-    lastOpenError = DescribeError(device, "configure", stateSet ? GetLastError() : stateError);
     CloseIfSet(readRequest.hEvent);
     CloseIfSet(writeRequest.hEvent);
     CloseIfSet(handle);
-    return 0;
+    return OpenError(device, "configure", error);
 }
 
 int SerialPort::SetBinaryMode(int flag) {

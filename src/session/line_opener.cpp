@@ -4,14 +4,12 @@
 
 namespace qvlink {
 
-std::unique_ptr<SerialLine> OpenSerialPort(const std::string& device, std::string& why) {
+Status OpenSerialPort(const std::string& device, std::unique_ptr<SerialLine>* line) {
     auto port = std::make_unique<SerialPort>();
-    if (port->OpenDevice(device, LINK_BAUD) == 0) {
-        why = port->LastOpenError();
-        return nullptr;
-    }
+    if (Status opened = port->OpenDevice(device, LINK_BAUD); !opened.ok()) return opened;
     port->SetBinaryMode(1);
-    return port;
+    *line = std::move(port);
+    return Status::Ok();
 }
 
 }  // namespace qvlink

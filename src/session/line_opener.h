@@ -7,17 +7,20 @@
 #include <string>
 
 #include "serial_line.h"
+#include "status.h"
 
 namespace qvlink {
 
 // Every receiver talks at this rate.
 inline constexpr int LINK_BAUD = 115200;
 
-// Opens `device` and returns the line, or nullptr with `why` saying in words what went wrong.
+// Opens `device` and puts the line in `*line`. On failure `*line` is left empty and the status
+// says why: its kind (NotFound, InUse, Denied, Foreign...) and in words which device failed and
+// how.
 using LineOpener =
-    std::function<std::unique_ptr<SerialLine>(const std::string& device, std::string& why)>;
+    std::function<Status(const std::string& device, std::unique_ptr<SerialLine>* line)>;
 
 // The product's opener: the serial port `device`, exclusively, at LINK_BAUD in binary mode.
-std::unique_ptr<SerialLine> OpenSerialPort(const std::string& device, std::string& why);
+Status OpenSerialPort(const std::string& device, std::unique_ptr<SerialLine>* line);
 
 }  // namespace qvlink

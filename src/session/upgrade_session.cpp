@@ -30,7 +30,7 @@ UpgradeSession::~UpgradeSession() {
     Shutdown();
 }
 
-LoadResult UpgradeSession::LoadFirmware(const std::filesystem::path& path) {
+Status UpgradeSession::LoadFirmware(const std::filesystem::path& path) {
     shared_.reset();
     return LoadFirmwareFile(path, image_);
 }
@@ -49,10 +49,10 @@ Status UpgradeSession::OpenNamedPort(const std::string& name) {
 
 Status UpgradeSession::OpenDevice(const std::string& device, std::string errorText) {
     line_.reset();
-    std::string why;
-    line_ = opener_(device, why);
-    if (!line_) return Status::Error(std::move(errorText), why);
-    return Status::Ok();
+    const Status opened = opener_(device, &line_);
+    if (opened.ok() && line_) return Status::Ok();
+    line_.reset();
+    return Status::Error(opened.kind(), std::move(errorText), opened.ToString());
 }
 
 bool UpgradeSession::Start() {

@@ -14,7 +14,6 @@
 
 #include "firmware_image.h"
 #include "line_opener.h"
-#include "load_result.h"
 #include "status.h"
 #include "upgrade_host.h"
 #include "upgrade_worker.h"
@@ -55,7 +54,7 @@ class UpgradeSession {
     UpgradeSession& operator=(const UpgradeSession&) = delete;
 
     // Reads and checks a firmware file into the session's own image; only while idle.
-    LoadResult LoadFirmware(const std::filesystem::path& path);
+    Status LoadFirmware(const std::filesystem::path& path);
     // Sends `image` from now on instead of an image of the session's own: a checked payload
     // that several sessions share read-only (it must not change while any of them runs).
     // Only while idle; a later LoadFirmware goes back to the session's own image.
@@ -64,7 +63,8 @@ class UpgradeSession {
 
     // Opens port COM<portNumber> (one-based, any value: a stored index of 0x7FFFFFFF is tried,
     // and named, as 2147483648), closing an open one first; only while idle.
-    // On a failure the operator's text ("open port3 error!") and the system's cause.
+    // On a failure the operator's text ("open port3 error!"), the kind the opener gave and the
+    // system's cause.
     Status OpenPort(std::int64_t portNumber);
     // Opens the port a command line names: "COM<n>" or a device.
     Status OpenNamedPort(const std::string& name);

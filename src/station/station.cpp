@@ -20,8 +20,8 @@ Station::~Station() {
 Status Station::LoadFirmware(const std::filesystem::path& path) {
     auto image = std::make_shared<FirmwareImage>();
     Sha256Digest digest{};
-    const LoadResult loaded = LoadFirmwareFile(path, *image, &digest);
-    if (!loaded.ok) return Status::Error(loaded.message, path.string());
+    const Status loaded = LoadFirmwareFile(path, *image, &digest);
+    if (!loaded.ok()) return Status::Error(loaded.kind(), loaded.message(), path.string());
     image_ = std::move(image);
     shared_.firmware = DescribeFirmware(*image_, path.filename().string(), digest);
     for (auto& port : ports_) port->Session().ShareImage(image_);

@@ -5,13 +5,11 @@
 #include "status_texts.h"
 
 namespace qvlink {
-namespace {
 
-BoxKind BoxFor(MessageChannel channel) {
-    return channel == MessageChannel::Application ? BoxKind::Application : BoxKind::Dialog;
+BoxKind BoxForRefusal(StatusKind kind) {
+    return kind == StatusKind::Foreign || kind == StatusKind::Exhausted ? BoxKind::Application
+                                                                        : BoxKind::Dialog;
 }
-
-}  // namespace
 
 UpgradeDialog::~UpgradeDialog() {
     session_.Shutdown();
@@ -68,9 +66,9 @@ int UpgradeDialog::LoadFirmwareFile() {
     if (!path) return 0;
     // The view's texts are UTF-8; on Windows a plain string would be read in the ANSI code page.
     const std::u8string utf8Path(path->begin(), path->end());
-    const LoadResult loaded = session_.LoadFirmware(std::filesystem::path(utf8Path));
-    if (!loaded.ok) {
-        view_->ShowMessage(BoxFor(loaded.channel), loaded.message);
+    const Status loaded = session_.LoadFirmware(std::filesystem::path(utf8Path));
+    if (!loaded.ok()) {
+        view_->ShowMessage(BoxForRefusal(loaded.kind()), loaded.message());
         return 0;
     }
     return StartRun();

@@ -18,6 +18,10 @@ inline constexpr const char* START_CAPTION = "Upgrade Software";
 inline constexpr const char* STOP_CAPTION = "Stop";
 inline constexpr int STOP_WAIT_STEP_MS = 100;
 
+// The box a refused firmware file is shown in: the application's box for a file that is no
+// firmware at all (Foreign) and for a want of memory (Exhausted), the dialog's box for the rest.
+BoxKind BoxForRefusal(StatusKind kind);
+
 class UpgradeDialog final : public UpgradeHost {
   public:
     // `selectedPort` is the settings' port index; the dialog reads and writes it in place, and

@@ -11,6 +11,7 @@
 #include "firmware_fixtures.h"
 #include "firmware_format.h"
 #include "firmware_packer.h"
+#include "upgrade_dialog.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -44,11 +45,15 @@ Bytes ValidPayload() {
     return BuildPayload(PatternData(STANDARD_DATA_SIZE));
 }
 
+// Each refusal's text, kind and the box the dialog shows it in: the product puts "File Data
+// Error [1]" and "[2]" and the two "Alloc" texts in the application's box, the rest in the
+// dialog's.
 struct Refusal {
     const char* name;
     std::function<Bytes()> makeFile;
     std::string message;
-    MessageChannel channel;
+    StatusKind kind;
+    BoxKind box;
     ImageState slotAfter;
     bool slotUntouched;
 };
@@ -59,17 +64,18 @@ void PrintTo(const Refusal& refusal, std::ostream* out) {
 
 class FirmwareRefusal : public ::testing::TestWithParam<Refusal> {};
 
-TEST_P(FirmwareRefusal, GivesTheExactMessageChannelAndSlotState) {
+TEST_P(FirmwareRefusal, GivesTheExactMessageKindBoxAndSlotState) {
     const Refusal& c = GetParam();
     ScratchDir dir;
     const auto path = dir.Write("fw.bin", c.makeFile());
     FirmwareImage slot = PreviouslyLoaded();
 
-    const LoadResult result = LoadFirmwareFile(path, slot);
+    const Status result = LoadFirmwareFile(path, slot);
 
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.message, c.message);
-    EXPECT_EQ(result.channel, c.channel);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.message(), c.message);
+    EXPECT_EQ(result.kind(), c.kind);
+    EXPECT_EQ(BoxForRefusal(result.kind()), c.box);
     EXPECT_EQ(slot.state, c.slotAfter);
     if (c.slotUntouched) {
         ASSERT_EQ(slot.size, 3u);
@@ -84,24 +90,26 @@ Bytes RawFileOf(std::size_t size) {
 INSTANTIATE_TEST_SUITE_P(
     LoadTable, FirmwareRefusal,
     ::testing::Values(
-        Refusal{"Empty", [] { return Bytes{}; }, "file size error [1]", MessageChannel::Dialog,
-                ImageState::ValidPayload, true},
+        Refusal{"Empty", [] { return Bytes{}; }, "file size error [1]", StatusKind::Invalid,
+                BoxKind::Dialog, ImageState::ValidPayload, true},
         Refusal{"ThirtyEightBytes", [] { return RawFileOf(38); }, "file size error [1]",
-                MessageChannel::Dialog, ImageState::ValidPayload, true},
+                StatusKind::Invalid, BoxKind::Dialog, ImageState::ValidPayload, true},
         Refusal{"OuterMagicCase",
                 [] {
                     Bytes file = PatternFirmwareFile(STANDARD_DATA_SIZE);
                     file[0] = 'q';
                     return file;
                 },
-                "File Data Error [1]", MessageChannel::Application, ImageState::RawFile, false},
+                "File Data Error [1]", StatusKind::Foreign, BoxKind::Application,
+                ImageState::RawFile, false},
         Refusal{"OuterMagicLastHash",
                 [] {
                     Bytes file = PatternFirmwareFile(STANDARD_DATA_SIZE);
                     file[21] = '$';
                     return file;
                 },
-                "File Data Error [1]", MessageChannel::Application, ImageState::RawFile, false},
+                "File Data Error [1]", StatusKind::Foreign, BoxKind::Application,
+                ImageState::RawFile, false},
         Refusal{"PayloadNotMasked",
                 [] {
                     Bytes file = PatternFirmwareFile(STANDARD_DATA_SIZE);
@@ -109,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
                         file[i] ^= SCRAMBLE_MASK;
                     return file;
                 },
-                "File Data Error [2]", MessageChannel::Application, ImageState::RejectedPayload,
-                false},
+                "File Data Error [2]", StatusKind::Foreign, BoxKind::Application,
+                ImageState::RejectedPayload, false},
         Refusal{"DeclaredLengthCountsOnlyData",
                 [] {
                     Bytes payload = ValidPayload();
@@ -118,27 +126,30 @@ INSTANTIATE_TEST_SUITE_P(
                                      static_cast<std::uint32_t>(payload.size() - 16));
                     return ScramblePayload(ResealCrc(payload));
                 },
-                "File Data Error [3]", MessageChannel::Dialog, ImageState::RejectedPayload, false},
+                "File Data Error [3]", StatusKind::Invalid, BoxKind::Dialog,
+                ImageState::RejectedPayload, false},
         Refusal{"OneDataBitFlipped",
                 [] {
                     Bytes payload = ValidPayload();
                     payload[12 + 777] ^= 0x10;
                     return ScramblePayload(payload);
                 },
-                "File Data Error [4]", MessageChannel::Dialog, ImageState::RejectedPayload, false},
+                "File Data Error [4]", StatusKind::Invalid, BoxKind::Dialog,
+                ImageState::RejectedPayload, false},
         Refusal{"CrcByteFlipped",
                 [] {
                     Bytes payload = ValidPayload();
                     payload.back() ^= 0x01;
                     return ScramblePayload(payload);
                 },
-                "File Data Error [4]", MessageChannel::Dialog, ImageState::RejectedPayload, false},
+                "File Data Error [4]", StatusKind::Invalid, BoxKind::Dialog,
+                ImageState::RejectedPayload, false},
         Refusal{"MinimalFileIsTooShortToSend",
                 [] { return ScramblePayload(BuildPayload(Bytes{0xAB})); }, "file size error [2]",
-                MessageChannel::Dialog, ImageState::RejectedPayload, false},
+                StatusKind::Invalid, BoxKind::Dialog, ImageState::RejectedPayload, false},
         Refusal{"OneByteShortOfAMegabyte",
                 [] { return PatternFirmwareFile(STANDARD_DATA_SIZE - 1); }, "file size error [2]",
-                MessageChannel::Dialog, ImageState::RejectedPayload, false}),
+                StatusKind::Invalid, BoxKind::Dialog, ImageState::RejectedPayload, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FirmwareLoad, StandardImageHasTheStandardSizes) {
@@ -147,9 +158,9 @@ TEST(FirmwareLoad, StandardImageHasTheStandardSizes) {
     ASSERT_EQ(file.size(), 1048614u);
     FirmwareImage slot;
 
-    const LoadResult result = LoadFirmwareFile(dir.Write("quorvane.bin", file), slot);
+    const Status result = LoadFirmwareFile(dir.Write("quorvane.bin", file), slot);
 
-    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_TRUE(result.ok()) << result.message();
     EXPECT_EQ(slot.state, ImageState::ValidPayload);
     ASSERT_EQ(slot.size, 1048592u);
     const std::uint32_t declared =
@@ -162,9 +173,9 @@ TEST(FirmwareLoad, StandardImageHasTheStandardSizes) {
 TEST(FirmwareLoad, LongerPayloadIsAcceptedWhenLengthAndCrcAgree) {
     ScratchDir dir;
     FirmwareImage slot;
-    const LoadResult result = LoadFirmwareFile(
+    const Status result = LoadFirmwareFile(
         dir.Write("big.bin", PatternFirmwareFile(STANDARD_DATA_SIZE + 4096)), slot);
-    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_TRUE(result.ok()) << result.message();
     EXPECT_EQ(slot.size, STANDARD_PAYLOAD_SIZE + 4096);
 }
 
@@ -177,8 +188,8 @@ TEST(FirmwareLoad, APathOutsideAsciiGivenAsUtf8Opens) {
         .write(reinterpret_cast<const char*>(file.data()),
                static_cast<std::streamsize>(file.size()));
     FirmwareImage slot;
-    const LoadResult result = LoadFirmwareFile(path, slot);
-    EXPECT_TRUE(result.ok) << result.message;
+    const Status result = LoadFirmwareFile(path, slot);
+    EXPECT_TRUE(result.ok()) << result.message();
 }
 
 TEST(FirmwareLoad, SmallestFileHasASeventeenBytePayloadValidOnlyWithDeclaredLengthFive) {
@@ -188,7 +199,7 @@ TEST(FirmwareLoad, SmallestFileHasASeventeenBytePayloadValidOnlyWithDeclaredLeng
     slot.Take(std::make_unique<std::uint8_t[]>(file.size()), file.size(), ImageState::RawFile);
     std::copy(file.begin(), file.end(), slot.bytes.get());
 
-    EXPECT_TRUE(UnpackFirmware(slot, file.size()).ok);
+    EXPECT_TRUE(UnpackFirmware(slot, file.size()).ok());
     ASSERT_EQ(slot.size, 17u);
     EXPECT_EQ(slot.bytes[11], 5);
 }
@@ -197,17 +208,18 @@ TEST(FirmwareLoad, MissingFileNamesItsFullPath) {
     ScratchDir dir;
     FirmwareImage slot = PreviouslyLoaded();
     const auto path = dir.Path() / "absent.bin";
-    const LoadResult result = LoadFirmwareFile(path, slot);
-    EXPECT_EQ(result.message, "Open file<" + path.string() + "> error" + BANG);
-    EXPECT_EQ(result.channel, MessageChannel::Dialog);
+    const Status result = LoadFirmwareFile(path, slot);
+    EXPECT_EQ(result.message(), "Open file<" + path.string() + "> error" + BANG);
+    EXPECT_EQ(result.kind(), StatusKind::NotFound);
+    EXPECT_EQ(BoxForRefusal(result.kind()), BoxKind::Dialog);
     EXPECT_EQ(slot.size, 3u);
 }
 
 TEST(FirmwareLoad, DirectoryCannotBeOpenedAsAFile) {
     ScratchDir dir;
     FirmwareImage slot;
-    const LoadResult result = LoadFirmwareFile(dir.Path(), slot);
-    EXPECT_EQ(result.message, "Open file<" + dir.Path().string() + "> error" + BANG);
+    const Status result = LoadFirmwareFile(dir.Path(), slot);
+    EXPECT_EQ(result.message(), "Open file<" + dir.Path().string() + "> error" + BANG);
 }
 
 TEST(FirmwareLoad, FileLongerThanFourGibibytesIsRefusedNotTruncated) {
@@ -216,8 +228,8 @@ TEST(FirmwareLoad, FileLongerThanFourGibibytesIsRefusedNotTruncated) {
     // 4 GiB + the real file length: truncated to 32 bits it would look like the valid file.
     std::filesystem::resize_file(path, (std::uint64_t{1} << 32) + 1048614u);
     FirmwareImage slot = PreviouslyLoaded();
-    const LoadResult result = LoadFirmwareFile(path, slot);
-    EXPECT_EQ(result.message, "file size error [1]");
+    const Status result = LoadFirmwareFile(path, slot);
+    EXPECT_EQ(result.message(), "file size error [1]");
     EXPECT_EQ(slot.size, 3u);
 }
 
@@ -228,9 +240,10 @@ TEST(FirmwareLoad, ReadThatDeliversLessThanTheSizeIsAReadError) {
     if (std::filesystem::file_size(shortReader, error) < MIN_FILE_SIZE)
         GTEST_SKIP() << "no such file here";
     FirmwareImage slot;
-    const LoadResult result = LoadFirmwareFile(shortReader, slot);
-    EXPECT_EQ(result.message, "read file data error" + BANG);
-    EXPECT_EQ(result.channel, MessageChannel::Dialog);
+    const Status result = LoadFirmwareFile(shortReader, slot);
+    EXPECT_EQ(result.message(), "read file data error" + BANG);
+    EXPECT_EQ(result.kind(), StatusKind::Io);
+    EXPECT_EQ(BoxForRefusal(result.kind()), BoxKind::Dialog);
     EXPECT_EQ(slot.state, ImageState::RawFile);
 }
 
@@ -239,7 +252,7 @@ TEST(FirmwareLoad, PackThenLoadGivesBackTheSameData) {
     const Bytes data = PatternData(STANDARD_DATA_SIZE);
     FirmwareImage slot;
     ASSERT_TRUE(
-        LoadFirmwareFile(dir.Write("rt.bin", ScramblePayload(BuildPayload(data))), slot).ok);
+        LoadFirmwareFile(dir.Write("rt.bin", ScramblePayload(BuildPayload(data))), slot).ok());
     EXPECT_EQ(Bytes(slot.bytes.get() + 12, slot.bytes.get() + 12 + data.size()), data);
 }
 
@@ -256,9 +269,10 @@ TEST(FirmwareLoad, FifoAndDeviceAreRefusedAsUnopenableWithoutBlocking) {
             // A writer lets a reader blocked in open go on, so the test fails instead of hanging.
             ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
         }
-        const LoadResult result = load.get();
-        EXPECT_EQ(result.message, "Open file<" + path.string() + "> error" + BANG);
-        EXPECT_EQ(result.channel, MessageChannel::Dialog);
+        const Status result = load.get();
+        EXPECT_EQ(result.message(), "Open file<" + path.string() + "> error" + BANG);
+        EXPECT_EQ(result.kind(), StatusKind::NotFound) << "no regular file of that name";
+        EXPECT_EQ(BoxForRefusal(result.kind()), BoxKind::Dialog);
         EXPECT_EQ(slot.size, 3u);
     }
 }
@@ -293,7 +307,7 @@ std::string RefusalForCut(std::size_t length, std::size_t kept) {
     return kept < 22 + 17 ? "file size error [1]" : RefusalForDamage(length, kept, length);
 }
 
-LoadResult LoadBytes(const ScratchDir& dir, const Bytes& file) {
+Status LoadBytes(const ScratchDir& dir, const Bytes& file) {
     FirmwareImage slot;
     return LoadFirmwareFile(dir.Write("fw.bin", file), slot);
 }
@@ -303,7 +317,7 @@ TEST(FirmwareCorruption, EveryCutOfASmallFileIsRefusedForWhatTheCutDestroyed) {
     const Bytes file = PatternFirmwareFile(64);
     for (std::size_t kept = 0; kept < file.size(); ++kept) {
         SCOPED_TRACE(kept);
-        EXPECT_EQ(LoadBytes(dir, CutTail(file, file.size() - kept)).message,
+        EXPECT_EQ(LoadBytes(dir, CutTail(file, file.size() - kept)).message(),
                   RefusalForCut(file.size(), kept));
     }
 }
@@ -316,7 +330,7 @@ TEST(FirmwareCorruption, CutsOfAFullSizeFileAreRefusedForWhatTheCutDestroyed) {
          std::vector<std::size_t>{0, 1, 22, 38, 39, 40, 4096, size / 2, size - 13, size - 12,
                                   size - 9, size - 8, size - 1}) {
         SCOPED_TRACE(kept);
-        EXPECT_EQ(LoadBytes(dir, CutTail(file, size - kept)).message, RefusalForCut(size, kept));
+        EXPECT_EQ(LoadBytes(dir, CutTail(file, size - kept)).message(), RefusalForCut(size, kept));
     }
 }
 
@@ -325,7 +339,7 @@ TEST(FirmwareCorruption, EveryByteFlippedInASmallFileIsRefusedForThePartItIsIn) 
     const Bytes file = PatternFirmwareFile(64);
     for (std::size_t at = 0; at < file.size(); ++at) {
         SCOPED_TRACE(at);
-        EXPECT_EQ(LoadBytes(dir, FlipByte(file, at)).message,
+        EXPECT_EQ(LoadBytes(dir, FlipByte(file, at)).message(),
                   RefusalForDamage(file.size(), at, at + 1));
     }
 }
@@ -341,9 +355,9 @@ TEST(FirmwareCorruption, DeclaredLengthOffByOneEitherWayIsALengthError) {
         Bytes payload = ValidPayload();
         StoreBigEndian32(payload.data() + 8,
                          static_cast<std::uint32_t>(payload.size() - 12 + c.offBy));
-        const LoadResult result = LoadBytes(dir, ScramblePayload(ResealCrc(payload)));
-        EXPECT_EQ(result.message, c.refusal);
-        EXPECT_EQ(result.ok, c.refusal.empty());
+        const Status result = LoadBytes(dir, ScramblePayload(ResealCrc(payload)));
+        EXPECT_EQ(result.message(), c.refusal);
+        EXPECT_EQ(result.ok(), c.refusal.empty());
     }
 }
 
@@ -358,13 +372,13 @@ TEST(FirmwareCorruption, TwoSwappedRangesOfDataUnderTheOldCrcAreAChecksumError) 
         SCOPED_TRACE(swap.first);
         const Bytes swapped = SwapRanges(payload, swap.first, swap.second, swap.length);
         ASSERT_NE(swapped, payload) << "the ranges hold the same bytes";
-        EXPECT_EQ(LoadBytes(dir, ScramblePayload(swapped)).message, "File Data Error [4]");
+        EXPECT_EQ(LoadBytes(dir, ScramblePayload(swapped)).message(), "File Data Error [4]");
     }
 }
 
 TEST(VerifyFirmware, PayloadTooShortForAHeaderIsRefusedWithoutReadingPastIt) {
     const Bytes payload{'Q', 'u', 'o', 'r'};
-    EXPECT_FALSE(VerifyFirmware(payload.data(), payload.size()).ok);
+    EXPECT_FALSE(VerifyFirmware(payload.data(), payload.size()).ok());
 }
 
 }  // namespace

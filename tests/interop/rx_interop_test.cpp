@@ -28,7 +28,7 @@ TEST(RxInterop, StandardReceiverGetsThePayloadPaddedWithSub) {
     test::ScratchDir dir;
     test::PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     const Bytes payload = BuildPayload(test::PatternData(0x100000));
     test::RecordingHost host(payload, port);
     WorkerThread worker;

@@ -111,7 +111,7 @@ TEST(WorkerRun, AnImageShorterThanTheTransferIsNeverSent) {
 // The threaded tests run the worker on its own thread against a pseudo-terminal.
 class WorkerThreadTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_EQ(port_.OpenDevice(pty_.PeerPath(), 115200), 1); }
+    void SetUp() override { ASSERT_TRUE(port_.OpenDevice(pty_.PeerPath(), 115200).ok()); }
 
     test::PtyPair pty_;
     SerialPort port_;

@@ -319,7 +319,7 @@ TEST_F(OutboxReaderTest, ANewReaderGoesOnFromItsFilesCursorOnly) {
     OutboxCursor cursor;
     const Status none = reader_.Follow(cursor, notice);
     EXPECT_FALSE(none.ok());
-    EXPECT_EQ(none.cause(), "") << "no file yet is no fault";
+    EXPECT_EQ(none.kind(), StatusKind::NotFound) << "no file yet is no fault";
     Append(Line(0) + Line(1));
     ReadAll(cursor);
     Append(Line(2));

@@ -145,7 +145,8 @@ TEST_F(RecordFolder, TheOutboxReadsWhatTheStationAppendsAndFollowsAMove) {
     OutboxFile outbox;
     const Status missing = outbox.Open(path_);
     EXPECT_FALSE(missing.ok());
-    EXPECT_TRUE(missing.cause().empty()) << missing.ToString();  // no file yet is no fault
+    // No file yet is no fault.
+    EXPECT_EQ(missing.kind(), StatusKind::NotFound) << missing.ToString();
 
     std::unique_ptr<station::RecordFile> record;
     ASSERT_TRUE(station::RecordFile::Open(path_, &record).ok());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -20,16 +21,21 @@ using Bytes = std::vector<std::uint8_t>;
 
 TEST(SerialPort, ClosedPortDoesNothingAndReturnsZero) {
     SerialPort port;
-    EXPECT_EQ(port.OpenDevice("/dev/qvlink-no-such-device", 115200), 0);
-    EXPECT_NE(port.LastOpenError().find("no such device"), std::string::npos)
-        << port.LastOpenError();
+    const Status opened = port.OpenDevice("/dev/qvlink-no-such-device", 115200);
+    EXPECT_EQ(opened.kind(), StatusKind::NotFound);
+    EXPECT_EQ(opened.message(), "/dev/qvlink-no-such-device");
+    EXPECT_NE(opened.cause().find("no such device"), std::string::npos) << opened.ToString();
+    setenv("QVLINK_COM99", "/dev/qvlink-no-such-device", 1);
+    EXPECT_EQ(port.Open(99, 115200), 0);
+    unsetenv("QVLINK_COM99");
     test::ExpectClosedPortIsInert(port);
 }
 
 TEST(SerialPort, OpensRawEightBitsNoParityAtTheGivenBaud) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1) << port.LastOpenError();
+    const Status opened = port.OpenDevice(pty.PeerPath(), 115200);
+    ASSERT_TRUE(opened.ok()) << opened.ToString();
     EXPECT_EQ(port.SetBinaryMode(1), 1);
     const termios line = pty.LineSettings();
     EXPECT_EQ(cfgetospeed(&line), B115200);
@@ -43,22 +49,24 @@ TEST(SerialPort, OpensRawEightBitsNoParityAtTheGivenBaud) {
 TEST(SerialPort, SecondOpenOfTheSameDeviceFailsUntilTheFirstCloses) {
     PtyPair pty;
     SerialPort first, second;
-    ASSERT_EQ(first.OpenDevice(pty.PeerPath(), 115200), 1);
-    EXPECT_EQ(second.OpenDevice(pty.PeerPath(), 115200), 0);
+    ASSERT_TRUE(first.OpenDevice(pty.PeerPath(), 115200).ok());
+    const Status refused = second.OpenDevice(pty.PeerPath(), 115200);
+    EXPECT_EQ(refused.kind(), StatusKind::InUse);
     EXPECT_FALSE(second.IsOpen());
-    EXPECT_NE(second.LastOpenError().find("in use"), std::string::npos) << second.LastOpenError();
+    EXPECT_NE(refused.cause().find("in use"), std::string::npos) << refused.ToString();
     first.Close();
-    EXPECT_EQ(second.OpenDevice(pty.PeerPath(), 115200), 1) << second.LastOpenError();
+    const Status reopened = second.OpenDevice(pty.PeerPath(), 115200);
+    EXPECT_TRUE(reopened.ok()) << reopened.ToString();
 }
 
 TEST(SerialPort, AnotherProcessCannotOpenAHeldPort) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     const pid_t child = fork();
     if (child == 0) {
         SerialPort intruder;
-        _exit(intruder.OpenDevice(pty.PeerPath(), 115200) == 0 ? 0 : 1);
+        _exit(intruder.OpenDevice(pty.PeerPath(), 115200).kind() == StatusKind::InUse ? 0 : 1);
     }
     int status = -1;
     waitpid(child, &status, 0);
@@ -69,25 +77,64 @@ TEST(SerialPort, AnotherProcessCannotOpenAHeldPort) {
 TEST(SerialPort, ReopenReleasesTheOldDeviceAndAFailedReopenLeavesItClosed) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
-    EXPECT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1) << port.LastOpenError();
-    EXPECT_EQ(port.OpenDevice("/dev/qvlink-no-such-device", 115200), 0);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
+    const Status reopened = port.OpenDevice(pty.PeerPath(), 115200);
+    EXPECT_TRUE(reopened.ok()) << reopened.ToString();
+    EXPECT_FALSE(port.OpenDevice("/dev/qvlink-no-such-device", 115200).ok());
     EXPECT_FALSE(port.IsOpen());
     SerialPort other;
-    EXPECT_EQ(other.OpenDevice(pty.PeerPath(), 115200), 1) << "the failed reopen kept the device";
+    EXPECT_TRUE(other.OpenDevice(pty.PeerPath(), 115200).ok())
+        << "the failed reopen kept the device";
 }
 
 TEST(SerialPort, UnsupportedBaudRateIsRefused) {
     PtyPair pty;
     SerialPort port;
-    EXPECT_EQ(port.OpenDevice(pty.PeerPath(), 12345), 0);
+    const Status refused = port.OpenDevice(pty.PeerPath(), 12345);
+    EXPECT_EQ(refused.kind(), StatusKind::Invalid);
+    EXPECT_NE(refused.cause().find("12345"), std::string::npos) << refused.ToString();
     EXPECT_FALSE(port.IsOpen());
+}
+
+// Something that opens but is no terminal: the port says so, and keeps nothing open.
+TEST(SerialPort, ADeviceOrFileThatIsNoSerialLineIsForeign) {
+    char file[] = "/tmp/qvlink-serial-XXXXXX";
+    const int fd = mkstemp(file);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    for (const std::string& device : {std::string("/dev/null"), std::string(file)}) {
+        SerialPort port;
+        const Status refused = port.OpenDevice(device, 115200);
+        EXPECT_EQ(refused.kind(), StatusKind::Foreign) << refused.ToString();
+        EXPECT_NE(refused.cause().find("not a serial line"), std::string::npos)
+            << refused.ToString();
+        EXPECT_FALSE(port.IsOpen());
+    }
+    unlink(file);
+}
+
+// A user the device's owner does not let in is told so, with the usual remedy.
+TEST(SerialPort, AUserWithoutAccessIsDeniedAndToldAboutTheGroup) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to become a user without access";
+    PtyPair pty;
+    ASSERT_EQ(chmod(pty.PeerPath().c_str(), 0600), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        SerialPort port;
+        const Status refused = port.OpenDevice(pty.PeerPath(), 115200);
+        const bool told = refused.cause().find("dialout") != std::string::npos;
+        _exit(refused.kind() == StatusKind::Denied && told ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
 }
 
 TEST(SerialPort, ReadTakesOnlyWhatIsQueuedAndLeavesTheBufferAloneWhenEmpty) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     Bytes buffer(100, 0xEE);
     EXPECT_EQ(port.Read(buffer.data(), 100), 0);
     EXPECT_EQ(buffer[0], 0xEE);
@@ -102,7 +149,7 @@ TEST(SerialPort, ReadTakesOnlyWhatIsQueuedAndLeavesTheBufferAloneWhenEmpty) {
 TEST(SerialPort, ReadsOneByteAtATimeInOrder) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     pty.Send(
         {0x43, 0x00, 0xFF, 0x0D, 0x0A, 0x11, 0x13, 0x03});  // CR, LF, XON, XOFF, ^C pass untouched
     Bytes got;
@@ -121,7 +168,7 @@ TEST(SerialPort, ReadsOneByteAtATimeInOrder) {
 TEST(SerialPort, A4096ByteWriteArrivesWhole) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     Bytes chunk(4096);
     for (std::size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<std::uint8_t>(i * 7 + 1);
     EXPECT_EQ(port.Write(chunk.data(), 4096), 4096);
@@ -131,7 +178,7 @@ TEST(SerialPort, A4096ByteWriteArrivesWhole) {
 TEST(SerialPort, AWriteThePortTakesInPartsArrivesInOrder) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     // Far more than a pseudo-terminal buffers: the port takes it in parts as the reader drains.
     Bytes pattern(96 * 1024);
     for (std::size_t i = 0; i < pattern.size(); ++i)
@@ -154,7 +201,7 @@ TEST(SerialPort, AWriteThePortTakesInPartsArrivesInOrder) {
 TEST(SerialPort, AClosedOtherSideIsALostLineNotSilence) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     const StopWake wake;
     EXPECT_EQ(port.WaitForInput(10, wake), LineWait::Quiet) << "a silent line is not lost";
     pty.CloseMaster();
@@ -168,7 +215,7 @@ TEST(SerialPort, AClosedOtherSideIsALostLineNotSilence) {
 TEST(SerialPort, ARaisedStopWakeEndsAWaitOnASilentLine) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     const StopWake wake;
     const auto start = std::chrono::steady_clock::now();
     std::thread stopper([&] {
@@ -187,7 +234,7 @@ TEST(SerialPort, ARaisedStopWakeEndsAWaitOnASilentLine) {
 TEST(SerialPort, WaitForInputReturnsWhenAByteArrives) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     EXPECT_EQ(port.WaitForInput(10, StopWake{}), LineWait::Quiet);
     std::thread sender([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -202,7 +249,7 @@ TEST(SerialPort, WaitForInputReturnsWhenAByteArrives) {
 TEST(SerialPort, WriteGivesUpWhenNobodyReadsTheOtherEnd) {
     PtyPair pty;
     SerialPort port;
-    ASSERT_EQ(port.OpenDevice(pty.PeerPath(), 115200), 1);
+    ASSERT_TRUE(port.OpenDevice(pty.PeerPath(), 115200).ok());
     const Bytes big(1 << 20, 0x55);
     EXPECT_EQ(port.Write(big.data(), static_cast<std::uint32_t>(big.size())), 0);
 }

@@ -28,8 +28,10 @@ int TestPort() {
 
 TEST(SerialPortWin32, MissingPortFailsAndLeavesThePortClosed) {
     SerialPort port;
-    EXPECT_EQ(port.OpenDevice(DeviceForName("COM99"), 115200), 0);
-    EXPECT_FALSE(port.LastOpenError().empty());
+    const Status opened = port.OpenDevice(DeviceForName("COM99"), 115200);
+    EXPECT_EQ(opened.kind(), StatusKind::NotFound) << opened.ToString();
+    EXPECT_NE(opened.cause().find("no such port"), std::string::npos) << opened.ToString();
+    EXPECT_EQ(port.Open(99, 115200), 0);
     test::ExpectClosedPortIsInert(port);
 }
 
@@ -43,7 +45,7 @@ class MappedPort : public ::testing::Test {
   protected:
     void SetUp() override {
         if (TestPort() == 0) GTEST_SKIP() << "QVLINK_TEST_PORT names no port mapped to a receiver";
-        ASSERT_EQ(port_.Open(TestPort(), 115200), 1) << port_.LastOpenError();
+        ASSERT_EQ(port_.Open(TestPort(), 115200), 1);
         EXPECT_EQ(port_.SetBinaryMode(1), 1);
     }
     SerialPort port_;
@@ -75,7 +77,8 @@ TEST(SerialPortWin32, AReceiverKilledBehindThePortIsALostLineNotSilence) {
     const int cutPort = PortFromEnvironment("QVLINK_TEST_CUT_PORT");
     if (cutPort == 0) GTEST_SKIP() << "QVLINK_TEST_CUT_PORT names no port whose receiver is cut";
     SerialPort port;
-    ASSERT_EQ(port.Open(cutPort, 115200), 1) << port.LastOpenError();
+    const Status opened = port.OpenDevice(DeviceForPortNumber(cutPort), 115200);
+    ASSERT_TRUE(opened.ok()) << opened.ToString();
     const StopWake wake;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (port.QueuedBytes() < 20 && std::chrono::steady_clock::now() < deadline)

@@ -30,7 +30,7 @@ class UpgradeSessionTest : public ::testing::Test {
   protected:
     UpgradeSessionTest() {
         const auto file = dir_.Write("quorvane.bin", test::PatternFirmwareFile(0x100000));
-        EXPECT_TRUE(session_.LoadFirmware(file).ok);
+        EXPECT_TRUE(session_.LoadFirmware(file).ok());
     }
 
     // Opens the port and starts; the test's line plays the receiver.
@@ -53,9 +53,11 @@ class UpgradeSessionTest : public ::testing::Test {
     ScriptedLine line_;
     std::vector<std::string> opened_;
     test::RecordingHost host_{{}, line_};  // only its record of results is used
-    UpgradeSession session_{host_, [this](const std::string& device, std::string&) {
+    UpgradeSession session_{host_,
+                            [this](const std::string& device, std::unique_ptr<SerialLine>* line) {
                                 opened_.push_back(device);
-                                return std::make_unique<test::ForwardingLine>(line_);
+                                *line = std::make_unique<test::ForwardingLine>(line_);
+                                return Status::Ok();
                             }};
     std::size_t results_ = 0;
 };
@@ -63,8 +65,9 @@ class UpgradeSessionTest : public ::testing::Test {
 TEST_F(UpgradeSessionTest, StartNeedsACheckedImageAndAnOpenPort) {
     EXPECT_FALSE(session_.Start()) << "no port is open";
     EXPECT_FALSE(session_.Active());
-    UpgradeSession empty(host_, [this](const std::string&, std::string&) {
-        return std::make_unique<test::ForwardingLine>(line_);
+    UpgradeSession empty(host_, [this](const std::string&, std::unique_ptr<SerialLine>* line) {
+        *line = std::make_unique<test::ForwardingLine>(line_);
+        return Status::Ok();
     });
     ASSERT_TRUE(empty.OpenPort(1).ok());
     EXPECT_FALSE(empty.Start()) << "no image is loaded";
@@ -72,9 +75,8 @@ TEST_F(UpgradeSessionTest, StartNeedsACheckedImageAndAnOpenPort) {
 }
 
 TEST_F(UpgradeSessionTest, PortNumbersAreNamedWithoutOverflowAndAFailedOpenSaysWhich) {
-    UpgradeSession refusing(host_, [](const std::string&, std::string& why) {
-        why = "gone";
-        return std::unique_ptr<SerialLine>();
+    UpgradeSession refusing(host_, [](const std::string&, std::unique_ptr<SerialLine>*) {
+        return Status::Error(StatusKind::InUse, "gone");
     });
     for (const auto& [number, text] : {std::pair<std::int64_t, const char*>{
                                            std::int64_t{INT_MAX} + 1, "open port2147483648 error!"},
@@ -84,6 +86,7 @@ TEST_F(UpgradeSessionTest, PortNumbersAreNamedWithoutOverflowAndAFailedOpenSaysW
         EXPECT_FALSE(opening.ok());
         EXPECT_EQ(opening.message(), text);
         EXPECT_EQ(opening.cause(), "gone");
+        EXPECT_EQ(opening.kind(), StatusKind::InUse) << "the opener's kind is kept";
     }
     EXPECT_EQ(refusing.OpenNamedPort("COM7").message(), "open port7 error!");
     EXPECT_EQ(refusing.OpenNamedPort("/dev/ttyUSB0").message(), "open /dev/ttyUSB0 error!");

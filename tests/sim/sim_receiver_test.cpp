@@ -50,7 +50,8 @@ class SimReceiverTest : public ::testing::Test {
     std::unique_ptr<SimProcess> StartSim(std::vector<std::string> options) {
         options.push_back(firmware_);
         auto sim = std::make_unique<SimProcess>(options);
-        EXPECT_EQ(port_.OpenDevice(sim->DevicePath(), 115200), 1) << port_.LastOpenError();
+        const Status opened = port_.OpenDevice(sim->DevicePath(), 115200);
+        EXPECT_TRUE(opened.ok()) << opened.ToString();
         return sim;
     }
 

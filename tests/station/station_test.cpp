@@ -31,10 +31,11 @@ class StationTest : public ::testing::Test {
             names.push_back("COM" + std::to_string(i + 1));
         station_ = std::make_unique<Station>(
             names, clock_, RecordSource{"station-test", "9.9", "bench-7", {}},
-            [this, plays](const std::string&, std::string&) -> std::unique_ptr<SerialLine> {
+            [this, plays](const std::string&, std::unique_ptr<SerialLine>* line) {
                 const std::size_t port = opened_++;
-                return std::make_unique<test::PlayedLine>(
+                *line = std::make_unique<test::PlayedLine>(
                     plays[port], clock_, [this, port] { station_->StopPort(port); });
+                return Status::Ok();
             });
         if (withRecord) {
             ASSERT_TRUE(station_->OpenRecord((dir_.Path() / "record.jsonl").string()).ok());

@@ -53,8 +53,9 @@ station::PortCounts RunShown(const std::vector<Play>& plays, RecordingSink& sink
     std::unique_ptr<station::Station> line;
     line = std::make_unique<station::Station>(
         std::vector<std::string>{"COM1"}, clock, station::RecordSource{"test", "1", "host", {}},
-        [&](const std::string&, std::string&) -> std::unique_ptr<SerialLine> {
-            return std::make_unique<test::PlayedLine>(plays, clock, [&] { line->StopPort(0); });
+        [&](const std::string&, std::unique_ptr<SerialLine>* opened) {
+            *opened = std::make_unique<test::PlayedLine>(plays, clock, [&] { line->StopPort(0); });
+            return Status::Ok();
         });
     EXPECT_TRUE(line->LoadFirmware(firmware).ok());
     EXPECT_TRUE(line->OpenPort(0).ok());

@@ -95,14 +95,15 @@ class StationPanelTest : public ::testing::Test {
         }
         panel_ = std::make_unique<StationPanel>(
             view_, clock_, station::RecordSource{"panel-test", "9.9", "bench", {}},
-            [this](const std::string& device, std::string&) -> std::unique_ptr<SerialLine> {
+            [this](const std::string& device, std::unique_ptr<SerialLine>* line) {
                 std::lock_guard lock(mutex_);
                 std::vector<Play> next;
                 if (!plays_[device].empty()) {
                     next = plays_[device].front();
                     plays_[device].pop_front();
                 }
-                return std::make_unique<PlayedThenSilent>(next, clock_);
+                *line = std::make_unique<PlayedThenSilent>(next, clock_);
+                return Status::Ok();
             });
         panel_->Open(setup_);
     }

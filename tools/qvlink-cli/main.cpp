@@ -25,12 +25,12 @@ using namespace qvlink;
 // The serial port, wrapped in a transcript when one is written.
 LineOpener MakeOpener(tools::Transcript& transcript, bool tracing) {
     if (!tracing) return OpenSerialPort;
-    return
-        [&transcript](const std::string& device, std::string& why) -> std::unique_ptr<SerialLine> {
-            auto port = OpenSerialPort(device, why);
-            if (!port) return nullptr;
-            return std::make_unique<tools::TracingLine>(std::move(port), transcript);
-        };
+    return [&transcript](const std::string& device, std::unique_ptr<SerialLine>* line) {
+        std::unique_ptr<SerialLine> port;
+        if (Status opened = OpenSerialPort(device, &port); !opened.ok()) return opened;
+        *line = std::make_unique<tools::TracingLine>(std::move(port), transcript);
+        return Status::Ok();
+    };
 }
 
 int Run(const cli::CliOptions& options) {

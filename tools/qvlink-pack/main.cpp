@@ -61,9 +61,9 @@ int Pack(const char* imagePath, const char* outPath) {
 
 // Loads and checks `path`; prints the refusal and returns false when it is refused.
 bool Load(const char* path, qvlink::FirmwareImage& image) {
-    const qvlink::LoadResult result = qvlink::LoadFirmwareFile(path, image);
-    if (!result.ok) std::fprintf(stderr, "%s\n", result.message.c_str());
-    return result.ok;
+    const qvlink::Status result = qvlink::LoadFirmwareFile(path, image);
+    if (!result.ok()) std::fprintf(stderr, "%s\n", result.message().c_str());
+    return result.ok();
 }
 
 std::size_t DataSize(const qvlink::FirmwareImage& image) {

@@ -31,10 +31,10 @@ int main(int argc, char** argv) {
     }
 
     qvlink::FirmwareImage image;
-    const qvlink::LoadResult loaded = qvlink::LoadFirmwareFile(options->firmwarePath, image);
-    if (!loaded.ok) {
+    const qvlink::Status loaded = qvlink::LoadFirmwareFile(options->firmwarePath, image);
+    if (!loaded.ok()) {
         std::fprintf(stderr, "qvlink-sim: %s: %s\n", options->firmwarePath.c_str(),
-                     loaded.message.c_str());
+                     loaded.message().c_str());
         return 3;
     }
     const std::vector<std::uint8_t> payload(image.bytes.get(), image.bytes.get() + image.size);
