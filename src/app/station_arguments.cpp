@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstring>
 
 #include "port_list.h"
 #include "program_version.h"
@@ -63,6 +62,19 @@ struct Parser {
         app.add_flag("--start", parsed.start, "start every port at once");
         app.add_option("FIRMWARE", firmware, "the firmware file (.bin)")->type_name("");
     }
+
+    // Whether --help (or -h) was asked is CLI11's to say, wherever it stands among the rest.
+    Status Parse(const std::vector<std::string>& arguments, bool* helpAsked) {
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+        try {
+            app.parse(reversed);
+        } catch (const CLI::CallForHelp&) {
+            *helpAsked = true;
+        } catch (const CLI::ParseError& e) {
+            return Status::Error(StatusKind::Usage, e.what());
+        }
+        return Status::Ok();
+    }
 };
 
 }  // namespace
@@ -70,15 +82,7 @@ struct Parser {
 Status ParseStationArguments(const std::vector<std::string>& arguments, StationArguments* parsed,
                              bool* helpAsked) {
     Parser parser;
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-    try {
-        parser.app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        *helpAsked = true;
-        return Status::Ok();
-    } catch (const CLI::ParseError& e) {
-        return Status::Error(e.what());
-    }
+    if (Status usage = parser.Parse(arguments, helpAsked); !usage.ok() || *helpAsked) return usage;
     std::vector<std::string> ports;
     if (const Status expanded = station::ExpandPortArguments(parser.parsed.ports, &ports);
         !expanded.ok())
@@ -88,12 +92,13 @@ Status ParseStationArguments(const std::vector<std::string>& arguments, StationA
     if (parser.app.count("FIRMWARE") > 0) parsed->firmwarePath = parser.firmware;
     if (parser.app.count("--station") > 0) {
         if (!station::IsStationName(parser.station))
-            return Status::Error(std::string("--station: ") + station::STATION_NAME_RULE);
+            return Status::Error(StatusKind::Usage,
+                                 std::string("--station: ") + station::STATION_NAME_RULE);
         parsed->station = parser.station;
     }
     if (parser.app.count("--database") > 0) {
         if (Status usable = records::CheckDatabaseSetting(parser.database); !usable.ok())
-            return Status::Error("--database: " + usable.ToString());
+            return Status::Error(StatusKind::Usage, "--database: " + usable.ToString());
         parsed->database = parser.database;
     }
     return Status::Ok();
@@ -114,23 +119,24 @@ StationSetup ApplyArguments(StationSetup setup, const StationArguments& argument
 
 StationSetup StartingSetup(const std::filesystem::path& settingsFile,
                            const StationArguments& arguments, std::string* notice) {
-    std::error_code error;
-    const bool missing = !std::filesystem::exists(settingsFile, error) && !error;
-    std::string why;
-    const StationSetup kept = LoadStationSetup(settingsFile, &why);
-    if (!(missing && !arguments.ports.empty())) *notice = why;
+    StationSetup kept;
+    const Status loaded = LoadStationSetup(settingsFile, &kept);
+    // A first start that names its ports has missed nothing.
+    const bool firstStart = loaded.kind() == StatusKind::NotFound && !arguments.ports.empty();
+    *notice = firstStart ? std::string() : loaded.message();
     return ApplyArguments(kept, arguments);
 }
 
 std::optional<int> AnswerStationArguments(int argc, char** argv) {
     if (PrintVersionIfAsked(argc, argv, PROGRAM)) return 0;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(StationUsage().c_str(), stdout);
-            return 0;
-        }
-    }
-    return std::nullopt;
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    bool helpAsked = false;
+    // A usage error is not answered here: the window shows it with the usage.
+    (void)Parser().Parse(arguments, &helpAsked);
+    if (!helpAsked) return std::nullopt;
+    std::fputs(StationUsage().c_str(), stdout);
+    return 0;
 }
 
 }  // namespace qvlink

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "os_error.h"
 #include "port_list.h"
 #include "record_line.h"
 
@@ -30,47 +31,52 @@ bool IsPlainText(const json& value, std::size_t limit) {
 
 // The setup `root` holds, or why it cannot be used.
 Status Read(const json& root, StationSetup* setup) {
-    if (!root.is_object()) return Status::Error("not a JSON object");
+    if (!root.is_object()) return Status::Error(StatusKind::Invalid, "not a JSON object");
     StationSetup read;
     if (root.contains("ports")) {
         const json& ports = root["ports"];
         if (!ports.is_array() || ports.size() > MAX_PORT_ITEMS)
-            return Status::Error("\"ports\" is not a list of at most 128 names");
+            return Status::Error(StatusKind::Invalid,
+                                 "\"ports\" is not a list of at most 128 names");
         for (const json& port : ports) {
             if (!IsPlainText(port, 256))
-                return Status::Error("\"ports\" holds something not a port name");
+                return Status::Error(StatusKind::Invalid,
+                                     "\"ports\" holds something not a port name");
             read.ports.push_back(port.get<std::string>());
         }
         // A list that names one device twice would be thrown away by the window: the file
         // would then lose its ports on the next save.
         std::vector<std::string> expanded;
         if (const Status usable = station::ExpandPortArguments(read.ports, &expanded); !usable.ok())
-            return Status::Error("\"ports\": " + usable.message());
+            return Status::Error(StatusKind::Invalid, "\"ports\": " + usable.message());
     }
     for (auto [key, target] :
          {std::pair{"firmware", &read.firmwarePath}, {"record", &read.recordPath}}) {
         if (!root.contains(key)) continue;
         if (!IsPlainText(root[key], MAX_TEXT))
-            return Status::Error(std::string("\"") + key + "\" is not a file name");
+            return Status::Error(StatusKind::Invalid,
+                                 std::string("\"") + key + "\" is not a file name");
         *target = root[key].get<std::string>();
     }
     // Whether the database can be used (a password in it is refused) is the window's to say.
     if (root.contains("database")) {
         if (!IsPlainText(root["database"], MAX_TEXT))
-            return Status::Error("\"database\" is not a database's connection settings");
+            return Status::Error(StatusKind::Invalid,
+                                 "\"database\" is not a database's connection settings");
         read.database = root["database"].get<std::string>();
     }
     if (root.contains("station")) {
         const json& station = root["station"];
         if (!station.is_string() || !station::IsStationName(station.get<std::string>()))
-            return Status::Error("\"station\" is not a station's name");
+            return Status::Error(StatusKind::Invalid, "\"station\" is not a station's name");
         read.station = station.get<std::string>();
     }
     if (root.contains("out_of_service_after")) {
         const json& after = root["out_of_service_after"];
         if (!after.is_number_integer() || after.get<long long>() < 0 ||
             after.get<long long>() > MAX_FAILURES_IN_A_ROW)
-            return Status::Error("\"out_of_service_after\" is not a number from 0 to 1000");
+            return Status::Error(StatusKind::Invalid,
+                                 "\"out_of_service_after\" is not a number from 0 to 1000");
         read.outOfServiceAfter = after.get<int>();
     }
     *setup = std::move(read);
@@ -93,7 +99,7 @@ Status WritablePath(const fs::path& file, fs::path* target) {
         return Status::Ok();
     }
     if (!fs::is_regular_file(found))
-        return Status::Error("cannot save the station's settings",
+        return Status::Error(StatusKind::Foreign, "cannot save the station's settings",
                              file.string() + " is not a regular file");
     *target = fs::canonical(file, error);
     if (error) *target = file;
@@ -104,12 +110,12 @@ Status WritablePath(const fs::path& file, fs::path* target) {
 Status Check(const fs::path& file, StationSetup* setup) {
     std::error_code error;
     if (fs::file_size(file, error) > MAX_FILE_BYTES && !error)
-        return Status::Error("too big to be settings");
+        return Status::Error(StatusKind::Invalid, "too big to be settings");
     std::ifstream in(file, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in && !in.eof()) return Status::Error("cannot be read");
+    if (!in && !in.eof()) return Status::Error(StatusKind::Io, "cannot be read");
     const json root = json::parse(text, nullptr, false);
-    return root.is_discarded() ? Status::Error("not JSON") : Read(root, setup);
+    return root.is_discarded() ? Status::Error(StatusKind::Invalid, "not JSON") : Read(root, setup);
 }
 
 std::string DamagedName(const fs::path& file) {
@@ -118,27 +124,27 @@ std::string DamagedName(const fs::path& file) {
 
 }  // namespace
 
-StationSetup LoadStationSetup(const std::filesystem::path& file, std::string* notice) {
+Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup) {
+    *setup = {};
     const std::string name = file.filename().string();
     std::error_code error;
     const fs::file_status found = fs::status(file, error);
-    if (!fs::exists(found)) {
-        *notice = name + " not found: starting with no ports";
-        return {};
-    }
+    if (!fs::exists(found))
+        return Status::Error(StatusKind::NotFound, name + " not found: starting with no ports");
     if (!fs::is_regular_file(found)) {
-        *notice = name +
-                  " is not a regular file: starting with the defaults, which are not "
-                  "saved over it";
-        return {};
+        return Status::Error(StatusKind::Foreign,
+                             name +
+                                 " is not a regular file: starting with the defaults, which are "
+                                 "not saved over it");
     }
-    StationSetup setup;
-    if (const Status read = Check(file, &setup); !read.ok()) {
-        *notice = name + " was not used (" + read.message() +
-                  "): starting with the defaults; it is kept as " + DamagedName(file);
-        return {};
+    StationSetup read;
+    if (const Status checked = Check(file, &read); !checked.ok()) {
+        return Status::Error(checked.kind(), name + " was not used (" + checked.message() +
+                                                 "): starting with the defaults; it is kept as " +
+                                                 DamagedName(file));
     }
-    return setup;
+    *setup = std::move(read);
+    return Status::Ok();
 }
 
 Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& setup) {
@@ -152,7 +158,7 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
         damaged += DAMAGED_SUFFIX;
         fs::rename(target, damaged, error);
         if (error)
-            return Status::Error("cannot save the station's settings",
+            return Status::Error(KindOfError(error), "cannot save the station's settings",
                                  "cannot keep " + target.string() + " as " + damaged.string() +
                                      ": " + error.message());
     }
@@ -168,12 +174,15 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << root.dump(2) << '\n';
         out.close();
-        if (!out) return Status::Error("cannot save the station's settings", temporary.string());
+        if (!out)
+            return Status::Error(StatusKind::Io, "cannot save the station's settings",
+                                 temporary.string());
     }
     fs::rename(temporary, target, error);
     if (error) {
+        const StatusKind kind = KindOfError(error);
         fs::remove(temporary, error);
-        return Status::Error("cannot save the station's settings", target.string());
+        return Status::Error(kind, "cannot save the station's settings", target.string());
     }
     return Status::Ok();
 }

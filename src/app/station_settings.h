@@ -17,8 +17,11 @@ namespace qvlink {
 
 inline constexpr const char* STATION_SETTINGS_FILE = "QVLinkStation.json";
 
-// The setup in `file`, or the defaults; `notice` is set when the defaults were used.
-StationSetup LoadStationSetup(const std::filesystem::path& file, std::string* notice);
+// Reads the setup kept in `file` into `setup`. Ok when the file was used; otherwise `setup`
+// holds the defaults, the status's message is the operator's one-line notice, and its kind says
+// why: NotFound (no file yet), Foreign (not a regular file), Invalid (damaged or hostile), Io
+// (it could not be read).
+Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup);
 
 // Writes `setup` to `file` whole (a new file renamed over the old one), keeping a file there
 // that could not be used as `file`.damaged first.

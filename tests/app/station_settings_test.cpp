@@ -31,9 +31,9 @@ TEST(StationSettings, WhatWasSavedIsWhatIsLoaded) {
     setup.database = "host=db.factory dbname=qvlink user=line3";
     const auto path = dir.Path() / STATION_SETTINGS_FILE;
     ASSERT_TRUE(SaveStationSetup(path, setup).ok());
-    std::string notice;
-    const StationSetup loaded = LoadStationSetup(path, &notice);
-    EXPECT_EQ(notice, "");
+    StationSetup loaded;
+    const Status status = LoadStationSetup(path, &loaded);
+    EXPECT_TRUE(status.ok()) << status.ToString();
     EXPECT_EQ(loaded.ports, setup.ports);
     EXPECT_EQ(loaded.firmwarePath, setup.firmwarePath);
     EXPECT_EQ(loaded.recordPath, setup.recordPath);
@@ -65,30 +65,39 @@ TEST(StationSettings, AFileThatCannotBeTrustedGivesTheDefaultsAndOneNotice) {
     for (const std::string& text : files) {
         SCOPED_TRACE(text.substr(0, 60));
         test::ScratchDir dir;
-        std::string notice;
-        const StationSetup loaded = LoadStationSetup(WriteText(dir, text), &notice);
+        StationSetup loaded;
+        loaded.ports = {"COM9"};
+        const Status status = LoadStationSetup(WriteText(dir, text), &loaded);
+        const std::string& notice = status.message();
+        EXPECT_EQ(status.kind(), StatusKind::Invalid);
         EXPECT_NE(notice.find("QVLinkStation.json"), std::string::npos) << notice;
         EXPECT_EQ(notice.find('\n'), std::string::npos);
         EXPECT_TRUE(loaded.ports.empty());
         EXPECT_EQ(loaded.outOfServiceAfter, 3);
     }
     test::ScratchDir dir;
-    std::string notice;
+    StationSetup missing;
+    const Status notThere = LoadStationSetup(dir.Path() / STATION_SETTINGS_FILE, &missing);
+    EXPECT_EQ(notThere.kind(), StatusKind::NotFound);
+    EXPECT_EQ(notThere.message(), "QVLinkStation.json not found: starting with no ports");
+    std::string notice = "left from before";
     StationArguments named;
     StartingSetup(dir.Path() / STATION_SETTINGS_FILE, named, &notice);
     EXPECT_EQ(notice, "QVLinkStation.json not found: starting with no ports");
     named.ports = {"COM1"};
-    notice.clear();
     EXPECT_EQ(StartingSetup(dir.Path() / STATION_SETTINGS_FILE, named, &notice).ports, named.ports);
     EXPECT_EQ(notice, "") << "the first start names its ports: nothing was missed";
+    WriteText(dir, "{\"ports\": 7}");
+    EXPECT_EQ(StartingSetup(dir.Path() / STATION_SETTINGS_FILE, named, &notice).ports, named.ports);
+    EXPECT_NE(notice.find("was not used"), std::string::npos) << "a damaged file is no first start";
 }
 
 TEST(StationSettings, TheLimitsThemselvesAreKept) {
     test::ScratchDir dir;
-    std::string notice;
-    const StationSetup loaded = LoadStationSetup(
-        WriteText(dir, "{\"ports\": [\"COM1-COM8\"], \"out_of_service_after\": 1000}"), &notice);
-    EXPECT_EQ(notice, "");
+    StationSetup loaded;
+    const Status status = LoadStationSetup(
+        WriteText(dir, "{\"ports\": [\"COM1-COM8\"], \"out_of_service_after\": 1000}"), &loaded);
+    EXPECT_TRUE(status.ok()) << status.ToString();
     EXPECT_EQ(loaded.outOfServiceAfter, 1000);
     EXPECT_EQ(loaded.ports, std::vector<std::string>{"COM1-COM8"});
 }
@@ -97,17 +106,16 @@ TEST(StationSettings, AFileThatCouldNotBeUsedIsKeptBesideWhenTheSettingsAreSaved
     test::ScratchDir dir;
     const std::string damaged = "{\"ports\":[\"COM1\",\"COM01\"]}";
     const auto path = WriteText(dir, damaged);
-    std::string notice;
-    LoadStationSetup(path, &notice);
+    StationSetup loaded;
+    const std::string notice = LoadStationSetup(path, &loaded).message();
     EXPECT_NE(notice.find("QVLinkStation.json.damaged"), std::string::npos) << notice;
     StationSetup setup;
     setup.ports = {"COM2"};
     ASSERT_TRUE(SaveStationSetup(path, setup).ok());
     std::ifstream kept(path.string() + ".damaged");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), damaged);
-    notice.clear();
-    EXPECT_EQ(LoadStationSetup(path, &notice).ports, setup.ports);
-    EXPECT_EQ(notice, "");
+    EXPECT_TRUE(LoadStationSetup(path, &loaded).ok());
+    EXPECT_EQ(loaded.ports, setup.ports);
 }
 
 TEST(StationSettings, ALinkIsWrittenThroughAndNeverOverSomethingElse) {
@@ -117,9 +125,11 @@ TEST(StationSettings, ALinkIsWrittenThroughAndNeverOverSomethingElse) {
     setup.ports = {"COM3"};
 
     std::filesystem::create_symlink("/dev/zero", path);
-    std::string notice;
-    EXPECT_TRUE(LoadStationSetup(path, &notice).ports.empty());
-    EXPECT_NE(notice.find("not a regular file"), std::string::npos) << notice;
+    StationSetup loaded;
+    const Status device = LoadStationSetup(path, &loaded);
+    EXPECT_TRUE(loaded.ports.empty());
+    EXPECT_EQ(device.kind(), StatusKind::Foreign);
+    EXPECT_NE(device.message().find("not a regular file"), std::string::npos) << device.message();
     EXPECT_FALSE(SaveStationSetup(path, setup).ok());
     EXPECT_EQ(std::filesystem::read_symlink(path), "/dev/zero") << "the link is left as it is";
 
@@ -129,8 +139,9 @@ TEST(StationSettings, ALinkIsWrittenThroughAndNeverOverSomethingElse) {
     std::filesystem::create_symlink(kept, path);
     ASSERT_TRUE(SaveStationSetup(path, setup).ok());
     EXPECT_TRUE(std::filesystem::is_symlink(path));
-    notice.clear();
-    EXPECT_EQ(LoadStationSetup(kept, &notice).ports, setup.ports) << notice;
+    const Status throughTheLink = LoadStationSetup(kept, &loaded);
+    EXPECT_TRUE(throughTheLink.ok()) << throughTheLink.ToString();
+    EXPECT_EQ(loaded.ports, setup.ports);
 }
 
 TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
@@ -167,6 +178,33 @@ TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     EXPECT_EQ(password.message().rfind("--database: ", 0), 0u) << password.message();
     EXPECT_EQ(ParseStationArguments({"--port", "COM1,COM01"}, &none, &help).message(),
               "COM1 and COM01 are the same device");
+}
+
+// Whether help was asked is the command-line parser's to say, wherever --help or -h stands;
+// it is answered on stdout before any window.
+TEST(StationArguments, HelpIsAnsweredWhereverItStands) {
+    const struct {
+        std::vector<const char*> argv;
+        bool answered;
+    } cases[] = {
+        {{"qvlink-station", "--help"}, true},
+        {{"qvlink-station", "-h"}, true},
+        {{"qvlink-station", "--port", "COM1", "--start", "--help"}, true},
+        {{"qvlink-station", "--speed", "9", "-h"}, true},
+        {{"qvlink-station", "--port", "COM1", "fw.bin"}, false},
+        {{"qvlink-station", "--port", "COM3-COM1"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argv.back());
+        std::vector<char*> argv;
+        for (const char* argument : c.argv) argv.push_back(const_cast<char*>(argument));
+        testing::internal::CaptureStdout();
+        const std::optional<int> status =
+            AnswerStationArguments(static_cast<int>(argv.size()), argv.data());
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, c.answered ? std::optional<int>(0) : std::nullopt);
+        EXPECT_EQ(printed, c.answered ? StationUsage() : "");
+    }
 }
 
 // Both windows start alike: the settings file is fixed to the start folder as an absolute path,
