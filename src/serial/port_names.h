@@ -15,6 +15,11 @@ std::string DeviceForPortNumber(std::int64_t portNumber);
 // (on Windows, prefixed with \\.\ so that every COM number opens).
 std::string DeviceForName(const std::string& name);
 
+// `device` as the operator names it: without the \\.\ prefix that DeviceForName puts before a
+// name on Windows ("\\.\COM12" -> "COM12"); elsewhere as it is. Nothing above the serial
+// layer needs to know the prefix.
+std::string DisplayDevice(const std::string& device);
+
 // n when `name` is "COM<n>" with n from 1 to 99, else 0.
 int PortNumberOfName(const std::string& name);
 

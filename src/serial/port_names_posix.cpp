@@ -16,4 +16,8 @@ std::string DeviceForName(const std::string& name) {
     return number > 0 ? DeviceForPortNumber(number) : name;
 }
 
+std::string DisplayDevice(const std::string& device) {
+    return device;
+}
+
 }  // namespace qvlink

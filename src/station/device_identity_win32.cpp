@@ -7,7 +7,7 @@ namespace qvlink::station {
 
 std::string DeviceIdentity(const std::string& portName) {
     // Windows names devices without regard to case, and \\.\COM01 opens COM1.
-    std::string name = DeviceForName(portName).substr(4);  // without the \\.\ prefix
+    std::string name = DisplayDevice(DeviceForName(portName));
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (name.size() > 3 && name.compare(0, 3, "COM") == 0) {
         std::size_t digits = 3;

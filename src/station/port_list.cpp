@@ -1,11 +1,31 @@
 #include "port_list.h"
 
+#include <algorithm>
 #include <map>
 
 #include "port_names.h"
 
 namespace qvlink::station {
 namespace {
+
+// The items between the commas of `line`, spaces and tabs around each taken away; an empty
+// item stays, as "".
+std::vector<std::string> ItemsOf(const std::string& line) {
+    std::vector<std::string> items;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = std::min(line.find(',', from), line.size());
+        const std::size_t first = line.find_first_not_of(" \t", from);
+        if (first == std::string::npos || first >= comma) {
+            items.emplace_back();
+        } else {
+            const std::size_t last = line.find_last_not_of(" \t", comma - 1);
+            items.push_back(line.substr(first, last - first + 1));
+        }
+        if (comma == line.size()) return items;
+        from = comma + 1;
+    }
+}
 
 // "COMa-COMb" as a range; false for any other name, which is then taken as it is.
 bool IsComRange(const std::string& item, int& first, int& last) {
@@ -23,7 +43,8 @@ class PortListBuilder {
     Status AddItem(const std::string& item) {
         int first = 0, last = 0;
         if (!IsComRange(item, first, last)) return Add(item);
-        if (first > last) return Status::Error("the range " + item + " runs backwards");
+        if (first > last)
+            return Status::Error(StatusKind::Usage, "the range " + item + " runs backwards");
         for (int number = first; number <= last; ++number) {
             if (Status added = Add("COM" + std::to_string(number)); !added.ok()) return added;
         }
@@ -32,11 +53,14 @@ class PortListBuilder {
 
   private:
     Status Add(const std::string& name) {
-        if (name.empty()) return Status::Error("an empty port name in the list of ports");
+        if (name.empty())
+            return Status::Error(StatusKind::Usage, "an empty port name in the list of ports");
         const auto [known, isNew] = names_.emplace(DeviceIdentity(name), name);
         if (!isNew) {
-            if (known->second == name) return Status::Error(name + " is named more than once");
-            return Status::Error(known->second + " and " + name + " are the same device");
+            if (known->second == name)
+                return Status::Error(StatusKind::Usage, name + " is named more than once");
+            return Status::Error(StatusKind::Usage,
+                                 known->second + " and " + name + " are the same device");
         }
         ports_.push_back(name);
         return Status::Ok();
@@ -53,19 +77,19 @@ Status ExpandPortArguments(const std::vector<std::string>& arguments,
     ports->clear();
     PortListBuilder builder(*ports);
     for (const std::string& argument : arguments) {
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t comma = argument.find(',', start);
-            if (Status added = builder.AddItem(argument.substr(start, comma - start)); !added.ok())
-                return added;
-            if (comma == std::string::npos) break;
-            start = comma + 1;
-        }
+        for (const std::string& item : ItemsOf(argument))
+            if (Status added = builder.AddItem(item); !added.ok()) return added;
     }
     if (ports->size() > MAX_PORTS)
-        return Status::Error("at most " + std::to_string(MAX_PORTS) + " ports, not " +
-                             std::to_string(ports->size()));
+        return Status::Error(StatusKind::Usage, "at most " + std::to_string(MAX_PORTS) +
+                                                    " ports, not " + std::to_string(ports->size()));
     return Status::Ok();
+}
+
+std::vector<std::string> SplitPortList(const std::string& line) {
+    std::vector<std::string> names = ItemsOf(line);
+    std::erase(names, std::string());
+    return names;
 }
 
 }  // namespace qvlink::station

@@ -47,11 +47,28 @@ INSTANTIATE_TEST_SUITE_P(
                  ""},
         ListCase{"Backwards", {"COM3-COM1"}, {}, "the range COM3-COM1 runs backwards"},
         ListCase{"Empty", {"COM1,,COM2"}, {}, "an empty port name in the list of ports"},
+        ListCase{"SpacesAroundNames",
+                 {" COM1 ,\tCOM3-COM4 ", "/dev/pts/9 "},
+                 {"COM1", "COM3", "COM4", "/dev/pts/9"},
+                 ""},
+        ListCase{"OnlySpaces", {"COM1, \t,COM2"}, {}, "an empty port name in the list of ports"},
         ListCase{"Twice", {"COM1", "COM2,COM1"}, {}, "COM1 is named more than once"},
         ListCase{"TwoNamesOfOnePort", {"COM1,COM01"}, {}, "COM1 and COM01 are the same device"},
         ListCase{"InARange", {"COM02", "COM1-COM3"}, {}, "COM02 and COM2 are the same device"},
         ListCase{"TooMany", {"COM1-COM99", DevicePaths(30)}, {}, "at most 128 ports, not 129"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Both station windows read their port editor's line with this one rule.
+TEST(PortList, AnEditedLineIsSplitAtCommasWithSpacesAndEmptyItemsLeftOut) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"", {}},
+        {" ,\t,, ", {}},
+        {"COM1", {"COM1"}},
+        {" COM1 , COM3-COM4,,\t/dev/ttyUSB0\t, ", {"COM1", "COM3-COM4", "/dev/ttyUSB0"}},
+        {"/dev/serial/by-id/usb-a b", {"/dev/serial/by-id/usb-a b"}},
+    };
+    for (const auto& [line, names] : cases) EXPECT_EQ(SplitPortList(line), names) << line;
+}
 
 TEST(PortList, APortAndTheDeviceItMapsToAreOneDevice) {
     test::PtyPair pty;

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "port_list.h"
 #include "qt_dialog_window.h"
 #include "qt_station_tile.h"
 #include "station_panel.h"
@@ -56,8 +57,9 @@ std::optional<std::vector<std::string>> EditPorts(QWidget* parent,
     auto* edit = new QLineEdit(items.join(","), &dialog);
     layout->addWidget(edit);
     QObject::connect(list, &QListWidget::itemChanged, &dialog, [edit](QListWidgetItem* item) {
-        QStringList names = edit->text().split(',', Qt::SkipEmptyParts);
-        for (QString& name : names) name = name.trimmed();
+        QStringList names;
+        for (const std::string& name : station::SplitPortList(edit->text().toStdString()))
+            names << QString::fromStdString(name);
         names.removeAll(item->text());
         if (item->checkState() == Qt::Checked) names << item->text();
         edit->setText(names.join(","));
@@ -67,10 +69,7 @@ std::optional<std::vector<std::string>> EditPorts(QWidget* parent,
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    std::vector<std::string> chosen;
-    for (const QString& item : edit->text().split(',', Qt::SkipEmptyParts))
-        if (!item.trimmed().isEmpty()) chosen.push_back(item.trimmed().toStdString());
-    return chosen;
+    return station::SplitPortList(edit->text().toStdString());
 }
 
 }  // namespace

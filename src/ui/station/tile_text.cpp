@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "port_names.h"
 #include "status_texts.h"
 
 namespace qvlink {
@@ -13,7 +14,7 @@ TileView TileOf(const PortSnapshot& port, bool enabled) {
     TileView tile;
     tile.name = port.port;
     // Windows opens COM3 as \\.\COM3; that says nothing the name does not.
-    if (port.device != port.port && port.device != "\\\\.\\" + port.port) tile.device = port.device;
+    if (DisplayDevice(port.device) != port.port) tile.device = port.device;
     if (port.activity == PortActivity::Running) {
         tile.phase = StatusLineText(port.status);
         const bool moving = port.status.kind == STATUS_TRANSFER || port.status.kind == STATUS_BURN;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "port_list.h"
 #include "station_resource.h"
 #include "wide_text.h"
 
@@ -43,7 +44,7 @@ void Init(HWND dialog, const Chooser& chooser) {
     const HWND list = GetDlgItem(dialog, IDC_PORTS_OFFERED);
     std::vector<std::string> items;
     for (const std::string& entry : chooser.current)
-        for (std::string& item : SplitPortLine(entry)) items.push_back(std::move(item));
+        for (std::string& item : station::SplitPortList(entry)) items.push_back(std::move(item));
     for (const std::string& port : chooser.offered) {
         const auto at = SendMessageW(list, LB_ADDSTRING, 0,
                                      reinterpret_cast<LPARAM>(WideFromUtf8(port).c_str()));
@@ -56,7 +57,7 @@ void Init(HWND dialog, const Chooser& chooser) {
 // picked port in the list's order.
 void TakePicks(HWND dialog, const Chooser& chooser) {
     std::vector<std::string> items;
-    for (std::string& item : SplitPortLine(LineText(dialog)))
+    for (std::string& item : station::SplitPortList(LineText(dialog)))
         if (!Names(chooser.offered, item)) items.push_back(std::move(item));
     const HWND list = GetDlgItem(dialog, IDC_PORTS_OFFERED);
     for (std::size_t i = 0; i < chooser.offered.size(); ++i)
@@ -77,7 +78,7 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             if (HIWORD(wParam) == LBN_SELCHANGE) TakePicks(dialog, *chooser);
             return TRUE;
         case IDOK:
-            chooser->chosen = SplitPortLine(LineText(dialog));
+            chooser->chosen = station::SplitPortList(LineText(dialog));
             EndDialog(dialog, IDOK);
             return TRUE;
         case IDCANCEL:
@@ -89,22 +90,6 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 }
 
 }  // namespace
-
-std::vector<std::string> SplitPortLine(const std::string& line) {
-    std::vector<std::string> items;
-    std::size_t from = 0;
-    while (from <= line.size()) {
-        std::size_t to = line.find(',', from);
-        if (to == std::string::npos) to = line.size();
-        const std::size_t first = line.find_first_not_of(" \t", from);
-        if (first != std::string::npos && first < to) {
-            const std::size_t last = line.find_last_not_of(" \t", to - 1);
-            items.push_back(line.substr(first, last - first + 1));
-        }
-        from = to + 1;
-    }
-    return items;
-}
 
 std::optional<std::vector<std::string>> ChoosePortsModal(HINSTANCE instance, HWND owner,
                                                          const std::vector<std::string>& current,

@@ -19,8 +19,4 @@ std::optional<std::vector<std::string>> ChoosePortsModal(HINSTANCE instance, HWN
                                                          const std::vector<std::string>& current,
                                                          const std::vector<std::string>& offered);
 
-// "COM1, COM3-COM4" -> {"COM1", "COM3-COM4"}: the items between commas, trimmed, empty ones
-// left out.
-std::vector<std::string> SplitPortLine(const std::string& line);
-
 }  // namespace qvlink
