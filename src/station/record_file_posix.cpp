@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "os_error.h"
 #include "record_file.h"
 
 namespace qvlink::station {
@@ -29,9 +30,10 @@ Status OpenForAppend(const std::string& path, int* fd) {
         opened = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (opened < 0) {
         if (errno == ENXIO)
-            return Status::Error(OpenFailure(path),
+            return Status::Error(StatusKind::NotFound, OpenFailure(path),
                                  "it is a pipe that no program reads: start its reader first");
-        return Status::Error(OpenFailure(path), std::strerror(errno));
+        const int error = errno;
+        return Status::Error(KindOfErrno(error), OpenFailure(path), ErrnoText(error));
     }
     // From here on a write waits for a slow reader, as a line must be whole before it counts.
     fcntl(opened, F_SETFL, fcntl(opened, F_GETFL) & ~O_NONBLOCK);
@@ -93,8 +95,9 @@ Status RecordFile::FollowLocked(std::string* notice) {
     int fd = -1;
     if (Status opened = OpenForAppend(path_, &fd); !opened.ok())
         return Status::Error(
-            WRITE_FAILED, "the record file " + path_ +
-                              " was moved or deleted and cannot be made again: " + opened.cause());
+            opened.kind(), WRITE_FAILED,
+            "the record file " + path_ +
+                " was moved or deleted and cannot be made again: " + opened.cause());
     handle_ = Handle::Of(fd);
     *notice = "the record file " + path_ +
               " was moved, deleted or replaced: the record goes on in a new " + path_;
@@ -119,17 +122,20 @@ Status RecordFile::AppendLocked(const std::string& line) {
     // With O_APPEND one write lands whole at the end of the file.
     const ssize_t written = write(fd, text.data(), text.size());
     if (written != static_cast<ssize_t>(text.size())) {
-        std::string why = written < 0 ? std::strerror(errno) : "the line was written only in part";
+        const int error = errno;
+        std::string why = written < 0 ? ErrnoText(error) : "the line was written only in part";
         if (written > 0 && canCut) {
             why += ftruncate(fd, before.st_size) == 0 ? "; the part written was cut away"
                                                       : "; the file now ends in a partial line: " +
                                                             std::string(std::strerror(errno));
         }
-        return Status::Error(WRITE_FAILED, why);
+        return Status::Error(written < 0 ? KindOfErrno(error) : StatusKind::Io, WRITE_FAILED, why);
     }
     // Only a regular file has anything to sync; /dev/null and pipes refuse the call.
-    if (handle_->regular && fsync(fd) != 0 && errno != EINVAL)
-        return Status::Error(WRITE_FAILED, std::strerror(errno));
+    if (handle_->regular && fsync(fd) != 0 && errno != EINVAL) {
+        const int error = errno;
+        return Status::Error(KindOfErrno(error), WRITE_FAILED, ErrnoText(error));
+    }
     return Status::Ok();
 }
 

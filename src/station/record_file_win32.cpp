@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "os_error.h"
 #include "record_file.h"
 
 namespace qvlink::station {
@@ -7,13 +8,10 @@ namespace {
 
 constexpr const char* WRITE_FAILED = "cannot write the record";
 
-std::string LastErrorText() {
-    char text[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   GetLastError(), 0, text, sizeof text, nullptr);
-    std::string why = text;
-    while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
-    return why;
+// The call that just failed, as a Status of its kind with the system's words.
+Status SystemFailure(const std::string& message) {
+    const DWORD error = GetLastError();
+    return Status::Error(KindOfLastError(error), message, LastErrorText(error));
 }
 
 LARGE_INTEGER Offset(LONGLONG value) {
@@ -49,7 +47,7 @@ Status RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* fi
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return Status::Error("cannot append to the record file " + path, LastErrorText());
+        return SystemFailure("cannot append to the record file " + path);
     auto opened = std::make_unique<Handle>();  // owns the handle from here on
     opened->file = handle;
     opened->disk = GetFileType(handle) == FILE_TYPE_DISK;
@@ -78,7 +76,7 @@ Status RecordFile::AppendLocked(const std::string& line) {
     LARGE_INTEGER start{};
     if (handle_->disk &&
         (!GetFileSizeEx(file, &start) || !SetFilePointerEx(file, start, nullptr, FILE_BEGIN)))
-        return Status::Error(WRITE_FAILED, LastErrorText());
+        return SystemFailure(WRITE_FAILED);
     std::string text = line;
     if (handle_->disk && start.QuadPart > 0 &&
         SetFilePointerEx(file, Offset(start.QuadPart - 1), nullptr, FILE_BEGIN)) {
@@ -86,23 +84,23 @@ Status RecordFile::AppendLocked(const std::string& line) {
         DWORD read = 0;
         if (ReadFile(file, &last, 1, &read, nullptr) && read == 1 && last != '\n')
             text.insert(0, "\n");
-        if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
-            return Status::Error(WRITE_FAILED, LastErrorText());
+        if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return SystemFailure(WRITE_FAILED);
     }
     DWORD written = 0;
     if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
         written != text.size()) {
-        std::string why = written == 0 ? LastErrorText() : "the line was written only in part";
+        const DWORD error = GetLastError();
+        std::string why = written == 0 ? LastErrorText(error) : "the line was written only in part";
         if (written > 0 && handle_->disk) {
             why += SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && SetEndOfFile(file)
                        ? "; the part written was cut away"
                        : "; the file now ends in a partial line";
         }
-        return Status::Error(WRITE_FAILED, why);
+        return Status::Error(written == 0 ? KindOfLastError(error) : StatusKind::Io, WRITE_FAILED,
+                             why);
     }
     // A pipe's flush would wait for its reader; only a file on disk is flushed.
-    if (handle_->disk && !FlushFileBuffers(file))
-        return Status::Error(WRITE_FAILED, LastErrorText());
+    if (handle_->disk && !FlushFileBuffers(file)) return SystemFailure(WRITE_FAILED);
     return Status::Ok();
 }
 

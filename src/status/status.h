@@ -37,11 +37,6 @@ class Status {
         status.cause_ = std::move(cause);
         return status;
     }
-    // A failure whose kind its caller does not tell: Io, the kind of most failures met at the
-    // system's edge (a file that cannot be written, a device that fails).
-    static Status Error(std::string message, std::string cause = {}) {
-        return Error(StatusKind::Io, std::move(message), std::move(cause));
-    }
 
     bool ok() const { return kind_ == StatusKind::Ok; }
     StatusKind kind() const { return kind_; }

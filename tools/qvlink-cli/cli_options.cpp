@@ -113,23 +113,25 @@ Status ParseCliOptions(int argc, char** argv, CliOptions* options, bool* helpAsk
         *helpAsked = true;
         return Status::Ok();
     } catch (const CLI::ParseError& e) {
-        return Status::Error(e.what());
+        return Status::Error(StatusKind::Usage, e.what());
     }
     *options = parser.options;
     if (Status ports = station::ExpandPortArguments(parser.portArguments, &options->ports);
         !ports.ok())
         return ports;
     if (parser.app.count("--station") > 0 && !station::IsStationName(options->station))
-        return Status::Error(std::string("--station: ") + station::STATION_NAME_RULE);
+        return Status::Error(StatusKind::Usage,
+                             std::string("--station: ") + station::STATION_NAME_RULE);
     options->databaseGiven = parser.app.count("--database") > 0;
     if (options->databaseGiven) {
         if (options->recordPath.empty())
-            return Status::Error("--database needs --record: the record file is what is sent");
+            return Status::Error(StatusKind::Usage,
+                                 "--database needs --record: the record file is what is sent");
         if (Status conninfo = records::CheckDatabaseSetting(options->database); !conninfo.ok())
-            return Status::Error("--database: " + conninfo.ToString());
+            return Status::Error(StatusKind::Usage, "--database: " + conninfo.ToString());
     }
     if (options->ports.size() > 1 && !options->tracePath.empty())
-        return Status::Error("--trace takes one port");
+        return Status::Error(StatusKind::Usage, "--trace takes one port");
     return Status::Ok();
 }
 
