@@ -51,7 +51,7 @@ std::size_t Station::StartAll(const StationOptions& options) {
     stopAll_.store(false);
     std::size_t started = 0;
     for (auto& port : ports_) {
-        if (port->Snapshot().activity == PortActivity::Ready && port->Start(options, false)) {
+        if (port->Snapshot().activity == PortActivity::Ready && port->Start(options, false).ok()) {
             ++started;
             if (stopAll_.load()) port->RequestStop();
         }
@@ -63,17 +63,17 @@ std::size_t Station::StartPorts(const StationOptions& options, const std::vector
     stopAll_.store(false);
     std::size_t started = 0;
     for (std::size_t i = 0; i < ports_.size() && i < enabled.size(); ++i)
-        if (enabled[i] && StartPort(i, options)) ++started;
+        if (enabled[i] && StartPort(i, options).ok()) ++started;
     return started;
 }
 
-bool Station::StartPort(std::size_t index, const StationOptions& options) {
+Status Station::StartPort(std::size_t index, const StationOptions& options) {
     StationPort& port = *ports_[index];
     if (port.Snapshot().activity == PortActivity::Ended) port.Join();
-    if (!port.Start(options, true)) return false;
+    if (Status started = port.Start(options, true); !started.ok()) return started;
     // A stop that came while the port was being started still ends it.
     if (stopAll_.load()) port.RequestStop();
-    return true;
+    return Status::Ok();
 }
 
 void Station::StopAll() {

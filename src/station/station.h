@@ -52,8 +52,9 @@ class Station {
     // each that is closed or has ended first; a port that cannot be opened stays closed and its
     // snapshot says why. Clears an earlier StopAll. The number started.
     std::size_t StartPorts(const StationOptions& options, const std::vector<bool>& enabled);
-    // Starts one open port that does not run (again, after it ended).
-    bool StartPort(std::size_t index, const StationOptions& options);
+    // Starts one port that does not run (again, after it ended, opening it first); not ok, with
+    // the kind and why, when it cannot (StationPort::Start).
+    Status StartPort(std::size_t index, const StationOptions& options);
     // The operator's stop for every port. Only atomic stores and wakes: a signal handler may
     // call it. A port started later is stopped at once, until the next StartAll.
     void StopAll();

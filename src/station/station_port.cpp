@@ -29,19 +29,24 @@ Status StationPort::Open() {
     return opened;
 }
 
-bool StationPort::Start(const StationOptions& options, bool reopen) {
-    if (thread_.joinable()) return false;
-    if (!session_.PortIsOpen() && !(reopen && Open().ok())) return false;
+Status StationPort::Start(const StationOptions& options, bool reopen) {
+    if (thread_.joinable()) return Status::Error(StatusKind::InUse, name_ + " serves already");
+    if (!session_.PortIsOpen()) {
+        if (!reopen) return Status::Error(StatusKind::Usage, name_ + " is not open");
+        if (Status opened = Open(); !opened.ok()) return opened;
+    }
     Change(port_event::Started{});
     running_.store(true);
     try {
         thread_ = std::thread([this, options] { Serve(options); });
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
         Message("cannot start the port's thread");
         End(PortEnd::StartFailed);
-        return false;  // it never ran: not counted as started
+        // It never ran: not counted as started.
+        return Status::Error(StatusKind::Exhausted, "cannot start the thread of " + name_,
+                             error.what());
     }
-    return true;
+    return Status::Ok();
 }
 
 void StationPort::Join() {

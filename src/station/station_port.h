@@ -57,11 +57,11 @@ class StationPort final : private WatchListener {
     UpgradeSession& Session() { return session_; }
 
     Status Open();
-    // Starts serving receivers on a thread of its own; false when it runs already, or when it
-    // is not open (and, with `reopen`, cannot be opened again: a port that ended is closed), or
-    // when its thread cannot be made (the port then ends, StartFailed, saying so): a port that
-    // never ran is not counted as started.
-    bool Start(const StationOptions& options, bool reopen);
+    // Starts serving receivers on a thread of its own. Not ok when it runs already (InUse), when
+    // it is not open (Usage) or, with `reopen`, cannot be opened again (a port that ended is
+    // closed; the open's status), or when its thread cannot be made (Exhausted; the port then
+    // ends, StartFailed, saying so): a port that never ran is not counted as started.
+    Status Start(const StationOptions& options, bool reopen);
     // The operator's stop for this port while it runs (a port that does not run is left as it
     // is). Only atomic loads, stores and a wake: a signal handler may call it.
     void RequestStop() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <latch>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -24,17 +25,20 @@ class StationTest : public ::testing::Test {
     StationTest() { firmware_ = dir_.Write("fw.bin", test::PatternFirmwareFile(0x100000)); }
 
     // A station whose port i plays plays[i]; each port stops itself once its receivers have
-    // played. Every port is opened and the firmware loaded.
-    void Build(const std::vector<std::vector<Play>>& plays, bool withRecord = true) {
+    // played (with `hold`, once it is released). Every port is opened and the firmware loaded.
+    void Build(const std::vector<std::vector<Play>>& plays, bool withRecord = true,
+               std::latch* hold = nullptr) {
         std::vector<std::string> names;
         for (std::size_t i = 0; i < plays.size(); ++i)
             names.push_back("COM" + std::to_string(i + 1));
         station_ = std::make_unique<Station>(
             names, clock_, RecordSource{"station-test", "9.9", "bench-7", {}},
-            [this, plays](const std::string&, std::unique_ptr<SerialLine>* line) {
+            [this, plays, hold](const std::string&, std::unique_ptr<SerialLine>* line) {
                 const std::size_t port = opened_++;
-                *line = std::make_unique<test::PlayedLine>(
-                    plays[port], clock_, [this, port] { station_->StopPort(port); });
+                *line = std::make_unique<test::PlayedLine>(plays[port], clock_, [=, this] {
+                    if (hold != nullptr) hold->wait();
+                    station_->StopPort(port);
+                });
                 return Status::Ok();
             });
         if (withRecord) {
@@ -200,6 +204,20 @@ TEST_F(StationTest, EveryPortSendsTheOneImageLoadedOnce) {
         EXPECT_EQ(station_->Snapshot(i).end, PortEnd::Stopped);
     }
     EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::Stopped);
+}
+
+TEST_F(StationTest, APortThatRunsAlreadyIsNotStartedTwiceNorCountedTwice) {
+    std::latch running(1);  // both ports serve until the test has tried to start them again
+    Build({{}, {}}, false, &running);
+    StationOptions options;
+    options.continuous = true;
+    EXPECT_EQ(station_->StartAll(options), 2u);
+    EXPECT_EQ(station_->StartAll(options), 0u) << "both run already";
+    EXPECT_EQ(station_->StartPort(1, options).kind(), StatusKind::InUse);
+    running.count_down();
+    station_->StopAll();
+    station_->WaitAll();
+    EXPECT_EQ(station_->Snapshot(1).end, PortEnd::Stopped);
 }
 
 TEST_F(StationTest, ARefusedFirmwareChangesNothing) {

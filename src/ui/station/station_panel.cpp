@@ -162,7 +162,7 @@ void StationPanel::SetPortEnabled(std::size_t index, bool enabled) {
     enabled_[index] = enabled;
     if (!enabled) {
         station_->StopPort(index);
-    } else if (running_ && !closing_ && station_->StartPort(index, Options())) {
+    } else if (running_ && !closing_ && station_->StartPort(index, Options()).ok()) {
         untickedOut_[index] = false;
     }
     PollPorts(false);
