@@ -100,7 +100,8 @@ void Board(const ScreenInput& in, ScreenState& state, ScreenText& text) {
     }
     std::string total = "total";
     total.resize(width + 2, ' ');
-    text.Out("\r" + FitLine(total + in.totals, in.columns) + ERASE_LINE + "\n");
+    text.Out("\r");
+    text.Out(FitLine(total + in.totals, in.columns) + ERASE_LINE + "\n");
     state.boardRows = in.board.size() + 1;
 }
 
