@@ -55,6 +55,12 @@ count_matches() { whole_lines "$1" | grep -cE -- "$2"; }            # count_matc
 await_lines() { await "$3" "${4:-60}" "$2 lines in $1" has_lines "$1" "$2"; }
 # await_match FILE ERE PID [SECONDS]: a whole line of FILE matches ERE.
 await_match() { await "$3" "${4:-60}" "a line '$2' in $1" has_match "$1" "$2"; }
+# interrupt_under_timeout PID: the operator's Ctrl-C to the program that `timeout` (process PID,
+# a child of this shell) runs, sent to the program itself. timeout would pass a signal on twice
+# (to its child and to its group), each time followed by a SIGCONT; a second SIGINT cuts an end
+# short, and a SIGCONT that comes while LeakSanitizer's check at exit holds the program stopped
+# undoes that stop, and the check then waits for ever.
+interrupt_under_timeout() { kill -INT "$(pgrep -P "$1" -x qvlink-cli)"; }
 # await_exit PID SECONDS: true once process PID (a child of this shell) has ended.
 await_exit() {
     local deadline=$((SECONDS + $2))

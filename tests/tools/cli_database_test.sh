@@ -42,7 +42,7 @@ rows_as_lines() {
 # 1. Four ports, three receivers each (one cancels, one completes, one is refused), the server
 # up: every line is one row, field for field.
 start_sim four 4 --devices 3 --protocol cancel,block-crc,bulk --verdict 3
-timeout 120 "$cli" --port "$(ports_of four)" --continuous --count 2 --record one.jsonl \
+timeout -k 10 120 "$cli" --port "$(ports_of four)" --continuous --count 2 --record one.jsonl \
     --station line-1 --database "$db" fw.bin > one.out 2> one.err
 check "server up: the run ends as without a database (a receiver failed)" [ $? = 1 ]
 lines=$(wc -l < one.jsonl)
@@ -65,14 +65,14 @@ check "the dashboards' views count as the report does" [ "$(pg_sql "SELECT sum(c
 # next run, with the server back, sends it, nothing doubled.
 pg_cluster_stop
 start_sim away 2 --devices 2
-timeout 120 "$cli" --port "$(ports_of away)" --continuous --count 2 --record two.jsonl \
+timeout -k 10 120 "$cli" --port "$(ports_of away)" --continuous --count 2 --record two.jsonl \
     --station line-2 --database "$db" --database-wait 1 fw.bin > two.out 2> two.err
 check "server away: the exit status does not change" [ $? = 0 ]
 check "server away: the summary names the backlog and why" \
     grep -qE "^database: unsent 4 lines \(oldest from [0-9]{2}:[0-9]{2}\): cannot reach the database at $PG_DIR:$PG_PORT/qvlink: .*the unsent lines stay in two.jsonl" two.out
 pg_cluster_start || exit 1
 start_sim back 1 --devices 1
-timeout 120 "$cli" --port "$(ports_of back)" --record two.jsonl --station line-2 \
+timeout -k 10 120 "$cli" --port "$(ports_of back)" --record two.jsonl --station line-2 \
     --database "$db" fw.bin > three.out 2> three.err
 check "server back: the backlog goes with the next run" \
     grep -qx "database: all sent (5 sent in this run)" three.out
@@ -81,7 +81,7 @@ check "server back: rows = lines, each once" [ "$(rows line-2)/$(distinct_ids li
 # 3. Eight ports serving while the server is killed (as a power cut would) and started again,
 # three times; then the operator's stop: rows = lines, no record twice.
 start_sim eight 8 --devices 0
-timeout 300 "$cli" --port "$(ports_of eight)" --continuous --record eight.jsonl \
+timeout -k 10 300 "$cli" --port "$(ports_of eight)" --continuous --record eight.jsonl \
     --station line-3 --database "$db" --database-wait 60 fw.bin > eight.out 2> eight.err &
 cli_pid=$!
 want=8
@@ -93,9 +93,9 @@ for round in 1 2 3; do
     await_lines eight.jsonl "$want" "$cli_pid" 120 || break
     pg_cluster_start || break
 done
-# The operator's one Ctrl-C, to qvlink-cli itself: timeout would pass a signal on twice (to its
-# child and to its group), and a second one cuts the sending at the end short, as it should.
-kill -INT "$(pgrep -P "$cli_pid" -x qvlink-cli)"
+# The operator's one Ctrl-C, to qvlink-cli itself: a second one would cut the sending at the end
+# short, as it should.
+interrupt_under_timeout "$cli_pid"
 wait "$cli_pid"
 check "eight ports, server killed 3 times: the run was stopped by the operator" [ $? = 130 ]
 lines=$(wc -l < eight.jsonl)

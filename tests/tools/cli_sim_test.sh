@@ -36,7 +36,7 @@ run_case() {
     shift 4
     # shellcheck disable=SC2086
     start_sim $sim_options
-    timeout 60 "$cli" --port "$device" "$@" fw.bin > cli.out 2> cli.err
+    timeout -k 10 60 "$cli" --port "$device" "$@" fw.bin > cli.out 2> cli.err
     local status=$?
     wait_sim
     local last
@@ -82,10 +82,10 @@ stop_case() {
     local name="$1" sim_options="$2" want="$3"
     # shellcheck disable=SC2086
     start_sim $sim_options --timeout 30
-    timeout 60 "$cli" --port "$device" fw.bin > cli.out 2> cli.err &
+    timeout -k 10 60 "$cli" --port "$device" fw.bin > cli.out 2> cli.err &
     local cli_pid=$!
     await_match sim.out stalling "$sim_pid"
-    kill -INT "$cli_pid"
+    interrupt_under_timeout "$cli_pid"
     wait "$cli_pid"
     local status=$?
     wait_sim
@@ -115,7 +115,7 @@ lost_case() {
     local name="$1" want_status="$2" sim_options="$3"
     # shellcheck disable=SC2086
     start_sim $sim_options --timeout 30
-    /usr/bin/time -o time.txt -f '%e %U %S' timeout 20 "$cli" --continuous --port "$device" fw.bin \
+    /usr/bin/time -o time.txt -f '%e %U %S' timeout -k 10 20 "$cli" --continuous --port "$device" fw.bin \
         > cli.out 2> cli.err &
     local cli_pid=$!
     await_match sim.out stalling "$sim_pid"
@@ -150,11 +150,11 @@ stalled_case() {  # stalled_case NAME "SIM OPTIONS" WANT_SIM_LINE [stop]
     head -c 65536 /dev/zero > out.fifo    # fills the pipe: the flasher's first write waits
     # shellcheck disable=SC2086
     start_sim $sim_options --timeout 30
-    timeout 90 "$cli" --port "$device" fw.bin > out.fifo 2> cli.err &
+    timeout -k 10 90 "$cli" --port "$device" fw.bin > out.fifo 2> cli.err &
     local cli_pid=$!
     if [ -n "$stop" ]; then
         await_match sim.out stalling "$sim_pid"
-        kill -INT "$cli_pid"
+        interrupt_under_timeout "$cli_pid"
     fi
     checks=$((checks + 1))
     if await_match sim.out "$want" "$sim_pid"; then
@@ -185,7 +185,7 @@ check "cancels only: out of service, said on stderr" grep -q 'out of service: 3 
 # receiver upgraded and recorded, the closed output said at most once.
 start_sim --protocol bulk,block-crc --devices 2
 rm -f piped.jsonl
-timeout 60 "$cli" --port "$device" --continuous --count 2 --record piped.jsonl fw.bin 2> cli.err | head -n 1 > /dev/null
+timeout -k 10 60 "$cli" --port "$device" --continuous --count 2 --record piped.jsonl fw.bin 2> cli.err | head -n 1 > /dev/null
 status=${PIPESTATUS[0]}
 wait_sim
 check "closed stdout: the run goes on to its end (exit $status)" [ "$status" = 0 ]
@@ -196,11 +196,11 @@ check "closed stdout: said at most once" [ "$(grep -c 'the output was closed' cl
 # operator archiving the day's file), it is made again for that receiver's line, and said.
 start_sim --protocol bulk --stall-at 9 --timeout 30
 rm -f rotated.jsonl
-timeout 60 "$cli" --port "$device" --record rotated.jsonl fw.bin > cli.out 2> cli.err &
+timeout -k 10 60 "$cli" --port "$device" --record rotated.jsonl fw.bin > cli.out 2> cli.err &
 cli_pid=$!
 await_match sim.out stalling "$sim_pid"
 rm rotated.jsonl
-kill -INT "$cli_pid"
+interrupt_under_timeout "$cli_pid"
 wait "$cli_pid"
 wait_sim
 check "record deleted mid-run: the stopped receiver's line is in a new file" \
@@ -209,23 +209,23 @@ check "record deleted mid-run: said on stderr" grep -q 'record goes on in a new'
 
 # Refusals before any run.
 rm -f record.fifo && mkfifo record.fifo
-timeout 20 "$cli" --port /dev/null --record record.fifo fw.bin >/dev/null 2>cli.err
+timeout -k 10 20 "$cli" --port /dev/null --record record.fifo fw.bin >/dev/null 2>cli.err
 status=$?
 check "a record pipe with no reader: refused at once (exit $status)" [ "$status" = 2 ]
 check "a record pipe with no reader: said why" grep -q 'no program reads' cli.err
-timeout 10 "$cli" --port /dev/null,/dev/zero --trace trace.txt fw.bin >/dev/null 2>cli.err
+timeout -k 10 10 "$cli" --port /dev/null,/dev/zero --trace trace.txt fw.bin >/dev/null 2>cli.err
 status=$?
 check "--trace with two ports: usage error (exit $status)" [ "$status" = 2 ]
 check "--trace with two ports: said why" grep -q -- '--trace takes one port' cli.err
 printf 'too short' > short.bin
-timeout 10 "$cli" --port /dev/null short.bin >/dev/null 2>cli.err
+timeout -k 10 10 "$cli" --port /dev/null short.bin >/dev/null 2>cli.err
 status=$?
 check "refused file: exit 3 and the load's text" [ "$status" = 3 ] && check "refused file text" [ "$(head -n 1 cli.err)" = "file size error [1]" ]
-QVLINK_COM3=/dev/qvlink-no-such-device timeout 10 "$cli" --port COM3 fw.bin >/dev/null 2>cli.err
+QVLINK_COM3=/dev/qvlink-no-such-device timeout -k 10 10 "$cli" --port COM3 fw.bin >/dev/null 2>cli.err
 status=$?
 check "unopenable port: exit 4" [ "$status" = 4 ]
 check "unopenable port: dialog's text" [ "$(head -n 1 cli.err)" = "open port3 error!" ]
-timeout 10 "$cli" --port COM1 >/dev/null 2>&1
+timeout -k 10 10 "$cli" --port COM1 >/dev/null 2>&1
 check "usage error: exit 2" [ "$?" = 2 ]
 
 run_case trace 0 "Upgrade Completed" "--protocol bulk" --trace trace.txt

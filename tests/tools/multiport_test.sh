@@ -63,7 +63,7 @@ start_sim bad 1 --devices 4 --protocol block-crc,bulk,cancel,block-sum --nak-blo
 mapfile -t good < good.paths
 bad=$(cat bad.paths)
 QVLINK_COM1=${good[0]} QVLINK_COM2=${good[1]} QVLINK_COM3=${good[2]} \
-    timeout 120 "$cli" --port COM1-COM3 --port "$bad" --continuous --count 3 --record rec.jsonl \
+    timeout -k 10 120 "$cli" --port COM1-COM3 --port "$bad" --continuous --count 3 --record rec.jsonl \
     fw.bin > cli.out 2> cli.err
 status=$?
 wait_sim good
@@ -101,7 +101,7 @@ check "record: times, device and firmware in every line" records_well_formed rec
 cp rec.jsonl rec.before
 start_sim again 1 --protocol bulk
 one=$(cat again.paths)
-timeout 60 "$cli" --port "$one" --record rec.jsonl fw.bin > cli.out 2> cli.err
+timeout -k 10 60 "$cli" --port "$one" --record rec.jsonl fw.bin > cli.out 2> cli.err
 status=$?
 wait_sim again
 check "record: a later run appends" [ "$status:$(wc -l < rec.jsonl)" = 0:14 ]
@@ -114,7 +114,7 @@ check "record: a lone port keeps its output" [ "$(tail -n 1 cli.out)" = "Upgrade
 run_then_end_sim() {
     local name="$1" pid_var="${1}_pid"
     shift
-    timeout 60 "$cli" --port "$(cat "$name.paths")" "$@" fw.bin > cli.out 2> cli.err
+    timeout -k 10 60 "$cli" --port "$(cat "$name.paths")" "$@" fw.bin > cli.out 2> cli.err
     status=$?
     kill "${!pid_var}" 2>/dev/null
     wait "${!pid_var}" 2>/dev/null
@@ -137,7 +137,7 @@ check "record not written: no next receiver" [ "$(grep -c 'device' full.out)" = 
 # --- A port that cannot be opened among good ones: left out, exit 4 when nothing else failed.
 start_sim pair 2 --protocol block-crc
 mapfile -t pair < pair.paths
-timeout 60 "$cli" --port "${pair[0]},/dev/qvlink-no-such-device,${pair[1]}" fw.bin \
+timeout -k 10 60 "$cli" --port "${pair[0]},/dev/qvlink-no-such-device,${pair[1]}" fw.bin \
     > cli.out 2> cli.err
 status=$?
 wait_sim pair
@@ -147,15 +147,15 @@ check "unopenable port among good ones: the others completed" \
 check "unopenable port: reported" grep -q '^open /dev/qvlink-no-such-device error!$' cli.err
 check "unopenable port: in the summary" grep -qE '^  /dev/qvlink-no-such-device +not opened$' cli.out
 start_sim refusing 1 --protocol bulk --verdict 4
-timeout 60 "$cli" --port "$(cat refusing.paths)" --port /dev/qvlink-no-such-device fw.bin \
+timeout -k 10 60 "$cli" --port "$(cat refusing.paths)" --port /dev/qvlink-no-such-device fw.bin \
     > cli.out 2> cli.err
 status=$?
 wait_sim refusing
 check "unopenable port and a failure: exit 1" [ "$status" = 1 ]
 
-timeout 10 "$cli" --port COM1,COM2,COM1 fw.bin > /dev/null 2>&1
+timeout -k 10 10 "$cli" --port COM1,COM2,COM1 fw.bin > /dev/null 2>&1
 check "a port named twice: usage error" [ "$?" = 2 ]
-QVLINK_COM1=${pair[0]} timeout 10 "$cli" --port "COM1,${pair[0]}" fw.bin > /dev/null 2> cli.err
+QVLINK_COM1=${pair[0]} timeout -k 10 10 "$cli" --port "COM1,${pair[0]}" fw.bin > /dev/null 2> cli.err
 status=$?
 check "one device under two names: usage error naming both" \
     eval '[ "$status" = 2 ] && grep -qF "COM1 and ${pair[0]} are the same device" cli.err'
@@ -172,10 +172,10 @@ for i in 0 1 2 3; do
     start_sim "${names[$i]}" 1 ${options[$i]} --timeout 60
     ports+=("$(cat "${names[$i]}.paths")")
 done
-timeout 90 "$cli" --port "$(IFS=,; echo "${ports[*]}")" --continuous fw.bin > cli.out 2> cli.err &
+timeout -k 10 90 "$cli" --port "$(IFS=,; echo "${ports[*]}")" --continuous fw.bin > cli.out 2> cli.err &
 cli_pid=$!
 for name in "${names[@]}"; do await_match "$name.out" stalling "$cli_pid"; done
-kill -INT "$cli_pid"
+interrupt_under_timeout "$cli_pid"
 wait "$cli_pid"
 status=$?
 check "stop: exit 130" [ "$status" = 130 ]
