@@ -15,10 +15,16 @@ void StationTotals::AddCompletedSeconds(const std::vector<double>& seconds) {
 }
 
 void StationTotals::Follow(const Station& station) {
-    timed_.resize(station.PortCount(), 0);
+    std::vector<PortSnapshot> ports;
+    for (std::size_t i = 0; i < station.PortCount(); ++i) ports.push_back(station.Snapshot(i));
+    Follow(station, ports);
+}
+
+void StationTotals::Follow(const Station& station, const std::vector<PortSnapshot>& ports) {
+    timed_.resize(ports.size(), 0);
     PortCounts total;
-    for (std::size_t i = 0; i < station.PortCount(); ++i) {
-        const PortSnapshot port = station.Snapshot(i);
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const PortSnapshot& port = ports[i];
         total.AddUp(port.counts);
         if (static_cast<std::size_t>(port.counts.completed) > timed_[i]) {
             const std::vector<double> seconds = station.CompletedSeconds(i, timed_[i]);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "follow_up.h"
+#include "port_snapshot.h"
 
 namespace qvlink::station {
 
@@ -26,6 +27,8 @@ class StationTotals {
     // receivers that completed since the last call; the same station on every call (a new
     // StationTotals for another). From the station's owner thread.
     void Follow(const Station& station);
+    // The same, from `ports`: a snapshot of every port of `station`, in order, just taken.
+    void Follow(const Station& station, const std::vector<PortSnapshot>& ports);
     // Each completed receiver's time from its announcement to its result, in seconds.
     void AddCompletedSeconds(const std::vector<double>& seconds);
     // The counts as they stand now, summed over every port.

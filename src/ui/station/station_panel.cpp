@@ -191,8 +191,9 @@ void StationPanel::RequestClose() {
 
 void StationPanel::PollPorts(bool all) {
     bool anyRunning = false;
+    std::vector<PortSnapshot> ports;
     for (std::size_t i = 0; i < portNames_.size(); ++i) {
-        const PortSnapshot port = station_->Snapshot(i);
+        const PortSnapshot& port = ports.emplace_back(station_->Snapshot(i));
         anyRunning = anyRunning || port.activity == PortActivity::Running;
         // A port out of service is unticked once; it stays out until the operator ticks it.
         if (port.activity == PortActivity::Ended && port.end == station::PortEnd::OutOfService &&
@@ -207,7 +208,7 @@ void StationPanel::PollPorts(bool all) {
         }
     }
     const int recorded = totals_.Counts().Recorded();
-    totals_.Follow(*station_);
+    totals_.Follow(*station_, ports);
     // A receiver more, recorded by now: the forwarder looks at once.
     if (database_ && totals_.Counts().Recorded() != recorded) database_->Nudge();
     if (running_ && !anyRunning) EndServing();
