@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "pg_connection.h"
 #include "record_time.h"
 #include "row_batch.h"
 #include "socket_wait.h"
@@ -12,12 +11,31 @@
 namespace qvlink::records {
 namespace {
 
-constexpr std::chrono::milliseconds FIRST_BACK_OFF{500};
+using Clock = std::chrono::steady_clock;
+
 constexpr std::chrono::milliseconds LAST_BACK_OFF{30000};
+// While a Drain waits, the server is tried at least this often.
+constexpr std::chrono::milliseconds DRAIN_BACK_OFF{2000};
+// The first lines read for the oldest unsent line's time.
+constexpr std::size_t OLDEST_LOOK = 8;
+
+void Note(std::vector<SkippedLine>& named, const std::vector<SkippedLine>& lines) {
+    for (const SkippedLine& line : lines)
+        if (named.size() < Forwarder::SKIPPED_NAMED) named.push_back(line);
+}
+
+std::string OldestOf(const OutboxBatch& first) {
+    return first.rows.empty() ? std::string() : first.rows.front().start;
+}
 
 }  // namespace
 
-Forwarder::Forwarder(ForwarderSettings settings) : settings_(std::move(settings)) {}
+Forwarder::Forwarder(ForwarderSettings settings)
+    : settings_(std::move(settings)),
+      cursorPath_(settings_.cursorPath.empty() ? CursorPathFor(settings_.recordPath)
+                                               : settings_.cursorPath),
+      reader_(settings_.recordPath),
+      backOff_(settings_.firstBackOff) {}
 
 Forwarder::~Forwarder() {
     Stop();
@@ -36,8 +54,24 @@ void Forwarder::Nudge() {
 }
 
 ForwarderState Forwarder::State() const {
-    MutexLock lock(mutex_);
-    return state_;
+    ForwarderState state;
+    OutboxCursor cursor;
+    {
+        MutexLock lock(mutex_);
+        state = state_;
+        cursor = published_;
+    }
+    // Counted now: the thread may be asleep in a back-off or waiting on the server for a while.
+    if (const std::optional<Unsent> unsent = reader_.Count(cursor)) {
+        state.unsent = unsent->lines;
+        state.movedUnsent = unsent->movedLines;
+        state.movedTo = unsent->movedTo;
+        if (state.unsent == 0)
+            state.oldestUnsent.clear();
+        else if (state.oldestUnsent.empty())
+            state.oldestUnsent = OldestOf(reader_.Read(cursor, OLDEST_LOOK));
+    }
+    return state;
 }
 
 std::string Forwarder::TakeNotice() {
@@ -59,13 +93,18 @@ bool Forwarder::Drain(std::chrono::milliseconds limit, const StopWake* cut) {
         drainFrom_ = looksBegun_;
         draining_ = true;
         nudged_ = true;
+        hurried_ = true;
         if (ended_) drained_.Raise();
     }
     changed_.notify_all();
-    WaitForWake(drained_, cut, std::chrono::steady_clock::now() + limit);
-    MutexLock lock(mutex_);
-    draining_ = false;
-    return looksDone_ > drainFrom_ && state_.unsent == 0;
+    WaitForWake(drained_, cut, Clock::now() + limit);
+    bool looked;
+    {
+        MutexLock lock(mutex_);
+        draining_ = false;
+        looked = looksDone_ > drainFrom_;
+    }
+    return looked && State().unsent == 0;
 }
 
 void Forwarder::Stop() {
@@ -78,101 +117,176 @@ void Forwarder::Stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-bool Forwarder::Rest(std::chrono::milliseconds span, bool wakeOnNudge) {
+template <typename Change>
+void Forwarder::Publish(Change change) {
+    {
+        MutexLock lock(mutex_);
+        change(state_);
+    }
+    changed_.notify_all();
+}
+
+bool Forwarder::Rest(std::chrono::milliseconds span, bool onNudge, bool onDrain) {
     MutexLock lock(mutex_);
-    changed_.wait_for(lock, span,
-                      [&]() QV_REQUIRES(mutex_) { return stopping_ || (wakeOnNudge && nudged_); });
-    nudged_ = false;
+    changed_.wait_for(lock, span, [&]() QV_REQUIRES(mutex_) {
+        return stopping_ || (onNudge && nudged_) || (onDrain && hurried_);
+    });
+    if (onNudge) nudged_ = false;
+    if (onDrain && hurried_) {
+        hurried_ = false;
+        backOff_ = settings_.firstBackOff;
+    }
     return !stopping_;
+}
+
+void Forwarder::PublishFailure(const Status& status, Clock::duration connecting) {
+    {
+        MutexLock lock(mutex_);
+        state_.connected = connection_.connected();
+        if (!stopping_) {
+            state_.error = status.ToString();
+        } else if (state_.error.empty() && connecting >= std::chrono::seconds(1)) {
+            // The stop cut the only try there was: how long the server left it unanswered.
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(connecting).count();
+            state_.error = status.message() + ": no answer in " + std::to_string(seconds) + " s";
+        }
+    }
+    changed_.notify_all();
+}
+
+void Forwarder::SaveWhereItIs(const OutboxCursor& saved) {
+    // The database has no more than before: only where the file went is new.
+    if (cursor_.path == saved.path || cursor_.offset != saved.offset) return;
+    const Status status = SaveCursor(cursorPath_, cursor_);
+    if (!status.ok())
+        Publish([&](ForwarderState& state)
+                    QV_REQUIRES(mutex_) { state.error = status.ToString(); });
+}
+
+std::uint64_t Forwarder::Look(std::string& notice) {
+    const OutboxCursor before = cursor_;
+    const Status followed = reader_.Follow(cursor_, notice);
+    if (followed.ok() && cursor_.file == before.file) SaveWhereItIs(before);
+    const std::uint64_t backlog =
+        followed.ok() ? reader_.Count(cursor_).value_or(Unsent{}).lines : 0;
+    const std::string oldest =
+        backlog > 0 ? OldestOf(reader_.Read(cursor_, OLDEST_LOOK)) : std::string();
+    Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
+        published_ = cursor_;
+        state.unsent = backlog;
+        state.oldestUnsent = oldest;
+        if (!notice.empty()) state.notice = std::move(notice);
+        // No file yet is no fault: nothing was recorded.
+        if (!followed.ok() && followed.kind() != StatusKind::NotFound)
+            state.error = followed.ToString();
+        ++looksDone_;
+        if (draining_ && looksDone_ > drainFrom_ && backlog == 0) drained_.Raise();
+    });
+    notice.clear();
+    return backlog;
+}
+
+bool Forwarder::Connect() {
+    if (connection_.connected()) return true;
+    const auto began = Clock::now();
+    const Status opened = connection_.Open(settings_.conninfo, &wake_, settings_.connectLimit);
+    if (opened.ok()) {
+        Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) { state.connected = true; });
+        return true;
+    }
+    PublishFailure(opened, Clock::now() - began);
+    return false;
+}
+
+Forwarder::Sent Forwarder::SendBatch() {
+    const OutboxBatch batch = reader_.Read(cursor_, settings_.batchLines);
+    // Rewritten under the cursor while it was read: the next look begins the file again.
+    if (!reader_.Holds(cursor_)) return Sent::Committed;
+    InsertCounts counts;
+    std::vector<SkippedLine> refused;
+    const Status inserted =
+        InsertRowsSkippingRefused(connection_, batch.rows, batch.rowLines, &wake_, counts, refused);
+    if (!inserted.ok()) {
+        // What committed before the failure counts; the batch goes again and finds it there.
+        Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
+            state.sent += static_cast<std::uint64_t>(counts.added);
+        });
+        PublishFailure(inserted, Clock::duration::zero());
+        return Sent::Failed;
+    }
+    if (settings_.afterCommit && !settings_.afterCommit()) return Sent::Ended;
+    cursor_ = batch.next;
+    const Status saved = SaveCursor(cursorPath_, cursor_);
+    Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
+        published_ = cursor_;
+        state.sent += static_cast<std::uint64_t>(counts.added);
+        state.alreadyThere += static_cast<std::uint64_t>(counts.alreadyThere);
+        state.skipped += batch.skipped.size();
+        Note(state.skippedLines, batch.skipped);
+        state.refused += refused.size();
+        Note(state.refusedLines, refused);
+        state.error = saved.ok() ? std::string() : saved.ToString();
+        state.retryIn = std::chrono::milliseconds(0);
+    });
+    return Sent::Committed;
+}
+
+bool Forwarder::BackOff() {
+    bool draining;
+    {
+        MutexLock lock(mutex_);
+        draining = draining_;
+    }
+    const auto span = draining ? std::min(backOff_, DRAIN_BACK_OFF) : backOff_;
+    Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) { state.retryIn = span; });
+    backOff_ = std::min(backOff_ * 2, std::max(LAST_BACK_OFF, settings_.firstBackOff));
+    return Rest(span, false, true);
 }
 
 void Forwarder::Run() {
     NameThisThread("qvlink-forward");
-    const std::string cursorPath =
-        settings_.cursorPath.empty() ? CursorPathFor(settings_.recordPath) : settings_.cursorPath;
     std::string notice;
-    OutboxCursor cursor = LoadCursor(cursorPath, notice);
-    OutboxReader reader(settings_.recordPath);
-    PgConnection connection;
-    auto backOff = FIRST_BACK_OFF;
-    const auto publish = [&](auto change) {
-        {
-            MutexLock lock(mutex_);
-            change(state_);
-        }
-        changed_.notify_all();
-    };
+    cursor_ = LoadCursor(cursorPath_, notice);
     for (;;) {
         {
             MutexLock lock(mutex_);
             if (stopping_) break;
             ++looksBegun_;
         }
-        const Status followed = reader.Follow(cursor, notice);
-        const std::uint64_t backlog = followed.ok() ? reader.Backlog(cursor) : 0;
-        std::string oldest;
-        if (backlog > 0) {
-            const OutboxBatch first = reader.Read(cursor, 8);
-            if (!first.rows.empty()) oldest = first.rows.front().start;
-        }
-        publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
-            state.unsent = backlog;
-            state.oldestUnsent = oldest;
-            if (!notice.empty()) state.notice = std::move(notice);
-            // No file yet is no fault: nothing was recorded.
-            if (!followed.ok() && followed.kind() != StatusKind::NotFound)
-                state.error = followed.ToString();
-            ++looksDone_;
-            if (draining_ && looksDone_ > drainFrom_ && backlog == 0) drained_.Raise();
-        });
-        notice.clear();
-        if (backlog == 0) {
-            if (!Rest(settings_.look, true)) break;
+        if (Look(notice) == 0) {
+            if (!Rest(settings_.look, true, false)) break;
             continue;
         }
-        if (!connection.connected()) {
-            const Status opened =
-                connection.Open(settings_.conninfo, &wake_, settings_.connectLimit);
-            publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
-                state.connected = opened.ok();
-                if (!opened.ok()) state.error = opened.ToString();
-            });
-            if (!opened.ok()) {
-                if (!Rest(backOff, false)) break;
-                backOff = std::min(backOff * 2, LAST_BACK_OFF);
-                continue;
-            }
-        }
-        const OutboxBatch batch = reader.Read(cursor, settings_.batchLines);
-        InsertCounts counts;
-        const Status inserted = InsertRows(connection, batch.rows, &wake_, counts);
-        if (!inserted.ok()) {
-            publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
-                state.connected = connection.connected();
-                state.error = inserted.ToString();
-            });
-            if (!Rest(backOff, false)) break;
-            backOff = std::min(backOff * 2, LAST_BACK_OFF);
+        if (!Connect()) {
+            if (!BackOff()) break;
             continue;
         }
-        if (settings_.afterCommit && !settings_.afterCommit()) break;
-        cursor = batch.next;
-        const Status saved = SaveCursor(cursorPath, cursor);
-        backOff = FIRST_BACK_OFF;
-        publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
-            state.sent += static_cast<std::uint64_t>(counts.added);
-            state.alreadyThere += static_cast<std::uint64_t>(counts.alreadyThere);
-            state.skipped += batch.skipped.size();
-            for (const SkippedLine& skipped : batch.skipped)
-                if (state.skippedLines.size() < SKIPPED_NAMED)
-                    state.skippedLines.push_back(skipped);
-            state.error = saved.ok() ? std::string() : saved.ToString();
-        });
+        const Sent sent = SendBatch();
+        if (sent == Sent::Ended) break;
+        if (sent == Sent::Failed) {
+            if (!BackOff()) break;
+            continue;
+        }
+        backOff_ = settings_.firstBackOff;
     }
-    connection.Close();
+    bool stopped;
+    {
+        MutexLock lock(mutex_);
+        stopped = stopping_;
+    }
+    // A record moved away since the last look: the cursor says where, for the next run.
+    if (stopped) {
+        const OutboxCursor before = cursor_;
+        if (reader_.Follow(cursor_, notice).ok() && cursor_.file == before.file)
+            SaveWhereItIs(before);
+    }
+    connection_.Close();
     MutexLock lock(mutex_);
     ended_ = true;
     state_.connected = false;
+    published_ = cursor_;
+    if (!notice.empty()) state_.notice = notice;
     drained_.Raise();
     changed_.notify_all();
 }
@@ -196,21 +310,52 @@ std::string ForwarderStateText(const ForwarderState& state) {
 }  // namespace qvlink::records
 
 namespace qvlink::records {
+namespace {
+
+std::string LineNumbers(const std::vector<SkippedLine>& named, std::uint64_t count) {
+    std::string text = " (line";
+    for (std::size_t i = 0; i < named.size(); ++i)
+        text += (i ? ", " : " ") + std::to_string(named[i].line);
+    if (count > named.size()) text += ", ...";
+    return text + ")";
+}
+
+// Where the unsent lines stay: the record, or a file moved away from it, or both.
+std::string WhereUnsentStay(const ForwarderState& state, const std::string& recordPath) {
+    const std::uint64_t here = state.unsent - state.movedUnsent;
+    if (state.movedUnsent == 0)
+        return "; the unsent lines stay in " + recordPath + " and go with the next run";
+    if (state.movedTo.empty()) {
+        std::string text = "; " + std::to_string(state.movedUnsent) +
+                           " unsent lines were in a record file deleted from " + recordPath +
+                           " and are not sent";
+        if (here)
+            text += "; the other " + std::to_string(here) + " stay in " + recordPath +
+                    " and go with the next run";
+        return text;
+    }
+    std::string text = "; the unsent lines stay in " + state.movedTo + " (" +
+                       std::to_string(state.movedUnsent) + ", moved away from " + recordPath + ")";
+    if (here) text += " and in " + recordPath + " (" + std::to_string(here) + ")";
+    return text + " and go with the next run";
+}
+
+}  // namespace
 
 std::string ForwarderEndText(const ForwarderState& state, const std::string& recordPath) {
     std::string text = "database: " + ForwarderStateText(state);
     text += " (" + std::to_string(state.sent) + " sent in this run";
     if (state.alreadyThere) text += ", " + std::to_string(state.alreadyThere) + " already there";
     text += ")";
-    if (state.unsent)
-        text += "; the unsent lines stay in " + recordPath + " and go with the next run";
-    if (state.skipped) {
-        text +=
-            "; " + std::to_string(state.skipped) + " lines that are no record were skipped (line";
-        for (std::size_t i = 0; i < state.skippedLines.size(); ++i)
-            text += (i ? ", " : " ") + std::to_string(state.skippedLines[i].line);
-        if (state.skipped > state.skippedLines.size()) text += ", ...";
-        text += ")";
+    if (state.unsent) text += WhereUnsentStay(state, recordPath);
+    if (state.skipped)
+        text += "; " + std::to_string(state.skipped) + " lines that are no record were skipped" +
+                LineNumbers(state.skippedLines, state.skipped);
+    if (state.refused) {
+        text += "; " + std::to_string(state.refused) +
+                " records the database refused were skipped" +
+                LineNumbers(state.refusedLines, state.refused);
+        if (!state.refusedLines.empty()) text += ": " + state.refusedLines.front().why;
     }
     return text;
 }

@@ -3,7 +3,8 @@
 // far it got, so nothing is lost when the server is away and nothing is doubled when a batch goes
 // twice. Runs on its own thread with its own connection; nothing a port, a stop or a window does
 // ever waits for it. When the server cannot be reached it tries again after 0.5 s, 1 s, 2 s, ...
-// up to 30 s.
+// up to 30 s, and at once when a Drain begins. A record the server refuses for what is in it is
+// left out alone and named by its line number; every other line goes.
 //
 // Threads: Start, Nudge, State, AwaitState, Drain and Stop may be called from any thread; the
 // state is guarded by the forwarder's mutex. Stop (and the destructor) returns as soon as the
@@ -21,6 +22,7 @@
 
 #include "annotated_mutex.h"
 #include "outbox_reader.h"
+#include "pg_connection.h"
 #include "stop_wake.h"
 
 namespace qvlink::records {
@@ -33,6 +35,9 @@ struct ForwarderSettings {
     // How often the file is looked at when no Nudge says it grew (lines from other programs).
     std::chrono::milliseconds look{2000};
     std::chrono::milliseconds connectLimit{10000};
+    // The first wait after a failure; it doubles with every failure after it, up to 30 s (or
+    // this, when longer).
+    std::chrono::milliseconds firstBackOff{500};
     // For tests: called after each COMMIT, before the cursor is saved; false ends the thread
     // there, as if the program had been killed at that moment.
     std::function<bool()> afterCommit;
@@ -40,14 +45,19 @@ struct ForwarderSettings {
 
 struct ForwarderState {
     bool connected = false;
-    std::uint64_t unsent = 0;        // whole lines not yet in the database
-    std::string oldestUnsent;        // the first unsent line's start time (UTC, as recorded)
-    std::string error;               // the last error in words; empty once sending works again
-    std::string notice;              // the last change of file or cursor, in words
-    std::uint64_t sent = 0;          // lines the database took in this run
-    std::uint64_t alreadyThere = 0;  // lines it had already
-    std::uint64_t skipped = 0;       // lines that are no record
+    std::uint64_t unsent = 0;       // whole lines not yet in the database, counted when asked
+    std::uint64_t movedUnsent = 0;  // of them, in a record file moved away from its path
+    std::string movedTo;            // where that file is now; empty when it was deleted
+    std::string oldestUnsent;       // the first unsent line's start time (UTC, as recorded)
+    std::string error;              // the last error in words; empty once sending works again
+    std::string notice;             // the last change of file or cursor, in words
+    std::chrono::milliseconds retryIn{0};   // the wait before the next try after a failure
+    std::uint64_t sent = 0;                 // lines the database took in this run
+    std::uint64_t alreadyThere = 0;         // lines it had already
+    std::uint64_t skipped = 0;              // lines that are no record
     std::vector<SkippedLine> skippedLines;  // the first of them
+    std::uint64_t refused = 0;              // records the database refused
+    std::vector<SkippedLine> refusedLines;  // the first of them, with the server's reason
 };
 
 class Forwarder {
@@ -60,6 +70,7 @@ class Forwarder {
     void Start();
     // The record grew: look now instead of at the next look.
     void Nudge();
+    // The state, with the unsent lines counted now (a short read of the record's new bytes).
     ForwarderState State() const;
     // The notice of the state (a change of file, a damaged cursor) once: empty after.
     std::string TakeNotice();
@@ -68,26 +79,49 @@ class Forwarder {
     ForwarderState AwaitState(const std::function<bool(const ForwarderState&)>& done,
                               std::chrono::milliseconds limit);
     // Waits while it sends, until nothing is unsent, `limit` has passed or `cut` is raised (may
-    // be null; a signal handler may raise it). True when all was sent.
+    // be null; a signal handler may raise it). Wakes the thread from a back-off and keeps its
+    // tries close together meanwhile. True when all was sent.
     bool Drain(std::chrono::milliseconds limit, const StopWake* cut = nullptr);
     void Stop();
 
     static constexpr std::size_t SKIPPED_NAMED = 20;
 
   private:
+    // The thread's steps: a look at the file (follow it, count, publish); a connection; one
+    // batch read, sent and committed; a rest after a failure. Each false on a stop.
+    enum class Sent { Committed, Failed, Ended };
     void Run();
-    // Sleeps until a Nudge, a stop or `span` has passed; false on a stop.
-    bool Rest(std::chrono::milliseconds span, bool wakeOnNudge);
-    bool SendOnce(OutboxReader& reader, OutboxCursor& cursor);
+    std::uint64_t Look(std::string& notice);
+    bool Connect();
+    Sent SendBatch();
+    bool BackOff();
+    // Sleeps until `span` has passed or a stop, or a Nudge (`onNudge`) or a Drain (`onDrain`)
+    // wakes it; false on a stop.
+    bool Rest(std::chrono::milliseconds span, bool onNudge, bool onDrain);
+    // Publishes a failure, unless it is only the stop cutting a try short: then the last real
+    // error stays, or with none, a connection tried for `connecting` is one left unanswered.
+    void PublishFailure(const Status& status, std::chrono::steady_clock::duration connecting);
+    template <typename Change>
+    void Publish(Change change);
+    void SaveWhereItIs(const OutboxCursor& saved);
 
     const ForwarderSettings settings_;
+    const std::string cursorPath_;
     StopWake wake_;     // raised by Stop: ends the thread's waits on the server
     StopWake drained_;  // raised by the thread when a Drain may end
+    // Counts for State on any thread; followed and read by the thread.
+    mutable OutboxReader reader_;
+
+    // The thread's own.
+    OutboxCursor cursor_;  // what the database has (and where the file is)
+    PgConnection connection_;
+    std::chrono::milliseconds backOff_;
 
     mutable Mutex mutex_;
     std::condition_variable_any changed_;
     bool stopping_ QV_GUARDED_BY(mutex_) = false;
     bool nudged_ QV_GUARDED_BY(mutex_) = false;
+    bool hurried_ QV_GUARDED_BY(mutex_) = false;  // a Drain began: no more sleeping out a back-off
     // Looks at the file begun, and finished with the backlog published: Drain waits for one
     // begun after it was called.
     std::uint64_t looksBegun_ QV_GUARDED_BY(mutex_) = 0;
@@ -96,6 +130,7 @@ class Forwarder {
     bool draining_ QV_GUARDED_BY(mutex_) = false;  // a Drain waits for a look after drainFrom_
     std::uint64_t drainFrom_ QV_GUARDED_BY(mutex_) = 0;
     ForwarderState state_ QV_GUARDED_BY(mutex_);
+    OutboxCursor published_ QV_GUARDED_BY(mutex_);  // cursor_ as of the last look or commit
     std::thread thread_;
 };
 

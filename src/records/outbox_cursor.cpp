@@ -6,8 +6,13 @@
 #include <sstream>
 
 #include "durable_file.h"
+#include "sha256.h"
 
 namespace qvlink::records {
+
+std::string TailPrint(const std::string& bytes) {
+    return HexDigest(Sha256(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
 
 std::string CursorPathFor(const std::string& recordPath) {
     return recordPath + ".sent";
@@ -32,13 +37,20 @@ OutboxCursor LoadCursor(const std::string& path, std::string& notice) {
     cursor.file = object["file"].get<std::string>();
     cursor.offset = object["offset"].get<std::uint64_t>();
     cursor.line = object["line"].get<std::uint64_t>();
+    if (const auto tail = object.find("tail"); tail != object.end() && tail->is_string())
+        cursor.tail = tail->get<std::string>();
+    if (const auto moved = object.find("path"); moved != object.end() && moved->is_string())
+        cursor.path = moved->get<std::string>();
     return cursor;
 }
 
 Status SaveCursor(const std::string& path, const OutboxCursor& cursor) {
-    const nlohmann::json object = {
+    nlohmann::json object = {
         {"file", cursor.file}, {"offset", cursor.offset}, {"line", cursor.line}};
-    return ReplaceFileDurably(path, object.dump() + "\n");
+    if (!cursor.tail.empty()) object["tail"] = cursor.tail;
+    if (!cursor.path.empty()) object["path"] = cursor.path;
+    return ReplaceFileDurably(
+        path, object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
 }  // namespace qvlink::records

@@ -29,6 +29,10 @@ class OutboxFile {
     // Reads up to `size` bytes at `offset`; the count read (0 at the end), or -1.
     long long ReadAt(std::uint64_t offset, char* into, std::size_t size) const;
 
+    // Where the open file is now (after a move, its new path); empty when it was deleted or
+    // the system cannot say.
+    std::string CurrentPath() const;
+
     // The identity of the file at `path` now; empty if there is none.
     static std::string IdentityAt(const std::string& path);
 

@@ -67,6 +67,22 @@ long long OutboxFile::ReadAt(std::uint64_t offset, char* into, std::size_t size)
     }
 }
 
+std::string OutboxFile::CurrentPath() const {
+    if (fd_ < 0) return {};
+    const std::string link = "/proc/self/fd/" + std::to_string(fd_);
+    std::string path(4096, '\0');
+    const ssize_t size = ::readlink(link.c_str(), path.data(), path.size());
+    if (size <= 0 || static_cast<std::size_t>(size) >= path.size()) return {};
+    path.resize(static_cast<std::size_t>(size));
+    // The kernel's word for a file no name leads to any more.
+    static const std::string DELETED = " (deleted)";
+    if (path.front() != '/' ||
+        (path.size() > DELETED.size() &&
+         path.compare(path.size() - DELETED.size(), DELETED.size(), DELETED) == 0))
+        return {};
+    return path;
+}
+
 std::string OutboxFile::IdentityAt(const std::string& path) {
     struct stat about {};
     if (::stat(path.c_str(), &about) != 0) return {};

@@ -3,6 +3,8 @@
 // volume's serial number and the file's index on it.
 #include <windows.h>
 
+#include <string>
+
 #include "os_error.h"
 #include "outbox_file.h"
 
@@ -71,6 +73,33 @@ long long OutboxFile::ReadAt(std::uint64_t offset, char* into, std::size_t size)
     const DWORD wanted = size < 0x40000000 ? static_cast<DWORD>(size) : 0x40000000;
     if (ReadFile(static_cast<HANDLE>(handle_), into, wanted, &got, &at)) return got;
     return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+}
+
+std::string OutboxFile::CurrentPath() const {
+    if (handle_ == nullptr) return {};
+    const HANDLE file = static_cast<HANDLE>(handle_);
+    FILE_STANDARD_INFO standard{};
+    if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) &&
+        standard.DeletePending)
+        return {};
+    std::wstring wide(32768, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(
+        file, wide.data(), static_cast<DWORD>(wide.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= wide.size()) return {};
+    wide.resize(length);
+    // "\\?\C:\..." as the call gives it; "C:\..." as the operator writes it, in the code page
+    // the record was opened with.
+    if (wide.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        wide = L"\\\\" + wide.substr(8);
+    else if (wide.rfind(L"\\\\?\\", 0) == 0)
+        wide = wide.substr(4);
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                          nullptr, 0, nullptr, nullptr);
+    std::string path(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes <= 0 || WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                          path.data(), bytes, nullptr, nullptr) != bytes)
+        return {};
+    return path;
 }
 
 std::string OutboxFile::IdentityAt(const std::string& path) {

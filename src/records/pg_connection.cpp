@@ -41,6 +41,19 @@ void IgnoreNotice(void*, const char*) {}
 
 }  // namespace
 
+StatusKind KindOfSqlState(const char* state) {
+    const std::string code = state ? state : "";
+    const std::string group = code.substr(0, 2);
+    // The content of what was sent: a value out of range or too long (22), a rule of the table
+    // broken (23), a limit such as an index entry's size (54).
+    if (group == "22" || group == "23" || group == "54") return StatusKind::Invalid;
+    if (group == "08") return StatusKind::Lost;
+    if (group == "53") return StatusKind::Exhausted;
+    if (code == "42501" || group == "28") return StatusKind::Denied;
+    if (group == "42") return StatusKind::Usage;  // a command or object the server does not know
+    return StatusKind::Io;
+}
+
 int PgResult::rows() const {
     return result_ ? PQntuples(result_.get()) : 0;
 }
@@ -147,6 +160,7 @@ Status PgConnection::Exec(const std::string& sql, const std::vector<std::string>
     }
     std::shared_ptr<pg_result> last;
     std::string refused;
+    StatusKind refusal = StatusKind::Denied;
     for (;;) {
         while (PQisBusy(conn_)) {
             if (std::string failed = wait(false); !failed.empty()) return Lost(failed);
@@ -158,13 +172,14 @@ Status PgConnection::Exec(const std::string& sql, const std::vector<std::string>
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && refused.empty()) {
             const char* primary = PQresultErrorField(next, PG_DIAG_MESSAGE_PRIMARY);
             refused = Words(primary ? primary : PQresultErrorMessage(next));
+            refusal = KindOfSqlState(PQresultErrorField(next, PG_DIAG_SQLSTATE));
         }
         last.reset(next, PQclear);
     }
     if (PQstatus(conn_) == CONNECTION_BAD)
         return Lost(refused.empty() ? Words(PQerrorMessage(conn_)) : refused);
     if (!refused.empty())
-        return Status::Error(StatusKind::Denied, "the database at " + where_ + " refused", refused);
+        return Status::Error(refusal, "the database at " + where_ + " refused", refused);
     if (result) result->result_ = std::move(last);
     return Status::Ok();
 }

@@ -34,6 +34,11 @@ class PgResult {
     std::shared_ptr<pg_result> result_;
 };
 
+// What a server's refusal means, from its SQLSTATE: Invalid for the content sent (a value out of
+// range, a broken rule, a size limit), Denied for a right the role lacks, Lost for the
+// connection, Exhausted for the server's resources, Usage for an unknown command or table.
+StatusKind KindOfSqlState(const char* state);
+
 class PgConnection {
   public:
     PgConnection();
@@ -50,7 +55,7 @@ class PgConnection {
 
     // Runs one command with text parameters ($1, $2, ...). On an error that leaves the
     // connection unusable (the server went away, no answer in time, a stop) the connection is
-    // closed; a refused command leaves it open.
+    // closed; a refused command leaves it open, and its kind follows the server's SQLSTATE.
     Status Exec(const std::string& sql, const std::vector<std::string>& params,
                 const StopWake* stop, std::chrono::milliseconds limit, PgResult* result = nullptr);
 

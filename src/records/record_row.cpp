@@ -147,6 +147,13 @@ bool ParseRecordLine(std::string_view line, RecordRow& row, std::string& why) {
         row.recordId = DerivedId(line);
         row.station = row.host;
     }
+    // The database indexes the station: a name past the index's limit would be refused with
+    // every line of its batch.
+    if (good && row.station.size() > MAX_STATION_BYTES) {
+        why = std::string("field \"") + (row.schema >= 2 ? "station" : "host") +
+              "\" is longer than " + std::to_string(MAX_STATION_BYTES) + " bytes";
+        return false;
+    }
     if (!good) why = field.why();
     return good;
 }

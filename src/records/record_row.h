@@ -1,6 +1,7 @@
 // One record line read back: every field of a receiver's line, checked and typed, as the
-// database keeps it and as the report counts it. Lines of schema 1 (before record ids) are read
-// too; their id is derived from their bytes, so the same old line sent twice is still one row.
+// database keeps it and as the report counts it; a line that passes is one the database takes.
+// Lines of schema 1 (before record ids) are read too; their id is derived from their bytes, so the
+// same old line sent twice is still one row.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +34,16 @@ struct RecordRow {
     std::string host;
     std::string program;
     std::string version;
+};
+
+// The longest station name the database's index on it takes, with room to spare.
+inline constexpr std::size_t MAX_STATION_BYTES = 1000;
+
+// A line of a record file that did not reach the database, and why: no record, or a record the
+// database refused.
+struct SkippedLine {
+    std::uint64_t line = 0;  // 1 for the file's first line
+    std::string why;
 };
 
 // Reads one line (without its newline). False with `why` ("not JSON", "no field \"port\"",

@@ -37,8 +37,10 @@ std::optional<std::int64_t> UtcMicros(std::string_view text) {
     }
     const year_month_day date{year{y}, month{static_cast<unsigned>(mo)},
                               day{static_cast<unsigned>(d)}};
-    // The database knows no year 0 and refuses a batch with one whole.
-    if (!date.ok() || y < 1 || h > 23 || mi > 59 || s > 60) return std::nullopt;
+    // The database knows no year 0, and takes a leap second (60) only when it has no fraction;
+    // it refuses either in a batch whole.
+    if (!date.ok() || y < 1 || h > 23 || mi > 59 || s > 60 || (s == 60 && micros != 0))
+        return std::nullopt;
     const auto seconds =
         sys_days{date}.time_since_epoch() + hours{h} + minutes{mi} + std::chrono::seconds{s};
     return duration_cast<microseconds>(seconds).count() + micros;

@@ -2,8 +2,8 @@
 
 namespace qvlink::records {
 
-Status InsertRows(PgConnection& connection, const std::vector<RecordRow>& rows,
-                  const StopWake* stop, InsertCounts& counts) {
+Status InsertRows(PgConnection& connection, std::span<const RecordRow> rows, const StopWake* stop,
+                  InsertCounts& counts) {
     counts = {};
     if (rows.empty()) return Status::Ok();
     std::string array = "[";
@@ -29,6 +29,26 @@ Status InsertRows(PgConnection& connection, const std::vector<RecordRow>& rows,
     counts.added = result.AffectedRows();
     counts.alreadyThere = static_cast<long long>(rows.size()) - counts.added;
     return Status::Ok();
+}
+
+Status InsertRowsSkippingRefused(PgConnection& connection, std::span<const RecordRow> rows,
+                                 std::span<const std::uint64_t> lines, const StopWake* stop,
+                                 InsertCounts& counts, std::vector<SkippedLine>& refused) {
+    InsertCounts these;
+    const Status status = InsertRows(connection, rows, stop, these);
+    counts.added += these.added;
+    counts.alreadyThere += these.alreadyThere;
+    if (status.ok() || status.kind() != StatusKind::Invalid) return status;
+    if (rows.size() == 1) {
+        refused.push_back({lines.front(), "the database refused it: " + status.cause()});
+        return Status::Ok();
+    }
+    const std::size_t half = rows.size() / 2;
+    const Status first = InsertRowsSkippingRefused(connection, rows.first(half), lines.first(half),
+                                                   stop, counts, refused);
+    if (!first.ok()) return first;
+    return InsertRowsSkippingRefused(connection, rows.subspan(half), lines.subspan(half), stop,
+                                     counts, refused);
 }
 
 }  // namespace qvlink::records

@@ -11,21 +11,32 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "firmware_fixtures.h"
 #include "forwarder.h"
 #include "made_records.h"
 #include "pg_connection.h"
+#include "row_batch.h"
+#include "sha256.h"
 
 namespace qvlink::records {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto LONG = 120s;  // a wait that only a fault runs into
+// A wait that only a fault runs into. Every wait of the program shares one budget, so that a
+// fault fails the tests with its reason long before ctest's limit would kill the program.
+const auto BUDGET_END = std::chrono::steady_clock::now() + 420s;
+std::chrono::milliseconds Long() {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        BUDGET_END - std::chrono::steady_clock::now());
+    return std::clamp<std::chrono::milliseconds>(left, 0ms, 120s);
+}
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -61,6 +72,12 @@ class RecordWriter {
     }
     void Write(const std::string& text) const {
         std::ofstream(path_, std::ios::binary | std::ios::app) << text;
+    }
+    // The next line with `edit` applied to its port.
+    void AppendWithPort(const std::string& port) {
+        auto record = nlohmann::json::parse(NextLine());
+        record["port"] = port;
+        Write(record.dump() + "\n");
     }
     std::vector<std::string> SortedIds() const {
         std::vector<std::string> ids = ids_;
@@ -124,13 +141,14 @@ class ForwarderDbTest : public ::testing::Test {
     void TearDown() override {
         if (paused_) Server("resume");
         if (down_) Server("start");
+        EXPECT_TRUE(Sql("ALTER TABLE records DROP CONSTRAINT IF EXISTS refuses_port").ok());
     }
 
     Status Sql(const std::string& sql, PgResult* result = nullptr) {
         if (!admin_.connected()) {
             if (Status opened = admin_.Open(conninfo_, nullptr, 30s); !opened.ok()) return opened;
         }
-        return admin_.Exec(sql, {}, nullptr, LONG, result);
+        return admin_.Exec(sql, {}, nullptr, Long(), result);
     }
     std::vector<std::string> SortedDatabaseIds() {
         PgResult result;
@@ -170,20 +188,20 @@ class ForwarderDbTest : public ::testing::Test {
 TEST_F(ForwarderDbTest, AFileWrittenInSeveralGoesArrivesLineForLine) {
     Forwarder forwarder(Settings(25));
     forwarder.Start();
-    EXPECT_TRUE(forwarder.Drain(LONG)) << "no file yet is nothing to send";
+    EXPECT_TRUE(forwarder.Drain(Long())) << "no file yet is nothing to send";
     EXPECT_EQ(forwarder.State().error, "");
     writer_.Append(40);
     const std::string secondHalf = writer_.AppendFirstHalf();
     forwarder.Nudge();
-    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
     EXPECT_EQ(DatabaseRows(), 40u) << "the half-written line waits for its newline";
     writer_.Write(secondHalf);
     writer_.Append(30);
     forwarder.Nudge();
-    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
     writer_.Append(9);  // no nudge: the next look finds them
     const ForwarderState state =
-        forwarder.AwaitState([](const ForwarderState& s) { return s.sent == 80; }, LONG);
+        forwarder.AwaitState([](const ForwarderState& s) { return s.sent == 80; }, Long());
     EXPECT_EQ(state.sent, 80u);
     EXPECT_EQ(state.alreadyThere, 0u);
     EXPECT_EQ(state.skipped, 0u);
@@ -205,7 +223,7 @@ TEST_F(ForwarderDbTest, KilledBetweenCommitAndCursorItResumesWithoutLossOrDouble
         settings.afterCommit = [commits, k] { return ++*commits < k; };
         Forwarder forwarder(settings);
         forwarder.Start();
-        EXPECT_FALSE(forwarder.Drain(LONG));
+        EXPECT_FALSE(forwarder.Drain(Long()));
         const ForwarderState state = forwarder.State();
         forwarder.Stop();
         EXPECT_EQ(*commits, k);
@@ -220,7 +238,7 @@ TEST_F(ForwarderDbTest, KilledBetweenCommitAndCursorItResumesWithoutLossOrDouble
     }
     Forwarder forwarder(Settings(BATCH));
     forwarder.Start();
-    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
     EXPECT_EQ(forwarder.State().alreadyThere, BATCH);
     EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
 }
@@ -240,22 +258,22 @@ TEST_F(ForwarderDbTest, AServerThatDiesAndComesBackWhileLinesKeepComingGetsThemA
     });
     for (int cycle = 0; cycle < 3; ++cycle) {
         SCOPED_TRACE("cycle " + std::to_string(cycle));
-        forwarder.AwaitState([](const ForwarderState& s) { return s.sent >= 100; }, LONG);
+        forwarder.AwaitState([](const ForwarderState& s) { return s.sent >= 100; }, Long());
         Server("stop");
         const ForwarderState away = forwarder.AwaitState(
-            [](const ForwarderState& s) { return !s.error.empty() && s.unsent > 0; }, LONG);
+            [](const ForwarderState& s) { return !s.error.empty() && s.unsent > 0; }, Long());
         EXPECT_TRUE(ShowsTheServerAway(away.error)) << away.error;
         EXPECT_TRUE(Mentions(ForwarderStateText(away), "unsent ")) << ForwarderStateText(away);
         const ForwarderState later = forwarder.AwaitState(
-            [&](const ForwarderState& s) { return s.unsent > away.unsent; }, LONG);
+            [&](const ForwarderState& s) { return s.unsent > away.unsent; }, Long());
         EXPECT_GT(later.unsent, away.unsent) << "unsent lines count up while it is away";
         EXPECT_TRUE(ShowsTheServerAway(later.error)) << later.error;
         Server("start");
-        forwarder.AwaitState([](const ForwarderState& s) { return s.error.empty(); }, LONG);
+        forwarder.AwaitState([](const ForwarderState& s) { return s.error.empty(); }, Long());
     }
     writing = false;
     station.join();
-    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
     const ForwarderState state = forwarder.State();
     EXPECT_EQ(state.unsent, 0u);
     EXPECT_EQ(state.error, "");
@@ -270,12 +288,12 @@ TEST_F(ForwarderDbTest, DrainGivesUpAndStopReturnsWhileTheServerIsAway) {
         Forwarder forwarder(Settings(50));
         forwarder.Start();
         writer_.Append(10);
-        ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+        ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
         Server("stop");
         writer_.Append(5);
         EXPECT_FALSE(forwarder.Drain(1500ms));
         const ForwarderState away = forwarder.AwaitState(
-            [](const ForwarderState& s) { return s.unsent == 5 && !s.error.empty(); }, LONG);
+            [](const ForwarderState& s) { return s.unsent == 5 && !s.error.empty(); }, Long());
         EXPECT_EQ(away.unsent, 5u);
         EXPECT_TRUE(ShowsTheServerAway(away.error)) << away.error;
         forwarder.Stop();
@@ -295,7 +313,185 @@ TEST_F(ForwarderDbTest, DrainGivesUpAndStopReturnsWhileTheServerIsAway) {
     }
     Forwarder forwarder(Settings(50));
     forwarder.Start();
-    ASSERT_TRUE(forwarder.Drain(LONG)) << ForwarderStateText(forwarder.State());
+    ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
+    EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
+}
+
+// The limits the reader checks are the server's: the longest station it takes and a leap
+// second without a fraction go in, a station past the index is refused for its content.
+TEST_F(ForwarderDbTest, TheReadersLimitsAreTheServers) {
+    const auto rowWith = [&](const std::string& station, const char* start) {
+        RecordRow row;
+        std::string why;
+        EXPECT_TRUE(ParseRecordLine(test::MadeRecordLine(7, "line-1"), row, why)) << why;
+        row.station = station;
+        row.start = start;
+        return std::vector<RecordRow>{row};
+    };
+    // Digits of a hash chain: no compression shortens them below the index's limit.
+    std::string longest = "line-1";
+    while (longest.size() < 4 * MAX_STATION_BYTES)
+        longest += HexDigest(
+            Sha256(reinterpret_cast<const std::uint8_t*>(longest.data()), longest.size()));
+    const std::string past = longest.substr(0, 3 * MAX_STATION_BYTES);
+    longest.resize(MAX_STATION_BYTES);
+    PgConnection station;
+    ASSERT_TRUE(station.Open(conninfo_ + " user=line_station", nullptr, 30s).ok());
+    InsertCounts counts;
+    EXPECT_TRUE(
+        InsertRows(station, rowWith(longest, "2025-03-04T23:59:60Z"), nullptr, counts).ok());
+    EXPECT_EQ(counts.added, 1);
+    const Status refused =
+        InsertRows(station, rowWith(past, "2025-03-04T23:59:59Z"), nullptr, counts);
+    EXPECT_EQ(refused.kind(), StatusKind::Invalid) << refused.ToString();
+}
+
+TEST_F(ForwarderDbTest, ARecordTheServerRefusesIsLeftOutAloneAndNamed) {
+    ASSERT_TRUE(
+        Sql("ALTER TABLE records ADD CONSTRAINT refuses_port CHECK (port <> 'REFUSED')").ok());
+    writer_.AppendWithPort("REFUSED");
+    writer_.Append(4);
+    writer_.AppendWithPort("REFUSED");
+    writer_.Append(3);
+    Forwarder forwarder(Settings(50));
+    forwarder.Start();
+    ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
+    forwarder.Stop();
+    const ForwarderState state = forwarder.State();
+    EXPECT_EQ(DatabaseRows(), 7u);
+    EXPECT_EQ(state.sent, 7u);
+    ASSERT_EQ(state.refused, 2u);
+    EXPECT_EQ(state.refusedLines[0].line, 1u);
+    EXPECT_EQ(state.refusedLines[1].line, 6u);
+    const std::string text = ForwarderEndText(state, writer_.path());
+    EXPECT_TRUE(Mentions(text, "2 records the database refused were skipped (line 1, 6): ") &&
+                Mentions(text, "refuses_port"))
+        << text;
+}
+
+TEST_F(ForwarderDbTest, WhileTheServerIsAwayTheUnsentLinesAreCountedWhenShown) {
+    Server("stop");
+    writer_.Append(5);
+    Forwarder forwarder(Settings(50));
+    forwarder.Start();
+    forwarder.AwaitState([](const ForwarderState& s) { return !s.error.empty(); }, Long());
+    writer_.Append(7);  // no nudge: only the count when shown can know
+    EXPECT_EQ(forwarder.State().unsent, 12u);
+    forwarder.Stop();
+    EXPECT_TRUE(Mentions(ForwarderEndText(forwarder.State(), writer_.path()), "unsent 12 lines"));
+}
+
+TEST_F(ForwarderDbTest, ADrainWakesTheForwarderFromItsBackOff) {
+    Server("stop");
+    writer_.Append(3);
+    auto settings = Settings(50);
+    settings.firstBackOff = 10min;  // only a drain ends this rest in time
+    Forwarder forwarder(settings);
+    forwarder.Start();
+    forwarder.AwaitState([](const ForwarderState& s) { return s.retryIn > 0ms; }, Long());
+    Server("start");
+    EXPECT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
+    EXPECT_EQ(DatabaseRows(), 3u);
+}
+
+TEST_F(ForwarderDbTest, EverySendThatWorksBeginsTheBackOffAgain) {
+    auto settings = Settings(50);
+    settings.firstBackOff = 2s;  // time enough to see each wait before the next
+    Forwarder forwarder(settings);
+    forwarder.Start();
+    for (int outage = 0; outage < 2; ++outage) {
+        SCOPED_TRACE("outage " + std::to_string(outage));
+        Server("stop");
+        writer_.Append(2);
+        forwarder.Nudge();
+        const ForwarderState first =
+            forwarder.AwaitState([](const ForwarderState& s) { return s.retryIn > 0ms; }, Long());
+        EXPECT_EQ(first.retryIn, 2s) << "the first failure after sending waits the least";
+        forwarder.AwaitState([](const ForwarderState& s) { return s.retryIn >= 4s; }, Long());
+        Server("start");
+        // No drain: that would begin the back-off again by itself.
+        const ForwarderState back = forwarder.AwaitState(
+            [&](const ForwarderState& s) { return s.sent == writer_.lines(); }, Long());
+        ASSERT_EQ(back.sent, writer_.lines());
+    }
+}
+
+TEST_F(ForwarderDbTest, TheStopCuttingATryKeepsTheLastRealError) {
+    writer_.Append(3);
+    {
+        // Refused first, then a server that takes the connection and never answers.
+        Server("stop");
+        Forwarder forwarder(Settings(50));
+        forwarder.Start();
+        const std::string refused =
+            forwarder.AwaitState([](const ForwarderState& s) { return !s.error.empty(); }, Long())
+                .error;
+        EXPECT_TRUE(ShowsTheServerAway(refused)) << refused;
+        Server("start");
+        Server("pause");
+        EXPECT_FALSE(forwarder.Drain(1500ms));
+        forwarder.Stop();
+        EXPECT_EQ(forwarder.State().error, refused);
+        Server("resume");
+    }
+    {
+        // Never an answer at all: that is the error.
+        Server("pause");
+        auto settings = Settings(50);
+        settings.connectLimit = 10min;
+        Forwarder forwarder(settings);
+        forwarder.Start();
+        EXPECT_FALSE(forwarder.Drain(1500ms));
+        forwarder.Stop();
+        const std::string error = forwarder.State().error;
+        EXPECT_TRUE(Mentions(error, "cannot reach the database at ") &&
+                    Mentions(error, ": no answer in "))
+            << error;
+        Server("resume");
+    }
+    {
+        // Sending well when the drain's time ran out (the table held by another session):
+        // nothing went wrong.
+        Forwarder forwarder(Settings(50));
+        forwarder.Start();
+        ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
+        ASSERT_TRUE(Sql("BEGIN").ok());
+        ASSERT_TRUE(Sql("LOCK TABLE records IN EXCLUSIVE MODE").ok());
+        writer_.Append(2);
+        EXPECT_FALSE(forwarder.Drain(1500ms));
+        forwarder.Stop();
+        EXPECT_TRUE(Sql("ROLLBACK").ok());
+        const ForwarderState state = forwarder.State();
+        EXPECT_EQ(state.error, "");
+        EXPECT_EQ(state.unsent, 2u);
+    }
+}
+
+TEST_F(ForwarderDbTest, ARecordMovedAwayUnsentIsNamedAndFinishedByTheNextRun) {
+    Server("stop");
+    writer_.Append(50);
+    const std::string moved = (dir_.Path() / "moved.jsonl").string();
+    {
+        Forwarder forwarder(Settings(20));
+        forwarder.Start();
+        forwarder.AwaitState([](const ForwarderState& s) { return !s.error.empty(); }, Long());
+        std::filesystem::rename(writer_.path(), moved);
+        writer_.Append(5);
+        forwarder.Stop();
+        const ForwarderState state = forwarder.State();
+        EXPECT_EQ(state.unsent, 55u);
+        EXPECT_EQ(state.movedUnsent, 50u);
+        const std::string text = ForwarderEndText(state, writer_.path());
+        EXPECT_TRUE(Mentions(text, ("stay in " + std::filesystem::canonical(moved).string() +
+                                    " (50, moved away from " + writer_.path() + ") and in " +
+                                    writer_.path() + " (5)")
+                                       .c_str()))
+            << text;
+    }
+    Server("start");
+    Forwarder forwarder(Settings(20));
+    forwarder.Start();
+    ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
     EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
 }
 

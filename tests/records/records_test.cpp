@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "conninfo_check.h"
 #include "firmware_fixtures.h"
@@ -105,6 +106,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "field \"end\" is not a UTC time"},
         LineCase{"StartInYearZero", [](json& r) { r["start"] = "0000-01-01T00:00:00.000Z"; }, "",
                  "field \"start\" is not a UTC time"},
+        // What the database would refuse, and with it the rest of the batch.
+        LineCase{"LeapSecondWithFraction", [](json& r) { r["start"] = "2025-03-04T23:59:60.5Z"; },
+                 "", "field \"start\" is not a UTC time"},
+        LineCase{"LeapSecond", [](json& r) { r["end"] = "2025-03-04T23:59:60Z"; }, "", ""},
+        LineCase{"StationPastTheIndex", [](json& r) { r["station"] = std::string(2800, 's'); }, "",
+                 "field \"station\" is longer than 1000 bytes"},
+        LineCase{"HostPastTheIndex",
+                 [](json& r) {
+                     r = SchemaOneRecord();
+                     r["host"] = std::string(1001, 'h');
+                 },
+                 "", "field \"host\" is longer than 1000 bytes"},
         LineCase{"Sha256Short", [](json& r) { r["firmware_sha256"] = std::string(63, 'a'); }, "",
                  "field \"firmware_sha256\" is not 64 hex digits"},
         LineCase{"Sha256UpperCase", [](json& r) { r["firmware_sha256"] = std::string(64, 'A'); },
@@ -312,6 +325,105 @@ TEST_F(OutboxReaderTest, AFileMovedAwayIsReadToItsEndBeforeTheNewOne) {
     const OutboxBatch fresh = ReadAll(cursor, &notice);
     EXPECT_NE(notice.find("is a new one"), std::string::npos) << notice;
     EXPECT_EQ(Ids(fresh), std::vector{IdOf(Line(10))});
+}
+
+// A file rewritten in place keeps its identity and may be no shorter than the cursor: only the
+// bytes before the cursor tell that it is another file. Each way is met by a reader still
+// following it and by the next run's reader with the saved cursor.
+struct Rewrite {
+    const char* name;
+    std::function<void(const std::string& path, const std::string& other)> apply;
+};
+
+void PrintTo(const Rewrite& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class OutboxRewriteTest : public OutboxReaderTest, public ::testing::WithParamInterface<Rewrite> {};
+
+TEST_P(OutboxRewriteTest, IsSentFromItsBeginning) {
+    Append(Line(0) + Line(1) + Line(2));
+    std::string other;
+    for (long i = 10; i < 15; ++i) other += Line(i);
+    for (const bool nextRun : {false, true}) {
+        SCOPED_TRACE(nextRun ? "the next run" : "the same run");
+        std::filesystem::remove(path_);
+        Append(Line(0) + Line(1) + Line(2));
+        OutboxReader reader(path_);
+        OutboxCursor cursor;
+        std::string notice;
+        ASSERT_TRUE(reader.Follow(cursor, notice).ok());
+        cursor = reader.Read(cursor, 1000).next;
+        ASSERT_EQ(cursor.line, 3u);
+        GetParam().apply(path_, other);
+        OutboxReader again(path_);
+        OutboxReader& follows = nextRun ? again : reader;
+        notice.clear();
+        ASSERT_TRUE(follows.Follow(cursor, notice).ok());
+        EXPECT_NE(notice, "") << "the operator is told";
+        std::vector<std::string> ids = Ids(follows.Read(cursor, 1000));
+        std::vector<std::string> want;
+        for (long i = 10; i < 15; ++i) want.push_back(IdOf(Line(i)));
+        EXPECT_EQ(ids, want);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, OutboxRewriteTest,
+    ::testing::Values(Rewrite{"CopiedOver",
+                              [](const std::string& path, const std::string& other) {
+                                  std::ofstream(path, std::ios::binary | std::ios::trunc) << other;
+                              }},
+                      Rewrite{"CutAndGrownAgain",
+                              [](const std::string& path, const std::string& other) {
+                                  std::filesystem::resize_file(path, 0);
+                                  std::ofstream(path, std::ios::binary | std::ios::app) << other;
+                              }},
+                      Rewrite{"SameLengthOtherBytes",
+                              [](const std::string& path, const std::string& other) {
+                                  std::fstream file(
+                                      path, std::ios::binary | std::ios::in | std::ios::out);
+                                  file << other;
+                              }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OutboxReaderTest, AFileMovedAwayUnsentIsFinishedByTheNextRunBeforeTheNewOne) {
+    Append(Line(0) + Line(1) + Line(2));
+    OutboxCursor cursor;
+    std::string notice;
+    ASSERT_TRUE(reader_.Follow(cursor, notice).ok());
+    cursor = reader_.Read(cursor, 1).next;
+    const std::string moved = (dir_.Path() / "moved.jsonl").string();
+    std::filesystem::rename(path_, moved);
+    Append(Line(10));
+    ASSERT_TRUE(reader_.Follow(cursor, notice).ok());
+    EXPECT_EQ(cursor.path, std::filesystem::canonical(moved).string())
+        << "the cursor says where the unsent lines went";
+    const std::optional<Unsent> unsent = reader_.Count(cursor);
+    ASSERT_TRUE(unsent);
+    EXPECT_EQ(unsent->lines, 3u);
+    EXPECT_EQ(unsent->movedLines, 2u);
+    EXPECT_EQ(unsent->movedTo, cursor.path);
+
+    // The run ends here; the next one begins with the saved cursor.
+    OutboxReader next(path_);
+    ASSERT_TRUE(next.Follow(cursor, notice).ok());
+    EXPECT_NE(notice.find(cursor.path), std::string::npos) << notice;
+    OutboxBatch rest = next.Read(cursor, 1000);
+    EXPECT_EQ(Ids(rest), (std::vector{IdOf(Line(1)), IdOf(Line(2))}));
+    cursor = rest.next;
+    ASSERT_TRUE(next.Follow(cursor, notice).ok());
+    EXPECT_EQ(Ids(next.Read(cursor, 1000)), std::vector{IdOf(Line(10))});
+}
+
+TEST_F(OutboxReaderTest, AFileAtRestIsReadWithItsLastLineWithoutNewline) {
+    const std::string last = Line(1);
+    Append(Line(0) + last.substr(0, last.size() - 1) + " ");
+    std::vector<std::string> ids;
+    ASSERT_TRUE(ReadWholeFile(path_, 1, [&](const OutboxBatch& batch) {
+                    for (const RecordRow& row : batch.rows) ids.push_back(row.recordId);
+                }).ok());
+    EXPECT_EQ(ids, (std::vector{IdOf(Line(0)), IdOf(last)}));
 }
 
 TEST_F(OutboxReaderTest, ANewReaderGoesOnFromItsFilesCursorOnly) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -50,13 +51,20 @@ int PushFiles(const std::string& conninfo, const std::vector<std::string>& files
         const Status read = ReadWholeFile(path, BATCH_LINES, [&](const OutboxBatch& batch) {
             if (!sending.ok()) return;
             InsertCounts counts;
-            sending = InsertRows(connection, batch.rows, nullptr, counts);
+            std::vector<SkippedLine> refused;
+            sending = InsertRowsSkippingRefused(connection, batch.rows, batch.rowLines, nullptr,
+                                                counts, refused);
             if (!sending.ok()) return;
             tally.lines += static_cast<long long>(batch.rows.size() + batch.skipped.size());
             tally.sent += counts.added;
             tally.already += counts.alreadyThere;
-            tally.skipped += static_cast<long long>(batch.skipped.size());
-            for (const SkippedLine& line : batch.skipped)
+            // In the file's order: lines that are no record and records the database refused.
+            std::vector<SkippedLine> left = batch.skipped;
+            left.insert(left.end(), refused.begin(), refused.end());
+            std::sort(left.begin(), left.end(),
+                      [](const SkippedLine& a, const SkippedLine& b) { return a.line < b.line; });
+            tally.skipped += static_cast<long long>(left.size());
+            for (const SkippedLine& line : left)
                 if (skipped.size() < SKIPPED_SHOWN) skipped.push_back(line);
             const auto now = std::chrono::steady_clock::now();
             if (now - lastProgress >= std::chrono::seconds(2)) {
