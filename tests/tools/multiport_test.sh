@@ -23,8 +23,12 @@ file_sha=$(sha256sum fw.bin | cut -d' ' -f1)
 
 
 
-wait_sim() {  # wait_sim NAME: sets $sim_status
+wait_sim() {  # wait_sim NAME: sets $sim_status. A sim still waiting after a minute is ended.
     local pid_var="${1}_pid"
+    if ! await_exit "${!pid_var}" 60; then
+        echo "     (sim $1 still waited for a flasher after 60 s: ended)"
+        kill "${!pid_var}" 2>/dev/null
+    fi
     wait "${!pid_var}"
     sim_status=$?
 }
