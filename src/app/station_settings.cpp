@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "durable_file.h"
 #include "os_error.h"
 #include "port_list.h"
 #include "record_line.h"
@@ -168,22 +169,9 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
                  {"out_of_service_after", setup.outOfServiceAfter}};
     if (!setup.station.empty()) root["station"] = setup.station;
     if (!setup.database.empty()) root["database"] = setup.database;
-    fs::path temporary = target;
-    temporary += ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << root.dump(2) << '\n';
-        out.close();
-        if (!out)
-            return Status::Error(StatusKind::Io, "cannot save the station's settings",
-                                 temporary.string());
-    }
-    fs::rename(temporary, target, error);
-    if (error) {
-        const StatusKind kind = KindOfError(error);
-        fs::remove(temporary, error);
-        return Status::Error(kind, "cannot save the station's settings", target.string());
-    }
+    // Made new beside the target, never through something planted where a temporary goes.
+    if (const Status saved = ReplaceFileDurably(target.string(), root.dump(2) + "\n"); !saved.ok())
+        return Status::Error(saved.kind(), "cannot save the station's settings", saved.ToString());
     return Status::Ok();
 }
 

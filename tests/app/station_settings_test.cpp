@@ -144,6 +144,25 @@ TEST(StationSettings, ALinkIsWrittenThroughAndNeverOverSomethingElse) {
     EXPECT_EQ(loaded.ports, setup.ports);
 }
 
+TEST(StationSettings, ALinkPlantedWhereTheTemporaryGoesIsNotWrittenThrough) {
+    test::ScratchDir dir;
+    const auto path = dir.Path() / STATION_SETTINGS_FILE;
+    const auto victim = dir.Path() / "victim";
+    std::ofstream(victim) << "not yours";
+    std::filesystem::create_symlink(victim, path.string() + ".new");
+    StationSetup setup;
+    setup.ports = {"COM3"};
+    for (int save = 0; save < 2; ++save) {  // a planted name never blocks a save either
+        const Status saved = SaveStationSetup(path, setup);
+        ASSERT_TRUE(saved.ok()) << saved.ToString();
+    }
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not yours");
+    StationSetup loaded;
+    EXPECT_TRUE(LoadStationSetup(path, &loaded).ok());
+    EXPECT_EQ(loaded.ports, setup.ports);
+}
+
 TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     StationArguments parsed;
     bool help = false;
