@@ -20,6 +20,7 @@ constexpr std::size_t MAX_PORT_ITEMS = 128;
 constexpr std::size_t MAX_TEXT = 4096;
 constexpr int MAX_FAILURES_IN_A_ROW = 1000;
 constexpr const char* DAMAGED_SUFFIX = ".damaged";
+constexpr int MAX_DAMAGED_COPIES = 1000;
 
 bool IsPlainText(const json& value, std::size_t limit) {
     if (!value.is_string()) return false;
@@ -119,8 +120,18 @@ Status Check(const fs::path& file, StationSetup* setup) {
     return root.is_discarded() ? Status::Error(StatusKind::Invalid, "not JSON") : Read(root, setup);
 }
 
-std::string DamagedName(const fs::path& file) {
-    return file.filename().string() + DAMAGED_SUFFIX;
+// Where a file that could not be used is kept: "FILE.damaged", or when that is taken by an
+// earlier one, the first free of "FILE.damaged.1", "FILE.damaged.2", ...: none is lost.
+fs::path DamagedPath(const fs::path& file) {
+    fs::path kept = file;
+    kept += DAMAGED_SUFFIX;
+    std::error_code error;
+    for (int copy = 1; copy <= MAX_DAMAGED_COPIES && fs::exists(fs::symlink_status(kept, error));
+         ++copy) {
+        kept = file;
+        kept += std::string(DAMAGED_SUFFIX) + '.' + std::to_string(copy);
+    }
+    return kept;
 }
 
 }  // namespace
@@ -142,7 +153,7 @@ Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup) 
     if (const Status checked = Check(file, &read); !checked.ok()) {
         return Status::Error(checked.kind(), name + " was not used (" + checked.message() +
                                                  "): starting with the defaults; it is kept as " +
-                                                 DamagedName(file));
+                                                 DamagedPath(file).filename().string());
     }
     *setup = std::move(read);
     return Status::Ok();
@@ -155,8 +166,7 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
     StationSetup kept;
     if (fs::exists(target, error) && !Check(target, &kept).ok()) {
         // A file that could not be used is the operator's to look at: kept beside, not lost.
-        fs::path damaged = target;
-        damaged += DAMAGED_SUFFIX;
+        const fs::path damaged = DamagedPath(target);
         fs::rename(target, damaged, error);
         if (error)
             return Status::Error(KindOfError(error), "cannot save the station's settings",
