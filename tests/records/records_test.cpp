@@ -441,6 +441,30 @@ TEST(ReportCounter, ANameWithACommaOrQuoteIsOneCsvField) {
     EXPECT_NE(csv.find("\n\"line \"\"7\"\", east\",COM1,"), std::string::npos) << csv;
 }
 
+TEST(ReportCounter, ControlCharactersAreShownEscapedAndPrintableTextAsItIs) {
+    ReportCounter counter({});
+    counter.Add(Row("1", "\x1b[31m线3\x07", "COM1\r\x7f", "2026-01-05T06:00:00.000Z",
+                    BLOCK_BURN_ERROR,
+                    "Burning\xc2\x85"
+                    "Error\x1b]0;x\x07",
+                    "burn\n"));
+    const YieldReport report = counter.Take();
+    for (const bool csv : {false, true}) {
+        const std::string text = FormatReport(report, csv);
+        const char* separator = csv ? "," : "  ";
+        EXPECT_NE(text.find(std::string("\\x1b[31m线3\\x07") + separator + "COM1\\x0d\\x7f"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(
+            text.find(std::string("Burning\\u0085Error\\x1b]0;x\\x07") + separator + "burn\\x0a"),
+            std::string::npos)
+            << text;
+        for (const char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20);
+        EXPECT_EQ(text.find("\x7f"), std::string::npos);
+        EXPECT_EQ(text.find("\xc2\x85"), std::string::npos);
+    }
+}
+
 TEST(ReportCounter, NoFailuresAndNoTriesReadAsSuch) {
     ReportCounter counter({});
     counter.Add(Row("1", "st-a", "COM1", "2026-01-05T06:00:00.000Z", USER_ABORT, "Stopped"));
