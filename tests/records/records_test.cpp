@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -85,6 +86,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "field \"result\" is not"},
         LineCase{"ReceiverTooBig", [](json& r) { r["receiver"] = 1LL << 40; }, "",
                  "field \"receiver\" is not"},
+        LineCase{"ResentPastSigned64Bits",
+                 [](json& r) { r["resent"] = std::numeric_limits<std::uint64_t>::max(); }, "",
+                 "field \"resent\" is not a smaller number"},
+        LineCase{"FirmwareSizeJustPastSigned64Bits",
+                 [](json& r) { r["firmware_size"] = std::uint64_t{1} << 63; }, "",
+                 "field \"firmware_size\" is not a smaller number"},
+        LineCase{"ResentAtTheLargestSigned64Bits",
+                 [](json& r) { r["resent"] = std::numeric_limits<std::int64_t>::max(); }, "", ""},
         LineCase{"ProtocolAsNumber", [](json& r) { r["protocol"] = 3; }, "",
                  "field \"protocol\" is not"},
         LineCase{"TransferSecondsAsText", [](json& r) { r["transfer_seconds"] = "1"; }, "",
