@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "firmware_fixtures.h"
+#include "record_line.h"
 #include "write_signals.h"
 
 namespace qvlink::station {
@@ -42,6 +43,30 @@ class FileSizeLimit {
   private:
     rlimit saved_{};
 };
+
+TEST(StationName, CountsCharactersNotBytesAndRefusesSpacesAlone) {
+    std::string cjk22;
+    for (int i = 0; i < 22; ++i) cjk22 += "线";  // 3 bytes each
+    std::string cjk64, cjk65;
+    for (int i = 0; i < 64; ++i) cjk64 += "线";
+    cjk65 = cjk64 + "x";
+    const std::pair<std::string, bool> cases[] = {
+        {"line 3", true},
+        {"x", true},
+        {std::string(64, 's'), true},
+        {cjk22, true},
+        {cjk64, true},
+        {" line 3 ", true},
+        {"", false},
+        {" ", false},
+        {"   ", false},
+        {std::string(65, 's'), false},
+        {cjk65, false},
+        {"line\t3", false},
+        {"line\x7f", false},
+    };
+    for (const auto& [name, good] : cases) EXPECT_EQ(IsStationName(name), good) << name;
+}
 
 TEST(RecordFile, ALineThatDoesNotFitIsCutAwayAndTheNextOneIsWhole) {
     test::ScratchDir dir;
