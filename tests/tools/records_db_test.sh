@@ -30,6 +30,7 @@ ran() {  # ran NAME STATUS: the last `run NAME` ended with STATUS
     [ "$status" = "$2" ] || { echo "     ($1 ended with $status, not $2: $(head -c 300 "$1.err"))"; return 1; }
 }
 says() { grep -qF -- "$2" "$1" || { echo "     ($1 does not say '$2': $(head -c 300 "$1"))"; return 1; }; }
+not_says() { ! grep -qF -- "$2" "$1" || { echo "     ($1 says '$2': $(head -c 300 "$1"))"; return 1; }; }
 rows() { pg_sql "SELECT count(*) FROM records"; }
 apply_schema() { "$records" schema | psql "$db" -X -q -v ON_ERROR_STOP=1; }
 schema_now() {  # the database's schema and grants, and the roles
@@ -172,6 +173,19 @@ check "a wrong password is refused: said" says wrong.err \
     "cannot reach the database at 127.0.0.1:$PG_PORT/qvlink"
 check "a wrong password is refused: why" says wrong.err \
     'password authentication failed for user "station2"'
+chmod 644 pgpass
+run loose "$records" push --database "$tcp user=station1" small.jsonl
+check "a password file others may read: refused" ran loose 2
+check "a password file others may read: said in words" says loose.err \
+    "the password file $work/pgpass is not used: others may read it (mode 644)"
+check "a password file others may read: what to do" says loose.err "chmod 600 $work/pgpass"
+check "a password file others may read: libpq's own warning kept off stderr" \
+    not_says loose.err "WARNING"
+run loose-trusted "$records" push --database "$db" small.jsonl
+check "a password file others may read: a server that asks for none still takes the lines" \
+    ran loose-trusted 0
+check "a password file others may read: asked for none, nothing said" not_says loose-trusted.err "WARNING"
+chmod 600 pgpass
 run inline "$records" push --database "$tcp user=station1 password=pw-station1" small.jsonl
 check "a password in the setting is refused" ran inline 2
 check "a password in the setting is refused: where it goes" says inline.err ".pgpass"
