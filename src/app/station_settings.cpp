@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "durable_file.h"
 #include "os_error.h"
 #include "port_list.h"
 #include "record_line.h"
@@ -19,6 +20,7 @@ constexpr std::size_t MAX_PORT_ITEMS = 128;
 constexpr std::size_t MAX_TEXT = 4096;
 constexpr int MAX_FAILURES_IN_A_ROW = 1000;
 constexpr const char* DAMAGED_SUFFIX = ".damaged";
+constexpr int MAX_DAMAGED_COPIES = 1000;
 
 bool IsPlainText(const json& value, std::size_t limit) {
     if (!value.is_string()) return false;
@@ -118,8 +120,18 @@ Status Check(const fs::path& file, StationSetup* setup) {
     return root.is_discarded() ? Status::Error(StatusKind::Invalid, "not JSON") : Read(root, setup);
 }
 
-std::string DamagedName(const fs::path& file) {
-    return file.filename().string() + DAMAGED_SUFFIX;
+// Where a file that could not be used is kept: "FILE.damaged", or when that is taken by an
+// earlier one, the first free of "FILE.damaged.1", "FILE.damaged.2", ...: none is lost.
+fs::path DamagedPath(const fs::path& file) {
+    fs::path kept = file;
+    kept += DAMAGED_SUFFIX;
+    std::error_code error;
+    for (int copy = 1; copy <= MAX_DAMAGED_COPIES && fs::exists(fs::symlink_status(kept, error));
+         ++copy) {
+        kept = file;
+        kept += std::string(DAMAGED_SUFFIX) + '.' + std::to_string(copy);
+    }
+    return kept;
 }
 
 }  // namespace
@@ -141,7 +153,7 @@ Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup) 
     if (const Status checked = Check(file, &read); !checked.ok()) {
         return Status::Error(checked.kind(), name + " was not used (" + checked.message() +
                                                  "): starting with the defaults; it is kept as " +
-                                                 DamagedName(file));
+                                                 DamagedPath(file).filename().string());
     }
     *setup = std::move(read);
     return Status::Ok();
@@ -154,8 +166,7 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
     StationSetup kept;
     if (fs::exists(target, error) && !Check(target, &kept).ok()) {
         // A file that could not be used is the operator's to look at: kept beside, not lost.
-        fs::path damaged = target;
-        damaged += DAMAGED_SUFFIX;
+        const fs::path damaged = DamagedPath(target);
         fs::rename(target, damaged, error);
         if (error)
             return Status::Error(KindOfError(error), "cannot save the station's settings",
@@ -168,22 +179,9 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
                  {"out_of_service_after", setup.outOfServiceAfter}};
     if (!setup.station.empty()) root["station"] = setup.station;
     if (!setup.database.empty()) root["database"] = setup.database;
-    fs::path temporary = target;
-    temporary += ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << root.dump(2) << '\n';
-        out.close();
-        if (!out)
-            return Status::Error(StatusKind::Io, "cannot save the station's settings",
-                                 temporary.string());
-    }
-    fs::rename(temporary, target, error);
-    if (error) {
-        const StatusKind kind = KindOfError(error);
-        fs::remove(temporary, error);
-        return Status::Error(kind, "cannot save the station's settings", target.string());
-    }
+    // Made new beside the target, never through something planted where a temporary goes.
+    if (const Status saved = ReplaceFileDurably(target.string(), root.dump(2) + "\n"); !saved.ok())
+        return Status::Error(saved.kind(), "cannot save the station's settings", saved.ToString());
     return Status::Ok();
 }
 

@@ -3,7 +3,8 @@
 // port out of service, and the station's name in the record. A file that is missing, damaged or
 // hostile (too big, wrong types, absurd values, control characters in a name) is never used in
 // part: the defaults are, with a one-line notice that says why. Such a file is not lost: the next
-// save keeps it beside, as QVLinkStation.json.damaged. A symbolic link to a regular file is written
+// save keeps it beside, as QVLinkStation.json.damaged (an earlier one there stays: the next is
+// .damaged.1, then .damaged.2, ...). A symbolic link to a regular file is written
 // through (the link stays); something other than a regular file is never written over.
 #pragma once
 
@@ -24,7 +25,7 @@ inline constexpr const char* STATION_SETTINGS_FILE = "QVLinkStation.json";
 Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup);
 
 // Writes `setup` to `file` whole (a new file renamed over the old one), keeping a file there
-// that could not be used as `file`.damaged first.
+// that could not be used as `file`.damaged (or the first free .damaged.N) first.
 Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& setup);
 
 }  // namespace qvlink

@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include "password_file.h"
 #include "socket_wait.h"
 
 namespace qvlink::records {
@@ -32,6 +33,17 @@ std::string WhereOf(PGconn* conn) {
     if (port && *port) where.append(":").append(port);
     if (db && *db) where.append("/").append(db);
     return where;
+}
+
+// The password file the setting names itself ("passfile"); empty when it names none.
+std::string PassfileOf(const std::string& conninfo) {
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
+    if (!options) return {};
+    std::string passfile;
+    for (const PQconninfoOption* option = options; option->keyword; ++option)
+        if (std::string(option->keyword) == "passfile" && option->val) passfile = option->val;
+    PQconninfoFree(options);
+    return passfile;
 }
 
 // libpq prints the server's notices on stderr unless told otherwise, from whatever thread runs
@@ -84,11 +96,16 @@ void PgConnection::Close() {
 Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
                           std::chrono::milliseconds limit) {
     Close();
-    const char* keys[] = {"dbname", "fallback_application_name", nullptr};
-    const char* values[] = {conninfo.c_str(), "qvlink", nullptr};
+    // A password file libpq would pass over with a warning of its own on stderr is named in
+    // this failure's words instead, and libpq is pointed past it (the keys after "dbname" win).
+    const Status passwordFile = PasswordFileUsable(PasswordFilePath(PassfileOf(conninfo)));
+    const char* keys[] = {"dbname", "fallback_application_name", "passfile", nullptr};
+    const char* values[] = {conninfo.c_str(), "qvlink", NoPasswordFile(), nullptr};
+    if (passwordFile.ok()) keys[2] = values[2] = nullptr;
     PGconn* conn = PQconnectStartParams(keys, values, 1);
     if (!conn)
         return Status::Error(StatusKind::Exhausted, "cannot reach the database", "out of memory");
+    PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);  // from the first word, not the last
     where_ = WhereOf(conn);
     const auto deadline = Clock::now() + limit;
     PostgresPollingStatusType polling = PGRES_POLLING_WRITING;
@@ -117,9 +134,9 @@ Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
     }
     if (!failure.empty()) {
         PQfinish(conn);
+        if (!passwordFile.ok()) failure += "; " + passwordFile.ToString();
         return Status::Error(StatusKind::Lost, "cannot reach the database at " + where_, failure);
     }
-    PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
     PQsetnonblocking(conn, 1);
     conn_ = conn;
     return Status::Ok();

@@ -1,6 +1,7 @@
 #include "record_row.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -63,6 +64,10 @@ class FieldReader {
     bool Integer(const char* name, Int& out) {
         const json* value = Find(name);
         if (!value || !value->is_number_integer()) return Fail(name, "a whole number");
+        // Past the database's signed 64 bits a number would be kept as another (2^64 - 1 as -1).
+        if (value->is_number_unsigned() &&
+            value->get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX))
+            return Fail(name, "a smaller number");
         const auto number = value->get<std::int64_t>();
         out = static_cast<Int>(number);
         if (static_cast<std::int64_t>(out) != number) return Fail(name, "a smaller number");

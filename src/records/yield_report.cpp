@@ -72,6 +72,29 @@ std::string Fraction(long long part, long long whole) {
     return text;
 }
 
+// A record's text as a terminal or a spreadsheet may show it: printable UTF-8 as it is, every
+// control character (C0, DEL, C1) as an escape ("\x1b", "\u0085"), so that what a record holds
+// can neither move the cursor, recolour the report nor ring.
+std::string Shown(const std::string& text) {
+    std::string shown;
+    char escape[8];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c < 0x20 || c == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            shown += escape;
+        } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", next);
+            shown += escape;
+            ++i;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown;
+}
+
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string quoted = "\"";
@@ -165,8 +188,8 @@ std::string FormatReport(const YieldReport& report, bool csv) {
          csv ? "first_pass_yield" : "first-pass yield"}};
     for (const YieldRow& row : report.yields) {
         const long long tried = row.completed + row.failed;
-        yields.push_back({row.station, row.port, row.firmware,
-                          csv ? row.firmwareSha256 : row.firmwareSha256.substr(0, 12),
+        yields.push_back({Shown(row.station), Shown(row.port), Shown(row.firmware),
+                          Shown(csv ? row.firmwareSha256 : row.firmwareSha256.substr(0, 12)),
                           std::to_string(row.completed), std::to_string(row.failed),
                           std::to_string(row.stopped),
                           csv ? Fraction(row.completed, tried) : Percent(row.completed, tried)});
@@ -178,7 +201,7 @@ std::string FormatReport(const YieldReport& report, bool csv) {
     long long cumulative = 0;
     for (const CauseRow& cause : report.causes) {
         cumulative += cause.count;
-        causes.push_back({cause.resultText, cause.phase, std::to_string(cause.count),
+        causes.push_back({Shown(cause.resultText), Shown(cause.phase), std::to_string(cause.count),
                           csv ? Fraction(cause.count, failures) : Percent(cause.count, failures),
                           csv ? Fraction(cumulative, failures) : Percent(cumulative, failures)});
     }

@@ -64,7 +64,8 @@ class ReportCounter {
 Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
                           YieldReport& report);
 
-// As aligned columns for a terminal, or as CSV (two tables, a blank line between them).
+// As aligned columns for a terminal, or as CSV (two tables, a blank line between them); control
+// characters in a record's texts are shown as escapes ("\x1b"), printable UTF-8 as it is.
 std::string FormatReport(const YieldReport& report, bool csv);
 
 }  // namespace qvlink::records

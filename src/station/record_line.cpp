@@ -84,10 +84,14 @@ FirmwareFacts DescribeFirmware(const FirmwareImage& image, const std::string& fi
 }
 
 bool IsStationName(const std::string& name) {
-    if (name.empty() || name.size() > 64) return false;
-    for (const unsigned char c : name)
+    std::size_t characters = 0;  // UTF-8: every byte but a continuation byte begins one
+    bool blank = true;
+    for (const unsigned char c : name) {
         if (c < 0x20 || c == 0x7F) return false;
-    return true;
+        if ((c & 0xC0) != 0x80) ++characters;
+        if (c != ' ') blank = false;
+    }
+    return characters >= 1 && characters <= 64 && !blank;
 }
 
 std::string NewRecordId() {

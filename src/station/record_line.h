@@ -41,10 +41,11 @@ struct RecordSource {
     std::string station;
 };
 
-// Whether `name` may name a station: 1 to 64 characters, none of them a control character.
+// Whether `name` (UTF-8) may name a station: 1 to 64 characters, not spaces alone, none of them
+// a control character.
 bool IsStationName(const std::string& name);
 inline constexpr const char* STATION_NAME_RULE =
-    "a station's name is 1 to 64 characters, none of them a control character";
+    "a station's name is 1 to 64 characters, not spaces alone, none of them a control character";
 
 // A new random (version 4) UUID, "xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx" in lower case.
 std::string NewRecordId();

@@ -144,6 +144,44 @@ TEST(StationSettings, ALinkIsWrittenThroughAndNeverOverSomethingElse) {
     EXPECT_EQ(loaded.ports, setup.ports);
 }
 
+TEST(StationSettings, EveryFileThatCouldNotBeUsedIsKeptNoneReplacesAnother) {
+    test::ScratchDir dir;
+    const std::vector<std::string> damaged = {"{\"ports\": 1}", "[2]", "not JSON"};
+    const std::vector<std::string> kept = {".damaged", ".damaged.1", ".damaged.2"};
+    for (std::size_t i = 0; i < damaged.size(); ++i) {
+        const auto path = WriteText(dir, damaged[i]);
+        StationSetup loaded;
+        const std::string notice = LoadStationSetup(path, &loaded).message();
+        EXPECT_NE(notice.find("kept as " + std::string(STATION_SETTINGS_FILE) + kept[i]),
+                  std::string::npos)
+            << notice;
+        ASSERT_TRUE(SaveStationSetup(path, StationSetup{}).ok());
+    }
+    for (std::size_t i = 0; i < damaged.size(); ++i) {
+        std::ifstream in(dir.Path() / (std::string(STATION_SETTINGS_FILE) + kept[i]));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged[i]) << kept[i];
+    }
+}
+
+TEST(StationSettings, ALinkPlantedWhereTheTemporaryGoesIsNotWrittenThrough) {
+    test::ScratchDir dir;
+    const auto path = dir.Path() / STATION_SETTINGS_FILE;
+    const auto victim = dir.Path() / "victim";
+    std::ofstream(victim) << "not yours";
+    std::filesystem::create_symlink(victim, path.string() + ".new");
+    StationSetup setup;
+    setup.ports = {"COM3"};
+    for (int save = 0; save < 2; ++save) {  // a planted name never blocks a save either
+        const Status saved = SaveStationSetup(path, setup);
+        ASSERT_TRUE(saved.ok()) << saved.ToString();
+    }
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not yours");
+    StationSetup loaded;
+    EXPECT_TRUE(LoadStationSetup(path, &loaded).ok());
+    EXPECT_EQ(loaded.ports, setup.ports);
+}
+
 TEST(StationArguments, WhatTheCommandLineNamesReplacesWhatWasKept) {
     StationArguments parsed;
     bool help = false;

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "firmware_fixtures.h"
+#include "record_line.h"
 #include "write_signals.h"
 
 namespace qvlink::station {
@@ -42,6 +43,30 @@ class FileSizeLimit {
   private:
     rlimit saved_{};
 };
+
+TEST(StationName, CountsCharactersNotBytesAndRefusesSpacesAlone) {
+    std::string cjk22;
+    for (int i = 0; i < 22; ++i) cjk22 += "线";  // 3 bytes each
+    std::string cjk64, cjk65;
+    for (int i = 0; i < 64; ++i) cjk64 += "线";
+    cjk65 = cjk64 + "x";
+    const std::pair<std::string, bool> cases[] = {
+        {"line 3", true},
+        {"x", true},
+        {std::string(64, 's'), true},
+        {cjk22, true},
+        {cjk64, true},
+        {" line 3 ", true},
+        {"", false},
+        {" ", false},
+        {"   ", false},
+        {std::string(65, 's'), false},
+        {cjk65, false},
+        {"line\t3", false},
+        {"line\x7f", false},
+    };
+    for (const auto& [name, good] : cases) EXPECT_EQ(IsStationName(name), good) << name;
+}
 
 TEST(RecordFile, ALineThatDoesNotFitIsCutAwayAndTheNextOneIsWhole) {
     test::ScratchDir dir;
@@ -72,17 +97,24 @@ TEST(RecordFile, AFileEndingInsideALineGetsTheFirstNewLineOnALineOfItsOwn) {
 }
 
 TEST(RecordFile, DevNullAndAPipeTakeLines) {
+    // Neither is a file that can be moved away: no line takes it for one that was.
+    std::string notice;
     std::unique_ptr<RecordFile> record;
     ASSERT_TRUE(RecordFile::Open("/dev/null", &record).ok());
-    EXPECT_TRUE(record->Append("{}").ok()) << "a file that cannot be synced is no failure";
+    EXPECT_TRUE(record->Append("{}", &notice).ok()) << "a file that cannot be synced is no failure";
+    EXPECT_TRUE(record->Append("{}", &notice).ok());
+    EXPECT_EQ(notice, "");
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     ASSERT_TRUE(RecordFile::Open("/dev/fd/" + std::to_string(fds[1]), &record).ok());
-    const Status piped = record->Append("{\"piped\":1}");
-    EXPECT_TRUE(piped.ok()) << piped.ToString();
+    for (int line = 0; line < 2; ++line) {
+        const Status piped = record->Append("{\"piped\":1}", &notice);
+        EXPECT_TRUE(piped.ok()) << piped.ToString();
+        EXPECT_EQ(notice, "");
+    }
     char got[32] = {};
-    EXPECT_EQ(read(fds[0], got, sizeof got), 12);
-    EXPECT_STREQ(got, "{\"piped\":1}\n");
+    EXPECT_EQ(read(fds[0], got, sizeof got), 24);
+    EXPECT_STREQ(got, "{\"piped\":1}\n{\"piped\":1}\n");
     record.reset();
     close(fds[0]);
     close(fds[1]);

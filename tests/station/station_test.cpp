@@ -7,11 +7,13 @@
 
 #include <fstream>
 #include <latch>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
 
 #include "firmware_fixtures.h"
 #include "played_receivers.h"
+#include "station_totals.h"
 #include "status_texts.h"
 
 namespace qvlink::station {
@@ -134,6 +136,39 @@ TEST_F(StationTest, EveryReceiverIsRecordedWithHowFarItGot) {
     EXPECT_EQ(port.activity, PortActivity::Ended);
     EXPECT_EQ(port.end, PortEnd::Stopped);
     EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::ReceiverFailed);
+}
+
+// A window redraws its totals many times between two receivers: each receiver's time is taken
+// once, however often they are drawn. The second receiver is held 60 s longer than the others,
+// so a time taken twice moves the mean.
+TEST_F(StationTest, TheTotalsTakeEachReceiversTimeOnceHoweverOftenTheyAreDrawn) {
+    struct Redraws : StationObserver {
+        Redraws(Station& station, test::FakeClock& clock) : station(station), clock(clock) {}
+        void OnReport(std::size_t, const StatusReport&, int elapsedSeconds) override {
+            if (results == 1 && elapsedSeconds >= 0 && !held.exchange(true))
+                clock.Advance(std::chrono::seconds(60));
+        }
+        void OnResult(std::size_t, UpgradeResult, const std::string&) override {
+            ++results;
+            std::lock_guard<std::mutex> lock(mutex);
+            for (int redraw = 0; redraw < 3; ++redraw) totals.Follow(station);
+        }
+        Station& station;
+        test::FakeClock& clock;
+        std::atomic<int> results{0};
+        std::atomic<bool> held{false};
+        std::mutex mutex;
+        StationTotals totals;
+    };
+    Build({{Play::BulkCompleted, Play::BulkCompleted, Play::BlockCompleted}});
+    Redraws redraws(*station_, clock_);
+    station_->SetObserver(&redraws);
+    RunToEnd();
+    std::lock_guard<std::mutex> lock(redraws.mutex);
+    redraws.totals.Follow(*station_);
+    ASSERT_EQ(redraws.totals.Completed(), 3);
+    EXPECT_DOUBLE_EQ(redraws.totals.MeanSeconds(), (15 + 75 + 15) / 3.0);
+    EXPECT_DOUBLE_EQ(redraws.totals.P95Seconds(), 75);
 }
 
 TEST_F(StationTest, ALineLostWithNoReceiverOnItEndsThePortAndIsNoReceiver) {

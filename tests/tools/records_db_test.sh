@@ -30,6 +30,7 @@ ran() {  # ran NAME STATUS: the last `run NAME` ended with STATUS
     [ "$status" = "$2" ] || { echo "     ($1 ended with $status, not $2: $(head -c 300 "$1.err"))"; return 1; }
 }
 says() { grep -qF -- "$2" "$1" || { echo "     ($1 does not say '$2': $(head -c 300 "$1"))"; return 1; }; }
+not_says() { ! grep -qF -- "$2" "$1" || { echo "     ($1 says '$2': $(head -c 300 "$1"))"; return 1; }; }
 rows() { pg_sql "SELECT count(*) FROM records"; }
 apply_schema() { "$records" schema | psql "$db" -X -q -v ON_ERROR_STOP=1; }
 schema_now() {  # the database's schema and grants, and the roles
@@ -82,6 +83,32 @@ run db-some "$records" report --database "$db" --since 2026-01-05T06:30 --statio
 run files-some "$records" report --since 2026-01-05T06:30 --station st-a --format csv a.jsonl b.jsonl
 check "--since and --station: the database's equals the files'" cmp db-some.out files-some.out
 check "--since and --station: some records" [ "$(awk -F, 'NR > 1 && NF == 8 { n += $5 + $6 + $7 } END { print n }' db-some.out)" = 242 ]
+
+echo "== push: a file that cannot be read among others, and the progress of a slow one"
+pg_sql "TRUNCATE records"
+run gap "$records" push --database "$db" a.jsonl missing.jsonl b.jsonl
+check "a file that cannot be read: exit 2" ran gap 2
+check "a file that cannot be read: named" says gap.err "missing.jsonl"
+check "a file that cannot be read: the file after it is sent" says gap.out \
+    "b.jsonl: 302 lines: 300 sent, 2 already there, 0 skipped"
+check "a file that cannot be read: the total" says gap.out "total: 801 sent, 3 already there, 1 skipped"
+# Every batch takes the server 2.5 s, so the progress line comes after the first batch of 1000
+# lines, of which 200 are there already and one is no record.
+pg_sql "TRUNCATE records"
+head -n 200 made-a.jsonl > first200.jsonl
+run first200 "$records" push --database "$db" first200.jsonl
+{ cat made-a.jsonl; echo garbage; "$maker" 1000 st-c; } > slow.jsonl
+pg_sql "CREATE FUNCTION slow_batch() RETURNS trigger LANGUAGE plpgsql AS
+            \$\$ BEGIN PERFORM pg_sleep(2.5); RETURN NULL; END \$\$;
+        CREATE TRIGGER slow_batch AFTER INSERT ON records FOR EACH STATEMENT
+            EXECUTE FUNCTION slow_batch()"
+run slow "$records" push --database "$db" slow.jsonl
+pg_sql "DROP TRIGGER slow_batch ON records; DROP FUNCTION slow_batch()"
+check "a slow push: done" ran slow 1
+check "a slow push: its progress counts what was sent, there and skipped" says slow.err \
+    "slow.jsonl: 1000 lines so far: 799 sent, 200 already there, 1 skipped"
+check "a slow push: the summary" says slow.out \
+    "slow.jsonl: 1501 lines: 1300 sent, 200 already there, 1 skipped"
 
 echo "== pushes killed at random moments"
 "$maker" 200000 big > big.jsonl
@@ -146,6 +173,19 @@ check "a wrong password is refused: said" says wrong.err \
     "cannot reach the database at 127.0.0.1:$PG_PORT/qvlink"
 check "a wrong password is refused: why" says wrong.err \
     'password authentication failed for user "station2"'
+chmod 644 pgpass
+run loose "$records" push --database "$tcp user=station1" small.jsonl
+check "a password file others may read: refused" ran loose 2
+check "a password file others may read: said in words" says loose.err \
+    "the password file $work/pgpass is not used: others may read it (mode 644)"
+check "a password file others may read: what to do" says loose.err "chmod 600 $work/pgpass"
+check "a password file others may read: libpq's own warning kept off stderr" \
+    not_says loose.err "WARNING"
+run loose-trusted "$records" push --database "$db" small.jsonl
+check "a password file others may read: a server that asks for none still takes the lines" \
+    ran loose-trusted 0
+check "a password file others may read: asked for none, nothing said" not_says loose-trusted.err "WARNING"
+chmod 600 pgpass
 run inline "$records" push --database "$tcp user=station1 password=pw-station1" small.jsonl
 check "a password in the setting is refused" ran inline 2
 check "a password in the setting is refused: where it goes" says inline.err ".pgpass"

@@ -69,7 +69,10 @@ int PushFiles(const std::string& conninfo, const std::vector<std::string>& files
             const auto now = std::chrono::steady_clock::now();
             if (now - lastProgress >= std::chrono::seconds(2)) {
                 lastProgress = now;
-                std::fprintf(stderr, "%s: %lld lines sent so far\n", path.c_str(), tally.lines);
+                std::fprintf(stderr,
+                             "%s: %lld lines so far: %lld sent, %lld already there, %lld "
+                             "skipped\n",
+                             path.c_str(), tally.lines, tally.sent, tally.already, tally.skipped);
             }
         });
         const Status& trouble = read.ok() ? sending : read;
