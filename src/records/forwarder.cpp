@@ -164,7 +164,21 @@ void Forwarder::SaveWhereItIs(const OutboxCursor& saved) {
                     QV_REQUIRES(mutex_) { state.error = status.ToString(); });
 }
 
+bool Forwarder::TakeFurtherSavedCursor() {
+    std::string ignored;
+    const OutboxCursor saved = LoadCursor(cursorPath_, ignored);
+    if (saved.file.empty() || saved == cursor_) return false;
+    // Before the first file is open, what is saved is the start, as when the thread began; the
+    // look that follows checks it against the file.
+    const bool further =
+        cursor_.file.empty() ||
+        (saved.file == cursor_.file && saved.offset > cursor_.offset && reader_.Holds(saved));
+    if (further) cursor_ = saved;
+    return further;
+}
+
 std::uint64_t Forwarder::Look(std::string& notice) {
+    TakeFurtherSavedCursor();
     const OutboxCursor before = cursor_;
     const Status followed = reader_.Follow(cursor_, notice);
     if (followed.ok() && cursor_.file == before.file) SaveWhereItIs(before);
@@ -217,7 +231,7 @@ Forwarder::Sent Forwarder::SendBatch() {
     }
     if (settings_.afterCommit && !settings_.afterCommit()) return Sent::Ended;
     cursor_ = batch.next;
-    const Status saved = SaveCursor(cursorPath_, cursor_);
+    const Status saved = TakeFurtherSavedCursor() ? Status::Ok() : SaveCursor(cursorPath_, cursor_);
     Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
         published_ = cursor_;
         state.sent += static_cast<std::uint64_t>(counts.added);

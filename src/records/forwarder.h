@@ -104,6 +104,10 @@ class Forwarder {
     template <typename Change>
     void Publish(Change change);
     void SaveWhereItIs(const OutboxCursor& saved);
+    // Another program sending the same record (two runs given one file) saves the cursor too:
+    // one it saved further along the same file is taken, so that neither walks the file again
+    // behind the other, nor moves the saved cursor back. True when taken.
+    bool TakeFurtherSavedCursor();
 
     const ForwarderSettings settings_;
     const std::string cursorPath_;

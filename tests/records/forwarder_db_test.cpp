@@ -495,5 +495,25 @@ TEST_F(ForwarderDbTest, ARecordMovedAwayUnsentIsNamedAndFinishedByTheNextRun) {
     EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
 }
 
+TEST_F(ForwarderDbTest, TwoRunsGivenOneRecordDoNotSendItTwice) {
+    auto idle = Settings(7);
+    idle.look = 1h;  // looks only when nudged
+    Forwarder second(idle);
+    second.Start();
+    EXPECT_TRUE(second.Drain(Long())) << "no file yet";
+    writer_.Append(300);
+    {
+        Forwarder first(Settings(7));
+        first.Start();
+        ASSERT_TRUE(first.Drain(Long())) << ForwarderStateText(first.State());
+    }
+    ASSERT_TRUE(second.Drain(Long())) << ForwarderStateText(second.State());
+    EXPECT_EQ(second.State().alreadyThere, 0u) << "it goes on where the other run got to";
+    writer_.Append(5);
+    ASSERT_TRUE(second.Drain(Long())) << ForwarderStateText(second.State());
+    EXPECT_EQ(second.State().sent, 5u);
+    EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
+}
+
 }  // namespace
 }  // namespace qvlink::records
