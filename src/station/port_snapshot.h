@@ -16,6 +16,24 @@ enum class PortActivity {
     Ended,    // no longer serving; `end` says why
 };
 
+// Something about a port the operator must read, as facts; NoteText (port_words.h) says it in
+// words for the tile, the board and the log.
+struct PortNote {
+    enum class Kind {
+        RecordNotice,     // the record file changed under the station: `detail` says how
+        LineNotWritten,   // `receiver` (ended as `counted`, `result`) has no record line: `detail`
+        OutOfService,     // `count` receivers in a row failed or cancelled
+        NoPortThread,     // the port's own thread could not be made
+        NoUpgradeThread,  // the session's run could not start: `detail` says why, when known
+    };
+    Kind kind = Kind::RecordNotice;
+    std::string detail{};
+    int receiver{0};
+    Counted counted{Counted::Nothing};
+    UpgradeResult result{USER_ABORT};
+    int count{0};
+};
+
 struct PortSnapshot {
     std::string port;
     std::string device;

@@ -1,5 +1,7 @@
 #include "port_state.h"
 
+#include "port_words.h"
+
 namespace qvlink::station {
 namespace {
 
@@ -33,7 +35,6 @@ struct Step {
     }
     PortEnd operator()(const port_event::Taken& taken) {
         port.counts.Add(taken.counted, taken.result);
-        if (taken.counted == Counted::Completed) state.completedSeconds.push_back(taken.seconds);
         if (!taken.unrecorded.empty()) {
             port.unrecorded = taken.unrecorded;
             return PortEnd::RecordLost;
@@ -56,7 +57,7 @@ struct Step {
         return PortEnd::None;
     }
     PortEnd operator()(const port_event::Said& said) {
-        port.message = said.text;
+        port.message = NoteText(said.note);
         return PortEnd::None;
     }
     PortEnd operator()(const port_event::Ended& ended) {

@@ -15,7 +15,6 @@ namespace qvlink::station {
 
 struct PortState {
     PortSnapshot snapshot;
-    std::vector<double> completedSeconds;  // each completed receiver's time, in order
 };
 
 namespace port_event {
@@ -46,7 +45,7 @@ struct Published {
 };
 struct NextReceiver {};
 struct Said {
-    std::string text;
+    PortNote note;
 };
 struct Ended {
     PortEnd end = PortEnd::Finished;

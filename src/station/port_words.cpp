@@ -60,4 +60,40 @@ std::string TroubleText(PortEnd end) {
     return {};
 }
 
+std::string ReceiverEndText(int receiver, Counted counted, UpgradeResult result) {
+    std::string text = "receiver " + std::to_string(receiver) + " ";
+    switch (counted) {
+        case Counted::Completed:
+            return text + "completed";
+        case Counted::ReceiverAbort:
+            return text + "cancelled";
+        case Counted::Stopped:
+            return text + "was stopped";
+        case Counted::Failed:
+        case Counted::Nothing:
+            break;
+    }
+    return text + "failed (" + ResultLabel(result) + ")";
+}
+
+std::string NoteText(const PortNote& note) {
+    switch (note.kind) {
+        case PortNote::Kind::RecordNotice:
+            return note.detail;
+        case PortNote::Kind::LineNotWritten:
+            return ReceiverEndText(note.receiver, note.counted, note.result) +
+                   ", its record line could not be written (" + note.detail +
+                   "); this port stops here";
+        case PortNote::Kind::OutOfService:
+            return "out of service: " + std::to_string(note.count) +
+                   " receivers in a row failed or cancelled";
+        case PortNote::Kind::NoPortThread:
+            return "cannot start the port's thread";
+        case PortNote::Kind::NoUpgradeThread:
+            return note.detail.empty() ? "cannot start the upgrade thread"
+                                       : "cannot start the upgrade thread: " + note.detail;
+    }
+    return note.detail;
+}
+
 }  // namespace qvlink::station

@@ -1,7 +1,8 @@
 // How a port and its receivers read for the operator: the word for a port now (how it ended,
 // or its last receiver's result, or that it waits) and its tone, and the words for an end that
 // needs the operator. The station windows' tiles, qvlink-cli's board and its summary all take
-// these, so the same run reads the same everywhere. Pure functions of a snapshot.
+// these, so the same run reads the same everywhere; the station hands over facts, and these
+// pure functions say them.
 #pragma once
 
 #include <string>
@@ -38,5 +39,14 @@ PortWord WordOf(const PortSnapshot& port);
 // "port lost", "record line lost", "could not start", "not opened"); empty for a port that has
 // not ended, finished, or was stopped by the operator.
 std::string TroubleText(PortEnd end);
+
+// "receiver 7 completed", "receiver 3 failed (Checksum Error)", "receiver 2 was stopped": how a
+// receiver ended, after its number.
+std::string ReceiverEndText(int receiver, Counted counted, UpgradeResult result);
+
+// A port's note in the operator's words: "out of service: 3 receivers in a row failed or
+// cancelled", "receiver 7 completed, its record line could not be written (...); this port stops
+// here".
+std::string NoteText(const PortNote& note);
 
 }  // namespace qvlink::station

@@ -5,8 +5,10 @@
 namespace qvlink::station {
 
 Station::Station(const std::vector<std::string>& ports, const StationClock& clock,
-                 RecordSource source, LineOpener opener) {
+                 RecordSource source, LineOpener opener)
+    : ledger_(clock) {
     shared_.clock = &clock;
+    shared_.ledger = &ledger_;
     shared_.source = std::move(source);
     for (std::size_t i = 0; i < ports.size(); ++i)
         ports_.push_back(std::make_unique<StationPort>(i, ports[i], shared_, opener));
@@ -83,6 +85,13 @@ void Station::StopAll() {
 
 void Station::WaitAll() {
     for (auto& port : ports_) port->Join();
+}
+
+Station::View Station::Look() const {
+    View view;
+    view.ports = ledger_.View(
+        ports_.size(), [&](std::size_t i) { return ports_[i]->Snapshot(); }, &view.totals);
+    return view;
 }
 
 std::vector<PortSummary> Station::Summary() const {

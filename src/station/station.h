@@ -2,14 +2,16 @@
 // is loaded and checked once and shared read-only by every port. It records every receiver,
 // counts them, stops a port whose record cannot be written or (when asked) whose receivers keep
 // failing, and sums up the run. Toolkit-free and silent: front ends are told through a
-// StationObserver and read snapshots; they present, the station decides.
+// StationObserver and read views (every port and the totals at one moment); they present, the
+// station decides and keeps its own outcome.
 // Threading: construct, load, open, start and wait on one owner thread; StopAll from any
-// thread or a signal handler; Snapshot and Summary from any thread.
+// thread or a signal handler; Snapshot, Look, Totals and Summary from any thread.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,14 +65,25 @@ class Station {
     void WaitAll();
 
     PortSnapshot Snapshot(std::size_t index) const { return ports_[index]->Snapshot(); }
-    // How long each receiver that completed on port `index` took, from its announcement to its
-    // result, in the order they completed, from the `from`th on.
-    std::vector<double> CompletedSeconds(std::size_t index, std::size_t from) const {
-        return ports_[index]->CompletedSeconds(from);
-    }
+    // Every port and the totals at one moment: what a board or a header draws at once.
+    struct View {
+        std::vector<PortSnapshot> ports;
+        StationTotals totals;
+    };
+    View Look() const;
+    // The totals as they stand: the counts, each completed receiver's time and the time served
+    // so far (from the first port's start to the last port's end, over every run).
+    StationTotals Totals() const { return ledger_.Totals(); }
     std::vector<PortSummary> Summary() const;
 
+    // Called on a port's thread each time a line was written to the record (the record link's
+    // nudge): it must return at once. Only while no port runs.
+    void SetRecordListener(std::function<void()> listener) {
+        shared_.recorded = std::move(listener);
+    }
+
   private:
+    StationLedger ledger_;
     StationShared shared_;
     std::shared_ptr<FirmwareImage> image_;
     std::unique_ptr<RecordFile> record_;               // shared_.record while open

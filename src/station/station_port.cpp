@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "port_names.h"
+#include "port_words.h"
 
 namespace qvlink::station {
 
@@ -40,7 +41,7 @@ Status StationPort::Start(const StationOptions& options, bool reopen) {
     try {
         thread_ = std::thread([this, options] { Serve(options); });
     } catch (const std::system_error& error) {
-        Message("cannot start the port's thread");
+        Note({PortNote::Kind::NoPortThread});
         End(PortEnd::StartFailed);
         // It never ran: not counted as started.
         return Status::Error(StatusKind::Exhausted, "cannot start the thread of " + name_,
@@ -56,13 +57,6 @@ void StationPort::Join() {
 PortSnapshot StationPort::Snapshot() const {
     MutexLock lock(mutex_);
     return state_.snapshot;
-}
-
-std::vector<double> StationPort::CompletedSeconds(std::size_t from) const {
-    MutexLock lock(mutex_);
-    const std::vector<double>& seconds = state_.completedSeconds;
-    if (from >= seconds.size()) return {};
-    return {seconds.begin() + static_cast<std::ptrdiff_t>(from), seconds.end()};
 }
 
 int StationPort::Receiver() const {
@@ -83,25 +77,22 @@ struct Tell {
     void operator()(const port_event::Ticked& event) {
         observer.OnTick(port, event.elapsedSeconds);
     }
-    void operator()(const port_event::Published& event) {
-        observer.OnResult(port, event.result, ResultLabel(event.result));
-    }
+    void operator()(const port_event::Published& event) { observer.OnResult(port, event.result); }
     void operator()(const port_event::NextReceiver&) {
         observer.OnReport(port, {STATUS_WAITING}, -1);
     }
-    void operator()(const port_event::Said& event) { observer.OnMessage(port, event.text); }
-    void operator()(const port_event::Ended&) { observer.OnPortEnded(port); }
+    void operator()(const port_event::Said& event) { observer.OnNote(port, event.note); }
+    void operator()(const port_event::Ended& event) { observer.OnPortEnded(port, event.end); }
     void operator()(const auto&) {}  // the rest is seen in snapshots
 };
 
 }  // namespace
 
 PortEnd StationPort::Change(const PortEvent& event) {
-    PortEnd calledFor;
-    {
+    const PortEnd calledFor = shared_.ledger->Apply(event, [&] {
         MutexLock lock(mutex_);
-        calledFor = Advance(state_, event);
-    }
+        return Advance(state_, event);
+    });
     if (shared_.observer) std::visit(Tell{*shared_.observer, index_}, event);
     return calledFor;
 }
@@ -115,7 +106,7 @@ void StationPort::Serve(StationOptions options) {
     session_.SetContinuous(options.continuous);
     Change(port_event::Reported{{STATUS_WAITING}, -1});
     if (!session_.Start()) {
-        Message("cannot start the upgrade thread");
+        Note({PortNote::Kind::NoUpgradeThread});
         End(PortEnd::StartFailed);
         return;
     }
@@ -143,7 +134,7 @@ void StationPort::Serve(StationOptions options) {
     if (end == PortEnd::None || end == PortEnd::Finished) {
         switch (outcome.next) {
             case RunNext::StartFailed:
-                Message("cannot start the upgrade thread");
+                Note({PortNote::Kind::NoUpgradeThread});
                 end = PortEnd::StartFailed;
                 break;
             case RunNext::Stopped:
@@ -167,26 +158,6 @@ UpgradeResult StationPort::AwaitResult(std::chrono::milliseconds tick) {
     }
 }
 
-namespace {
-
-// How a receiver's end reads after its number: "completed", "failed (Checksum Error)".
-std::string EndedAs(Counted counted, UpgradeResult result) {
-    switch (counted) {
-        case Counted::Completed:
-            return "completed";
-        case Counted::ReceiverAbort:
-            return "cancelled";
-        case Counted::Stopped:
-            return "was stopped";
-        case Counted::Failed:
-        case Counted::Nothing:
-            break;
-    }
-    return "failed (" + ResultLabel(result) + ")";
-}
-
-}  // namespace
-
 PortEnd StationPort::TakeResult(UpgradeResult result, const StationOptions& options) {
     const ReceiverFacts facts = watch_.Facts();
     const FollowUp followUp = FollowUpOf(result, facts);
@@ -203,19 +174,23 @@ PortEnd StationPort::TakeResult(UpgradeResult result, const StationOptions& opti
         // The record is on disk before the session can start the next receiver.
         std::string notice;
         const Status written = shared_.record->Append(line, &notice);
-        if (!notice.empty()) Message(notice);
+        if (!notice.empty()) Note({PortNote::Kind::RecordNotice, notice});
         if (!written.ok()) {
             // The receiver was served all the same: it is named, as it has no line.
-            taken.unrecorded = "receiver " + std::to_string(receiver) + " " +
-                               EndedAs(followUp.counted, result) +
+            taken.unrecorded = ReceiverEndText(receiver, followUp.counted, result) +
                                ", its record line could not be written";
-            Message(taken.unrecorded + " (" + written.ToString() + "); this port stops here");
+            Note({PortNote::Kind::LineNotWritten, written.ToString(), receiver, followUp.counted,
+                  result});
+        } else if (shared_.recorded) {
+            shared_.recorded();
         }
     }
     const PortEnd end = Change(taken);
-    if (end == PortEnd::OutOfService)
-        Message("out of service: " + std::to_string(options.outOfServiceAfter) +
-                " receivers in a row failed or cancelled");
+    if (end == PortEnd::OutOfService) {
+        PortNote note{PortNote::Kind::OutOfService};
+        note.count = options.outOfServiceAfter;
+        Note(note);
+    }
     return end;
 }
 
@@ -228,8 +203,8 @@ void StationPort::BeginReceiver() {
     Change(port_event::NextReceiver{});
 }
 
-void StationPort::Message(const std::string& text) {
-    Change(port_event::Said{text});
+void StationPort::Note(PortNote note) {
+    Change(port_event::Said{std::move(note)});
 }
 
 void StationPort::End(PortEnd end) {

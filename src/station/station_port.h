@@ -2,8 +2,8 @@
 // on it. For each result it does what FollowUpOf decides (record, count), stops the port when a
 // record cannot be written or its receivers keep failing, and lets the session decide whether
 // the next receiver is awaited. Owned by Station.
-// Its state moves only through Change: one event, one step (Advance) under mutex_, then the
-// observer is told outside the lock.
+// Its state moves only through Change: one event, one step (Advance) under the station ledger's
+// lock and mutex_, then the observer is told outside the locks.
 // Threading: Open, Start and Join on the station's owner thread; RequestStop from any thread or
 // a signal handler; Snapshot from any thread (the state is guarded by mutex_).
 #pragma once
@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "receiver_watch.h"
 #include "record_file.h"
 #include "record_line.h"
+#include "station_ledger.h"
 #include "station_observer.h"
 #include "upgrade_session.h"
 
@@ -38,8 +40,11 @@ struct StationOptions {
 // What every port of a station shares, read-only while ports run.
 struct StationShared {
     const StationClock* clock = nullptr;
+    StationLedger* ledger = nullptr;      // every state change passes through it
     StationObserver* observer = nullptr;  // may be null
-    RecordFile* record = nullptr;         // may be null: no record
+    // Called on a port's thread after each line written to the record; may be empty.
+    std::function<void()> recorded;
+    RecordFile* record = nullptr;  // may be null: no record
     RecordSource source;
     FirmwareFacts firmware;
 };
@@ -70,7 +75,6 @@ class StationPort final : private WatchListener {
     // Waits until the port's thread has ended.
     void Join();
     PortSnapshot Snapshot() const;
-    std::vector<double> CompletedSeconds(std::size_t from) const;
 
   private:
     void OnReport(const StatusReport& report, int elapsedSeconds) override;
@@ -83,7 +87,7 @@ class StationPort final : private WatchListener {
     PortEnd Change(const PortEvent& event);
     void PublishResult(UpgradeResult result);
     void BeginReceiver();
-    void Message(const std::string& text);
+    void Note(PortNote note);
     void End(PortEnd end);
 
     const std::size_t index_;

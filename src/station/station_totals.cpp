@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <numeric>
 
-#include "station.h"
-
 namespace qvlink::station {
 
 void StationTotals::AddCompletedSeconds(const std::vector<double>& seconds) {
@@ -14,25 +12,9 @@ void StationTotals::AddCompletedSeconds(const std::vector<double>& seconds) {
         seconds_.insert(std::upper_bound(seconds_.begin(), seconds_.end(), s), s);
 }
 
-void StationTotals::Follow(const Station& station) {
-    std::vector<PortSnapshot> ports;
-    for (std::size_t i = 0; i < station.PortCount(); ++i) ports.push_back(station.Snapshot(i));
-    Follow(station, ports);
-}
-
-void StationTotals::Follow(const Station& station, const std::vector<PortSnapshot>& ports) {
-    timed_.resize(ports.size(), 0);
-    PortCounts total;
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        const PortSnapshot& port = ports[i];
-        total.AddUp(port.counts);
-        if (static_cast<std::size_t>(port.counts.completed) > timed_[i]) {
-            const std::vector<double> seconds = station.CompletedSeconds(i, timed_[i]);
-            AddCompletedSeconds(seconds);
-            timed_[i] += seconds.size();
-        }
-    }
-    counts_ = total;
+void StationTotals::Add(Counted counted, UpgradeResult result, double seconds) {
+    counts_.Add(counted, result);
+    if (counted == Counted::Completed) AddCompletedSeconds({seconds});
 }
 
 double StationTotals::PerHour() const {

@@ -1,7 +1,8 @@
 // The totals over every port of a station: receivers completed and failed (as CountedAs counts
 // them), the rate per hour of serving, and the time a receiver that completed took (mean and
-// 95th percentile). The station window's header, qvlink-cli's board and its summary show these
-// figures in these words. Plain numbers in, texts out; not thread-safe (one owner).
+// 95th percentile). The station keeps them as its receivers finish (StationLedger); the station
+// window's header, qvlink-cli's board and its summary show these figures in these words. Plain
+// numbers in, texts out; a value, not thread-safe (one owner).
 #pragma once
 
 #include <string>
@@ -12,8 +13,6 @@
 
 namespace qvlink::station {
 
-class Station;
-
 // The totals as the operator reads them: "12", "3", "12.5 per hour", "1 min 05 s", "58 s";
 // "-" where there is no figure yet.
 struct TotalsText {
@@ -23,12 +22,9 @@ struct TotalsText {
 
 class StationTotals {
   public:
-    // Brings the counts up to date with every port of `station` and takes the times of the
-    // receivers that completed since the last call; the same station on every call (a new
-    // StationTotals for another). From the station's owner thread.
-    void Follow(const Station& station);
-    // The same, from `ports`: a snapshot of every port of `station`, in order, just taken.
-    void Follow(const Station& station, const std::vector<PortSnapshot>& ports);
+    // One receiver counted (as CountedAs counts it); `seconds`, from its announcement to its
+    // result, is its time when it completed.
+    void Add(Counted counted, UpgradeResult result, double seconds);
     // Each completed receiver's time from its announcement to its result, in seconds.
     void AddCompletedSeconds(const std::vector<double>& seconds);
     // The counts as they stand now, summed over every port.
@@ -53,8 +49,7 @@ class StationTotals {
     static std::string DurationText(double seconds);
 
   private:
-    std::vector<double> seconds_;     // kept sorted
-    std::vector<std::size_t> timed_;  // per port, its completed receivers in seconds_
+    std::vector<double> seconds_;  // kept sorted
     PortCounts counts_;
     double servingSeconds_ = 0;
 };

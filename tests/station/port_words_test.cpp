@@ -100,7 +100,6 @@ TEST(PortState, StartingAgainGivesANewRunOfChancesAndKeepsTheCounts) {
     EXPECT_EQ(state.snapshot.receiver, 1);
     EXPECT_EQ(state.snapshot.counts.consecutiveFailures, 0);
     EXPECT_EQ(state.snapshot.counts.Recorded(), 2);
-    EXPECT_EQ(state.completedSeconds, std::vector<double>{42});
 }
 
 TEST(StationTotals, ThePercentileIsTheNearestRank) {

@@ -63,10 +63,9 @@ TEST(SameRun, TheWindowTheBoardAndTheSummaryAgree) {
          "completed 0  failed 2 (Checksum Error 2)   out of service"},
         {"completed 0  failed 0", "Cannot open", "not opened"},
     };
-    std::vector<PortSnapshot> board;
-    for (std::size_t i = 0; i < 5; ++i) board.push_back(line->Snapshot(i));
-    station::StationTotals totals;
-    totals.Follow(*line);
+    station::Station::View view = line->Look();
+    const std::vector<PortSnapshot> board(view.ports.begin(), view.ports.begin() + 5);
+    const station::StationTotals& totals = view.totals;
     const std::vector<std::string> names = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"};
     cli::ScreenState screen;
     screen.mode = cli::ScreenMode::Board;

@@ -79,17 +79,17 @@ int Run(const cli::CliOptions& options) {
     std::unique_ptr<records::RecordLink> database;
     {
         const cli::StopSignalsHeld held;
-        if (options.databaseGiven)
+        if (options.databaseGiven) {
             database = std::make_unique<records::RecordLink>(options.database, options.recordPath);
+            // Each line recorded: the forwarder looks at once.
+            line.SetRecordListener([link = database.get()] { link->Nudge(); });
+        }
         printer.Start();
         line.StartAll(run);
     }
-    const station::Moment servingSince = clock.Steady();
     // A stop that came before the ports ran still ends them.
     if (cli::StopSignalled()) line.StopAll();
     line.WaitAll();
-    const double servedSeconds =
-        std::chrono::duration<double>(clock.Steady() - servingSince).count();
     cli::WatchForStop(nullptr);
     printer.Stop();
 
@@ -111,12 +111,7 @@ int Run(const cli::CliOptions& options) {
     const auto summary = line.Summary();
     // With stdout gone the summary still reaches the operator, on stderr.
     std::FILE* const out = printer.OutputClosed() ? stderr : stdout;
-    if (line.PortCount() > 1) {
-        station::StationTotals totals;
-        totals.Follow(line);
-        totals.SetServingSeconds(servedSeconds);
-        std::fputs(cli::SummaryText(summary, totals).c_str(), out);
-    }
+    if (line.PortCount() > 1) std::fputs(cli::SummaryText(summary, line.Totals()).c_str(), out);
     std::fputs(databaseEnd.c_str(), out);
     return cli::ExitStatus(station::VerdictOf(summary));
 }

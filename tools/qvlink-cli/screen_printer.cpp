@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "port_words.h"
 #include "status_texts.h"
 #include "terminal.h"
 
@@ -56,7 +57,6 @@ void ScreenPrinter::Start() {
     for (std::size_t i = 0; i < station_.PortCount(); ++i) {
         if (station_.Snapshot(i).activity != station::PortActivity::Closed) shown_.push_back(i);
     }
-    started_ = std::chrono::steady_clock::now();
     thread_ = std::thread([this] { Loop(); });
 }
 
@@ -102,12 +102,12 @@ void ScreenPrinter::OnTick(std::size_t, int elapsedSeconds) {
     if (wake) wake_.notify_all();
 }
 
-void ScreenPrinter::OnResult(std::size_t port, UpgradeResult, const std::string& label) {
-    Push({port, ScreenEvent::Kind::Result, label});
+void ScreenPrinter::OnResult(std::size_t port, UpgradeResult result) {
+    Push({port, ScreenEvent::Kind::Result, station::ResultLabel(result)});
 }
 
-void ScreenPrinter::OnMessage(std::size_t port, const std::string& text) {
-    Push({port, ScreenEvent::Kind::Message, text});
+void ScreenPrinter::OnNote(std::size_t port, const station::PortNote& note) {
+    Push({port, ScreenEvent::Kind::Message, station::NoteText(note)});
 }
 
 void ScreenPrinter::Loop() {
@@ -156,18 +156,15 @@ void ScreenPrinter::Draw(bool last) {
         input.columns = size.columns;
         input.rows = size.rows;
     }
-    // Taken after the events, so that the board shows at least what they tell.
+    // Taken after the events, so that the board shows at least what they tell; one view, so
+    // that the totals row adds up the rows above it.
     std::vector<station::PortSnapshot> board;
     if (screen_.mode == ScreenMode::Board) {
-        for (const std::size_t index : shown_) board.push_back(station_.Snapshot(index));
+        station::Station::View view = station_.Look();
+        for (const std::size_t index : shown_) board.push_back(std::move(view.ports[index]));
+        input.totals = view.totals.Line();
     }
     input.board = board;
-    if (screen_.mode == ScreenMode::Board) {
-        totals_.Follow(station_);
-        totals_.SetServingSeconds(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count());
-        input.totals = totals_.Line();
-    }
     Write(FormatDraw(input, screen_));
 }
 

@@ -59,8 +59,8 @@ class ScreenPrinter final : public station::StationObserver {
     // On the station's threads: each takes the lock for a copy and a wake, and never writes.
     void OnReport(std::size_t port, const StatusReport& report, int elapsedSeconds) override;
     void OnTick(std::size_t port, int elapsedSeconds) override;
-    void OnResult(std::size_t port, UpgradeResult result, const std::string& label) override;
-    void OnMessage(std::size_t port, const std::string& text) override;
+    void OnResult(std::size_t port, UpgradeResult result) override;
+    void OnNote(std::size_t port, const station::PortNote& note) override;
 
   private:
     void Push(ScreenEvent event);
@@ -77,8 +77,6 @@ class ScreenPrinter final : public station::StationObserver {
     std::vector<std::size_t> shown_;        // the board's ports, from Start on
     ScreenState screen_;                    // only the printer's thread uses it after Start
     std::chrono::steady_clock::time_point lastDraw_{};  // the printer's thread only
-    std::chrono::steady_clock::time_point started_{};   // set by Start, before the thread
-    station::StationTotals totals_;                     // the printer's thread only
     std::atomic<bool> outputClosed_{false};             // written by the printer's thread only
 
     Mutex mutex_;

@@ -56,10 +56,14 @@ void StationPanel::Rebuild(const std::vector<std::string>& ports) {
         if (const Status loaded = station_->LoadFirmware(setup_.firmwarePath); !loaded.ok())
             firmwareTrouble_ = "The firmware was not loaded: " + loaded.ToString();
     }
+    // A line more in the record: the forwarder looks at once. On a port's thread; the link is
+    // replaced only while no port runs.
+    station_->SetRecordListener([this] {
+        if (database_) database_->Nudge();
+    });
     enabled_.assign(portNames_.size(), true);
     untickedOut_.assign(portNames_.size(), false);
     totals_ = {};
-    servedSeconds_ = 0;
     shown_.assign(portNames_.size(), TileView{});
     view_.SetTileCount(portNames_.size());
     PollPorts(true);
@@ -88,13 +92,9 @@ void StationPanel::StartAll() {
         ShowHeader();
         return;
     }
-    const station::Moment startedAt = clock_.Steady();  // before a port can move the clock on
     for (std::size_t i = 0; i < enabled_.size(); ++i)
         if (enabled_[i]) untickedOut_[i] = false;
-    if (station_->StartPorts(Options(), enabled_) > 0) {
-        running_ = true;
-        servingSince_ = startedAt;
-    }
+    if (station_->StartPorts(Options(), enabled_) > 0) running_ = true;
     PollPorts(true);
     ShowHeader();
 }
@@ -191,9 +191,9 @@ void StationPanel::RequestClose() {
 
 void StationPanel::PollPorts(bool all) {
     bool anyRunning = false;
-    std::vector<PortSnapshot> ports;
-    for (std::size_t i = 0; i < portNames_.size(); ++i) {
-        const PortSnapshot& port = ports.emplace_back(station_->Snapshot(i));
+    station::Station::View view = station_->Look();
+    for (std::size_t i = 0; i < view.ports.size(); ++i) {
+        const PortSnapshot& port = view.ports[i];
         anyRunning = anyRunning || port.activity == PortActivity::Running;
         // A port out of service is unticked once; it stays out until the operator ticks it.
         if (port.activity == PortActivity::Ended && port.end == station::PortEnd::OutOfService &&
@@ -207,25 +207,16 @@ void StationPanel::PollPorts(bool all) {
             shown_[i] = std::move(tile);
         }
     }
-    const int recorded = totals_.Counts().Recorded();
-    totals_.Follow(*station_, ports);
-    // A receiver more, recorded by now: the forwarder looks at once.
-    if (database_ && totals_.Counts().Recorded() != recorded) database_->Nudge();
+    // The header shows the totals of the moment the tiles were drawn from.
+    totals_ = std::move(view.totals);
     if (running_ && !anyRunning) EndServing();
 }
 
 void StationPanel::EndServing() {
-    servedSeconds_ += std::chrono::duration<double>(clock_.Steady() - servingSince_).count();
     running_ = false;
     // No port writes any more: the file is let go, so that the operator may move it away
     // between runs (Windows keeps an open file where it is). Start all opens it again.
     station_->CloseRecord();
-}
-
-double StationPanel::ServingSeconds() const {
-    const double now =
-        running_ ? std::chrono::duration<double>(clock_.Steady() - servingSince_).count() : 0;
-    return servedSeconds_ + now;
 }
 
 void StationPanel::ShowHeader() {
@@ -235,7 +226,6 @@ void StationPanel::ShowHeader() {
                                                    : firmwareTrouble_;
     header.record = setup_.recordPath.empty() ? "no record" : setup_.recordPath;
     header.database = database_ ? database_->StateText() : databaseTrouble_;
-    totals_.SetServingSeconds(ServingSeconds());
     const station::TotalsText totals = totals_.Text();
     header.completed = totals.completed;
     header.failed = totals.failed;

@@ -70,11 +70,11 @@ class StationPanel {
     // Sends the record to the database while the window is open, serving or not; follows a
     // change of record file.
     void FollowDatabase();
-    // Reads every port's snapshot: repaints the tiles that changed (all of them with `all`),
-    // adds up the totals, unticks a port gone out of service, sees the station stop serving.
+    // Takes the station's view (every port and the totals at one moment): repaints the tiles
+    // that changed (all of them with `all`), unticks a port gone out of service, sees the station
+    // stop serving.
     void PollPorts(bool all);
     void EndServing();
-    double ServingSeconds() const;
 
     StationView& view_;
     const station::StationClock& clock_;
@@ -90,11 +90,9 @@ class StationPanel {
     std::vector<bool> enabled_;
     std::vector<bool> untickedOut_;  // out of service and unticked since it last started
     std::vector<TileView> shown_;
-    station::StationTotals totals_;
+    station::StationTotals totals_;  // the station's, as of the last tiles drawn
     std::optional<HeaderView> shownHeader_;
     bool running_ = false;
-    station::Moment servingSince_{};
-    double servedSeconds_ = 0;  // before servingSince_
     bool closing_ = false;
     station::Moment closeBy_{};
 };
