@@ -5,16 +5,16 @@
 
 #include <string>
 
+#include "record_json.h"
 #include "record_line.h"
-#include "record_row.h"
 
 namespace qvlink {
 namespace {
 
 using namespace std::chrono_literals;
-using records::ParseRecordLine;
-using records::RecordRow;
-using records::RowJson;
+using record::ParseRecordLine;
+using record::RecordRow;
+using record::RowJson;
 
 const std::string SHA256 = "3f0c5e1b9a7d2c4e8f60b1a2c3d4e5f60718293a4b5c6d7e8f90a1b2c3d4e5f6";
 const std::string FIXED_ID = "5f0c2a8e-9b1d-4e57-a3c4-2d6f8e1b7a90";
@@ -228,8 +228,8 @@ TEST(RecordBytes, StoredLinesReadBackFieldByFieldAndAsTheirRow) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RecordRow row;
-        std::string why;
-        ASSERT_TRUE(ParseRecordLine(c.line, row, why)) << why;
+        const Status read = ParseRecordLine(c.line, row);
+        ASSERT_TRUE(read.ok()) << read.ToString();
         ExpectRow(row, c.row);
         EXPECT_EQ(RowJson(row), c.rowJson);
     }
