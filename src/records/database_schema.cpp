@@ -1,9 +1,16 @@
 #include "database_schema.h"
 
+#include <string>
+
+#include "record_sql.h"
+
 namespace qvlink::records {
 
 const char* DatabaseSchemaSql() {
-    return R"SQL(-- Quorvane Link: the record of every receiver from every station, schema version 1.
+    // The record's columns and the counting rule come from the record's format; the rest is the
+    // database's own.
+    static const std::string sql =
+        R"SQL(-- Quorvane Link: the record of every receiver from every station, schema version 1.
 -- Apply with: qvlink-records schema | psql -v ON_ERROR_STOP=1 -d DATABASE
 -- Applying it again changes nothing.
 SET client_min_messages = warning;
@@ -17,29 +24,8 @@ CREATE TABLE IF NOT EXISTS schema_version (
 -- One row per receiver: the fields of its record line, "start" and "end" as start_time and
 -- end_time. A line written before lines had ids has one derived from its bytes.
 CREATE TABLE IF NOT EXISTS records (
-    record_id uuid PRIMARY KEY,
-    schema integer NOT NULL,
-    station text NOT NULL,
-    start_time timestamptz NOT NULL,
-    end_time timestamptz NOT NULL,
-    port text NOT NULL,
-    device text NOT NULL,
-    protocol text,
-    result integer NOT NULL,
-    result_text text NOT NULL,
-    transfer_seconds double precision,
-    burn_seconds double precision,
-    resent bigint NOT NULL,
-    firmware text NOT NULL,
-    firmware_size bigint NOT NULL,
-    firmware_crc32 text NOT NULL,
-    firmware_sha256 text NOT NULL,
-    receiver integer NOT NULL,
-    phase text NOT NULL,
-    host text NOT NULL,
-    program text NOT NULL,
-    version text NOT NULL,
-    received_at timestamptz NOT NULL DEFAULT now()
+)SQL" + record::RecordColumnsSql() +
+        R"SQL(    received_at timestamptz NOT NULL DEFAULT now()
 );
 CREATE INDEX IF NOT EXISTS records_start_time ON records (start_time);
 CREATE INDEX IF NOT EXISTS records_station ON records (station, start_time);
@@ -49,9 +35,8 @@ CREATE INDEX IF NOT EXISTS records_firmware_sha256 ON records (firmware_sha256);
 -- failed, everything else, the receiver's own cancel ("Receiver Abort") included.
 CREATE OR REPLACE FUNCTION record_outcome(result integer) RETURNS text
     LANGUAGE sql IMMUTABLE AS $$
-    SELECT CASE WHEN result IN (0, 1000) THEN 'completed'
-                WHEN result = 253 THEN 'stopped'
-                ELSE 'failed' END
+    SELECT )SQL" +
+        record::RecordOutcomeCaseSql() + R"SQL(
 $$;
 
 -- First-pass yield: completed receivers of those that completed or failed.
@@ -100,6 +85,7 @@ GRANT EXECUTE ON FUNCTION record_outcome(integer) TO qvlink_read;
 INSERT INTO schema_version (version) VALUES (1) ON CONFLICT DO NOTHING;
 COMMIT;
 )SQL";
+    return sql.c_str();
 }
 
 }  // namespace qvlink::records

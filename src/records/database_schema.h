@@ -1,6 +1,7 @@
 // The database every station's record goes to: its tables, views and roles as SQL that
-// `qvlink-records schema` prints. Applying it again changes nothing; a later version adds to it
-// and says so in the table schema_version.
+// `qvlink-records schema` prints. The columns of the record's fields and record_outcome() are
+// made from the record's format (record_sql.h); the rest is written here. Applying it again
+// changes nothing; a later version adds to it and says so in the table schema_version.
 #pragma once
 
 namespace qvlink::records {

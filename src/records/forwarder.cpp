@@ -7,6 +7,7 @@
 #include "row_batch.h"
 #include "socket_wait.h"
 #include "thread_name.h"
+#include "utc_time.h"
 
 namespace qvlink::records {
 namespace {
@@ -312,7 +313,7 @@ std::string ForwarderStateText(const ForwarderState& state) {
         return text;
     }
     text += "unsent " + std::to_string(state.unsent) + (state.unsent == 1 ? " line" : " lines");
-    if (const auto micros = UtcMicros(state.oldestUnsent))
+    if (const auto micros = record::UtcMicros(state.oldestUnsent))
         text += " (oldest from " + LocalHourMinute(*micros) + ")";
     if (!state.error.empty())
         text += ": " + state.error;

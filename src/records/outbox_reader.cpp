@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "record_json.h"
+
 namespace qvlink::records {
 namespace {
 
@@ -168,17 +170,16 @@ OutboxBatch OutboxReader::Read(const OutboxCursor& cursor, std::size_t maxLines,
     const auto take = [&] {
         ++batch.next.line;
         ++taken;
-        RecordRow row;
-        std::string why;
+        record::RecordRow row;
         if (tooLong) {
             batch.skipped.push_back({batch.next.line, "a line of more than 1 MiB"});
         } else if (IsBlank(line)) {
             --taken;  // an empty line is no record, and no fault
-        } else if (ParseRecordLine(line, row, why)) {
+        } else if (const Status read = record::ParseRecordLine(line, row); read.ok()) {
             batch.rows.push_back(std::move(row));
             batch.rowLines.push_back(batch.next.line);
         } else {
-            batch.skipped.push_back({batch.next.line, why});
+            batch.skipped.push_back({batch.next.line, read.message()});
         }
         line.clear();
         tooLong = false;

@@ -18,12 +18,13 @@
 #include "annotated_mutex.h"
 #include "outbox_cursor.h"
 #include "outbox_file.h"
-#include "record_row.h"
+#include "record_fields.h"
+#include "skipped_line.h"
 
 namespace qvlink::records {
 
 struct OutboxBatch {
-    std::vector<RecordRow> rows;
+    std::vector<record::RecordRow> rows;
     std::vector<std::uint64_t> rowLines;  // the line number of each row
     std::vector<SkippedLine> skipped;
     OutboxCursor next;  // after the last line taken

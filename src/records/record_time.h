@@ -1,5 +1,5 @@
-// The record's times: UTC, written "2025-03-01T12:34:56.789Z". Reading them back, reading a time
-// an operator types, and showing one on the station's own clock.
+// Times an operator gives and reads: a time typed for a report, taken as a record time
+// (utc_time.h), and a record time shown on the station's own clock.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,6 @@
 #include <string_view>
 
 namespace qvlink::records {
-
-// Microseconds since 1970 (UTC) of a record time (years 0001 to 9999); none if `text` is not one.
-std::optional<std::int64_t> UtcMicros(std::string_view text);
 
 // A time an operator gives, in UTC: "2025-03-01", "2025-03-01T12:00", "2025-03-01 12:00:30",
 // with or without a final "Z"; as a record time ("2025-03-01T12:00:00Z"), or none.

@@ -1,28 +1,26 @@
 #include "row_batch.h"
 
+#include "record_json.h"
+#include "record_sql.h"
+
 namespace qvlink::records {
 
-Status InsertRows(PgConnection& connection, std::span<const RecordRow> rows, const StopWake* stop,
-                  InsertCounts& counts) {
+Status InsertRows(PgConnection& connection, std::span<const record::RecordRow> rows,
+                  const StopWake* stop, InsertCounts& counts) {
     counts = {};
     if (rows.empty()) return Status::Ok();
     std::string array = "[";
-    for (const RecordRow& row : rows) {
+    for (const record::RecordRow& row : rows) {
         if (array.size() > 1) array += ',';
-        array += RowJson(row);
+        array += record::RowJson(row);
     }
     array += ']';
     // No conflict target: naming record_id there would need the SELECT right on it, which a
     // station's role does not have. The key is the table's only unique constraint.
-    static const std::string sql =
-        "INSERT INTO records (record_id, schema, station, start_time, end_time, port, device, "
-        "protocol, result, result_text, transfer_seconds, burn_seconds, resent, firmware, "
-        "firmware_size, firmware_crc32, firmware_sha256, receiver, phase, host, program, version) "
-        "SELECT record_id, schema, station, start_time, end_time, port, device, protocol, result, "
-        "result_text, transfer_seconds, burn_seconds, resent, firmware, firmware_size, "
-        "firmware_crc32, firmware_sha256, receiver, phase, host, program, version "
-        "FROM json_populate_recordset(NULL::records, $1::json) "
-        "ON CONFLICT DO NOTHING";
+    static const std::string columns = record::RecordColumnList();
+    static const std::string sql = "INSERT INTO records (" + columns + ") SELECT " + columns +
+                                   " FROM json_populate_recordset(NULL::records, $1::json) "
+                                   "ON CONFLICT DO NOTHING";
     PgResult result;
     Status status = connection.Exec(sql, {array}, stop, BATCH_LIMIT, &result);
     if (!status.ok()) return status;
@@ -31,7 +29,7 @@ Status InsertRows(PgConnection& connection, std::span<const RecordRow> rows, con
     return Status::Ok();
 }
 
-Status InsertRowsSkippingRefused(PgConnection& connection, std::span<const RecordRow> rows,
+Status InsertRowsSkippingRefused(PgConnection& connection, std::span<const record::RecordRow> rows,
                                  std::span<const std::uint64_t> lines, const StopWake* stop,
                                  InsertCounts& counts, std::vector<SkippedLine>& refused) {
     InsertCounts these;

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "pg_connection.h"
-#include "record_row.h"
+#include "record_fields.h"
+#include "skipped_line.h"
 
 namespace qvlink::records {
 
@@ -18,15 +19,15 @@ struct InsertCounts {
     long long alreadyThere = 0;
 };
 
-Status InsertRows(PgConnection& connection, std::span<const RecordRow> rows, const StopWake* stop,
-                  InsertCounts& counts);
+Status InsertRows(PgConnection& connection, std::span<const record::RecordRow> rows,
+                  const StopWake* stop, InsertCounts& counts);
 
 // Sends `rows` (`lines` their line numbers) as InsertRows does; when the server refuses a batch
 // for what is in it, sends it again in halves, so that only the rows refused on their own are
 // left out, each named in `refused` with the server's reason. Adds what went to `counts`. Any
 // other error (the server away, a right missing) ends it: what committed before stays, and the
 // caller sends the batch again later.
-Status InsertRowsSkippingRefused(PgConnection& connection, std::span<const RecordRow> rows,
+Status InsertRowsSkippingRefused(PgConnection& connection, std::span<const record::RecordRow> rows,
                                  std::span<const std::uint64_t> lines, const StopWake* stop,
                                  InsertCounts& counts, std::vector<SkippedLine>& refused);
 

@@ -5,8 +5,9 @@
 #include <map>
 #include <tuple>
 
-#include "follow_up.h"
+#include "record_counting.h"
 #include "record_time.h"
+#include "utc_time.h"
 
 namespace qvlink::records {
 namespace {
@@ -30,17 +31,17 @@ void Count(std::map<YieldKey, YieldRow>& yields, std::map<CauseKey, long long>& 
     row.port = group.port;
     row.firmware = group.firmware;
     row.firmwareSha256 = group.firmwareSha256;
-    switch (station::CountedAs(static_cast<UpgradeResult>(group.result))) {
-        case station::Counted::Completed:
+    switch (record::CountedAs(static_cast<UpgradeResult>(group.result))) {
+        case record::Counted::Completed:
             row.completed += group.count;
             break;
-        case station::Counted::Failed:
-        case station::Counted::ReceiverAbort:
+        case record::Counted::Failed:
+        case record::Counted::ReceiverAbort:
             row.failed += group.count;
             causes[{group.resultText, group.phase}] += group.count;
             break;
-        case station::Counted::Stopped:
-        case station::Counted::Nothing:
+        case record::Counted::Stopped:
+        case record::Counted::Nothing:
             row.stopped += group.count;
             break;
     }
@@ -143,12 +144,12 @@ std::string Table(const std::vector<std::vector<std::string>>& rows, std::size_t
 }  // namespace
 
 ReportCounter::ReportCounter(ReportFilter filter) : filter_(std::move(filter)) {
-    if (!filter_.since.empty()) sinceMicros_ = UtcMicros(filter_.since).value_or(0);
+    if (!filter_.since.empty()) sinceMicros_ = record::UtcMicros(filter_.since).value_or(0);
 }
 
-void ReportCounter::Add(const RecordRow& row) {
+void ReportCounter::Add(const record::RecordRow& row) {
     if (!filter_.station.empty() && row.station != filter_.station) return;
-    if (!filter_.since.empty() && UtcMicros(row.start).value_or(0) < sinceMicros_) return;
+    if (!filter_.since.empty() && record::UtcMicros(row.start).value_or(0) < sinceMicros_) return;
     if (!seen_.insert(row.recordId).second) return;
     Count(yields_, causes_,
           {row.station, row.port, row.firmware, row.firmwareSha256, row.result, row.resultText,

@@ -1,5 +1,5 @@
 // The line's yield and its failures, counted the same way from record files and from the
-// database, and as the station counts them (station::CountedAs: a receiver abort is a failed
+// database, and as the station counts them (record::CountedAs: a receiver abort is a failed
 // receiver): per station, port and firmware the completed, failed and stopped receivers and the
 // first-pass yield (completed of completed and failed), and the failed receivers by result and
 // phase with their share. Each record is counted once, however often its line appears.
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "pg_connection.h"
-#include "record_row.h"
+#include "record_fields.h"
 
 namespace qvlink::records {
 
@@ -49,7 +49,7 @@ struct YieldReport {
 class ReportCounter {
   public:
     explicit ReportCounter(ReportFilter filter);
-    void Add(const RecordRow& row);
+    void Add(const record::RecordRow& row);
     YieldReport Take();
 
   private:

@@ -4,12 +4,6 @@
 
 namespace qvlink::station {
 
-Counted CountedAs(UpgradeResult result) {
-    if (result == USER_ABORT) return Counted::Stopped;
-    if (result == RECEIVER_ABORT) return Counted::ReceiverAbort;
-    return Succeeded(result) ? Counted::Completed : Counted::Failed;
-}
-
 FollowUp FollowUpOf(UpgradeResult result, const ReceiverFacts& facts) {
     if (!facts.present) return {};
     return {true, CountedAs(result)};

@@ -1,6 +1,7 @@
 // What a production line makes of each run's result, decided in one place for every front end:
-// whether it was a receiver at all, whether it is recorded, how it is counted, and what the
-// run of a whole station comes to.
+// whether it was a receiver at all, whether it is recorded, how it is counted (the record's
+// counting rule, record_counting.h, which the database counts by too), and what the run of a
+// whole station comes to.
 #pragma once
 
 #include <map>
@@ -8,20 +9,14 @@
 #include <vector>
 
 #include "receiver_facts.h"
+#include "record_counting.h"
 #include "upgrade_types.h"
 
 namespace qvlink::station {
 
-enum class Counted { Nothing, Completed, Failed, ReceiverAbort, Stopped };
-
-// How a recorded receiver's result counts, the one rule for the window, the command line's board
-// and summary, and the record's report: completed (the firmware arrived), failed, a receiver
-// abort (the receiver cancelled; it starts again), or stopped (the operator's stop). Wherever
-// receivers are counted for the operator, a receiver abort is a failed receiver: the first-pass
-// yield is completed of completed and failed, aborts among them, and the failures by result
-// name "Receiver Abort". Only the exit status of qvlink-cli leaves aborts out, since the receiver
-// starts again by itself.
-Counted CountedAs(UpgradeResult result);
+// How a recorded receiver's result counts: completed, failed, a receiver abort or stopped.
+using record::Counted;
+using record::CountedAs;
 
 struct FollowUp {
     bool record = false;  // a record line is written for it

@@ -1,9 +1,9 @@
 // The record of a production line: one JSON object per line for every receiver (RecordFile
-// keeps the lines), telling when, where, how far and with which firmware it went. Versioned by
-// "schema"; fields keep their names and meanings from one version to the next.
+// keeps the lines), telling when, where, how far and with which firmware it went. What a station
+// saw of a receiver becomes the record's fields here; their names, order and form are the
+// record format's (record_fields.h, record_json.h).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -11,12 +11,9 @@
 #include "receiver_facts.h"
 #include "sha256.h"
 #include "upgrade_types.h"
+#include "utc_time.h"
 
 namespace qvlink::station {
-
-// 2: every line has its own "record_id" (a random UUID) and the "station" that wrote it, so
-// that one receiver's line is one row wherever it is gathered, however often it is sent.
-inline constexpr int RECORD_SCHEMA = 2;
 
 // Which firmware went out: the file's name, size and SHA-256, and the CRC-32 the file carries.
 struct FirmwareFacts {
@@ -47,11 +44,6 @@ bool IsStationName(const std::string& name);
 inline constexpr const char* STATION_NAME_RULE =
     "a station's name is 1 to 64 characters, not spaces alone, none of them a control character";
 
-// A new random (version 4) UUID, "xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx" in lower case.
-std::string NewRecordId();
-// `bytes` as a UUID of `version` (its version and variant bits set), written as above.
-std::string UuidText(std::array<std::uint8_t, 16> bytes, int version);
-
 // One receiver: the port it was on, the device that port opened, its number on that port
 // (1 for the first), its result and what was seen of it.
 struct ReceiverRecord {
@@ -62,11 +54,12 @@ struct ReceiverRecord {
     ReceiverFacts facts;
 };
 
-// One receiver's record line (without the newline).
+// One receiver's record line (without the newline), of the schema this program writes, with
+// a new random record id.
 std::string RecordLine(const RecordSource& source, const FirmwareFacts& firmware,
                        const ReceiverRecord& receiver);
 
-// UTC with milliseconds: "2025-03-01T12:34:56.789Z".
-std::string IsoTime(WallTime time);
+// UTC with milliseconds, "2025-03-01T12:34:56.789Z", as the record writes its times.
+using record::IsoTime;
 
 }  // namespace qvlink::station

@@ -21,6 +21,7 @@
 #include "forwarder.h"
 #include "made_records.h"
 #include "pg_connection.h"
+#include "record_json.h"
 #include "row_batch.h"
 #include "sha256.h"
 
@@ -28,6 +29,7 @@ namespace qvlink::records {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace qvlink::record;
 
 // A wait that only a fault runs into. Every wait of the program shares one budget, so that a
 // fault fails the tests with its reason long before ctest's limit would kill the program.
@@ -90,8 +92,8 @@ class RecordWriter {
     std::string NextLine() {
         std::string line = test::MadeRecordLine(next_++, "line-1");
         RecordRow row;
-        std::string why;
-        EXPECT_TRUE(ParseRecordLine(line, row, why)) << why;
+        const Status read = ParseRecordLine(line, row);
+        EXPECT_TRUE(read.ok()) << read.ToString();
         ids_.push_back(row.recordId);
         return line;
     }
@@ -322,8 +324,8 @@ TEST_F(ForwarderDbTest, DrainGivesUpAndStopReturnsWhileTheServerIsAway) {
 TEST_F(ForwarderDbTest, TheReadersLimitsAreTheServers) {
     const auto rowWith = [&](const std::string& station, const char* start) {
         RecordRow row;
-        std::string why;
-        EXPECT_TRUE(ParseRecordLine(test::MadeRecordLine(7, "line-1"), row, why)) << why;
+        const Status read = ParseRecordLine(test::MadeRecordLine(7, "line-1"), row);
+        EXPECT_TRUE(read.ok()) << read.ToString();
         row.station = station;
         row.start = start;
         return std::vector<RecordRow>{row};

@@ -18,12 +18,17 @@
 #include "forwarder.h"
 #include "made_records.h"
 #include "outbox_reader.h"
+#include "record_id.h"
+#include "record_json.h"
 #include "record_time.h"
 #include "upgrade_types.h"
+#include "utc_time.h"
 #include "yield_report.h"
 
 namespace qvlink::records {
 namespace {
+
+using namespace qvlink::record;
 
 using json = nlohmann::json;
 
@@ -61,12 +66,12 @@ TEST_P(ParseRecordLineTest, TakesARecordOrNamesWhatIsWrong) {
         line = record.dump();
     }
     RecordRow row;
-    std::string why;
-    const bool taken = ParseRecordLine(line, row, why);
+    const Status read = ParseRecordLine(line, row);
+    const std::string& why = read.message();
     if (*c.why == '\0') {
-        EXPECT_TRUE(taken) << why;
+        EXPECT_TRUE(read.ok()) << why;
     } else {
-        EXPECT_FALSE(taken);
+        EXPECT_EQ(read.kind(), StatusKind::Invalid);
         EXPECT_NE(why.find(c.why), std::string::npos) << why;
     }
 }
@@ -142,8 +147,8 @@ TEST(ParseRecordLine, ASchema2LineIsReadFieldByField) {
     record["port"] = std::string("CO\0M1", 5);
     record["protocol"] = std::string("block\0crc", 9);
     RecordRow row;
-    std::string why;
-    ASSERT_TRUE(ParseRecordLine(record.dump(), row, why)) << why;
+    const Status read = ParseRecordLine(record.dump(), row);
+    ASSERT_TRUE(read.ok()) << read.ToString();
     EXPECT_EQ(row.recordId, "b253e9cb-f2fe-4438-a936-23c6a2a5157e");
     EXPECT_EQ(row.schema, 2);
     EXPECT_EQ(row.station, "line-1");
@@ -163,8 +168,8 @@ TEST(ParseRecordLine, ASchema2LineIsReadFieldByField) {
 TEST(ParseRecordLine, ASchema1LineGetsAnIdThatFollowsItsBytes) {
     const auto idOf = [](const std::string& line) {
         RecordRow row;
-        std::string why;
-        EXPECT_TRUE(ParseRecordLine(line, row, why)) << why;
+        const Status read = ParseRecordLine(line, row);
+        EXPECT_TRUE(read.ok()) << read.ToString();
         EXPECT_EQ(row.station, "bench-host") << "a schema 1 line's station is its host";
         return row.recordId;
     };
@@ -188,8 +193,8 @@ class OutboxReaderTest : public ::testing::Test {
     }
     static std::string IdOf(const std::string& line) {
         RecordRow row;
-        std::string why;
-        EXPECT_TRUE(ParseRecordLine(line.substr(0, line.find('\n')), row, why)) << why;
+        const Status read = ParseRecordLine(line.substr(0, line.find('\n')), row);
+        EXPECT_TRUE(read.ok()) << read.ToString();
         return row.recordId;
     }
     static std::vector<std::string> Ids(const OutboxBatch& batch) {

@@ -38,7 +38,7 @@ int Report(const ReportRequest& request) {
         long long skipped = 0;
         for (const std::string& path : request.files) {
             const Status read = ReadWholeFile(path, 1000, [&](const OutboxBatch& batch) {
-                for (const RecordRow& row : batch.rows) counter.Add(row);
+                for (const record::RecordRow& row : batch.rows) counter.Add(row);
                 skipped += static_cast<long long>(batch.skipped.size());
             });
             if (!read.ok()) {
