@@ -52,8 +52,9 @@ trap print_times EXIT
 configure() {  # configure BUILD_DIR CMAKE_ARGS...
     local dir="$1"
     shift
+    # The tests explicitly: scripts/demo.sh's build of build/release leaves them out.
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVLINK_WERROR=ON \
-        "${launcher[@]}" "$@" >/dev/null
+        -DQVLINK_BUILD_TESTS=ON "${launcher[@]}" "$@" >/dev/null
 }
 build() {  # build BUILD_DIR CMAKE_ARGS...: the whole project
     configure "$@"
