@@ -25,7 +25,7 @@ StationPort::~StationPort() {
 
 Status StationPort::Open() {
     Status opened = session_.OpenNamedPort(name_);
-    Change(port_event::Opened{opened.ok(), opened.ToString()});
+    Change(port_event::Opened{opened});
     return opened;
 }
 
@@ -114,8 +114,8 @@ void StationPort::Serve(StationOptions options) {
     watch_.BeginRun();
     session_.SetContinuous(options.continuous);
     Change(port_event::Reported{{STATUS_WAITING}, -1});
-    if (!session_.Start()) {
-        Message("cannot start the upgrade thread");
+    if (const Status started = session_.Start(); !started.ok()) {
+        Message(started.message());
         End(PortEnd::StartFailed);
         return;
     }
@@ -143,7 +143,7 @@ void StationPort::Serve(StationOptions options) {
     if (end == PortEnd::None || end == PortEnd::Finished) {
         switch (outcome.next) {
             case RunNext::StartFailed:
-                Message("cannot start the upgrade thread");
+                Message(outcome.startFailure.message());
                 end = PortEnd::StartFailed;
                 break;
             case RunNext::Stopped:
