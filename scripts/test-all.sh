@@ -134,7 +134,7 @@ fuzz() {
     for source in tests/fuzz/firmware_fuzzer.cpp src/firmware/crc32_mpeg2.cpp src/firmware/firmware_format.cpp; do
         objects+=("build/fuzz/$(basename "$source" .cpp).o")
         ccache clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-            -Isrc/firmware -Isrc/status -c "$source" -o "${objects[-1]}"
+            -Isrc/firmware -Isrc/base -c "$source" -o "${objects[-1]}"
     done
     clang++ -fsanitize=fuzzer,address,undefined "${objects[@]}" -o build/fuzz/firmware_fuzzer
     build/fuzz/firmware_fuzzer -max_total_time=60 -max_len=4096 -print_final_stats=1 build/fuzz/corpus 2>build/fuzz/fuzz.log ||

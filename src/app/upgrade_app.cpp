@@ -7,7 +7,10 @@ int UpgradeApp::InitInstance(LinkSettings& settings, UpgradeDialog& dialog) {
     settings.UseDirectory(CurrentDirectory());
     settings.Load();
     runWindow_(dialog);
-    if (const auto failure = settings.Save()) showPlainBox_(failure->text, failure->caption);
+    if (const Status saved = settings.Save(); !saved.ok()) {
+        const SaveFailure box = SaveFailureBox(saved);
+        showPlainBox_(box.text, box.caption);
+    }
     return 0;
 }
 

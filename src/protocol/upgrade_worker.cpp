@@ -20,7 +20,7 @@ int UpgradeWorkerProc(const RunInputs& inputs, UpgradeHost& host,
     return 0;
 }
 
-bool WorkerThread::Start(const RunInputs& inputs, UpgradeHost& host) {
+Status WorkerThread::Start(const RunInputs& inputs, UpgradeHost& host) {
     Join();
     RunFlags& flags = *inputs.flags;
     flags.abortRequested.store(0);
@@ -29,11 +29,12 @@ bool WorkerThread::Start(const RunInputs& inputs, UpgradeHost& host) {
     flags.elapsedSeconds.store(0);
     try {
         thread_ = std::thread([inputs, &host] { UpgradeWorkerProc(inputs, host); });
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
         flags.workerIdle.store(1);
-        return false;
+        return Status::Error(StatusKind::Exhausted, "cannot start the upgrade thread",
+                             error.what());
     }
-    return true;
+    return Status::Ok();
 }
 
 void WorkerThread::Join() {

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "run_context.h"
+#include "status.h"
 #include "upgrade_host.h"
 
 namespace qvlink {
@@ -27,10 +28,10 @@ class WorkerThread {
     // Joins the previous run, resets the run's flags for the new one (stop request cleared,
     // then workerIdle 0, then the clock 0) on this thread, and starts it. Because the flags
     // are set before the thread exists, a stop asked right after Start is never wiped out and
-    // the host never sees an idle worker that is about to run. False, with workerIdle back at
-    // 1, when no thread could be started.
-    // `inputs` and `host` must stay valid until the run's result has been posted.
-    bool Start(const RunInputs& inputs, UpgradeHost& host);
+    // the host never sees an idle worker that is about to run. When no thread could be started,
+    // Exhausted ("cannot start the upgrade thread" and the system's words), with workerIdle back
+    // at 1. `inputs` and `host` must stay valid until the run's result has been posted.
+    Status Start(const RunInputs& inputs, UpgradeHost& host);
     // Waits for the current run's thread, if any, to end.
     void Join();
 

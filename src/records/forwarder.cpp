@@ -145,12 +145,13 @@ void Forwarder::PublishFailure(const Status& status, Clock::duration connecting)
         MutexLock lock(mutex_);
         state_.connected = connection_.connected();
         if (!stopping_) {
-            state_.error = status.ToString();
-        } else if (state_.error.empty() && connecting >= std::chrono::seconds(1)) {
+            state_.error = status;
+        } else if (state_.error.ok() && connecting >= std::chrono::seconds(1)) {
             // The stop cut the only try there was: how long the server left it unanswered.
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(connecting).count();
-            state_.error = status.message() + ": no answer in " + std::to_string(seconds) + " s";
+            state_.error = Status::Error(status.kind(), status.message(),
+                                         "no answer in " + std::to_string(seconds) + " s");
         }
     }
     changed_.notify_all();
@@ -161,13 +162,13 @@ void Forwarder::SaveWhereItIs(const OutboxCursor& saved) {
     if (cursor_.path == saved.path || cursor_.offset != saved.offset) return;
     const Status status = SaveCursor(cursorPath_, cursor_);
     if (!status.ok())
-        Publish([&](ForwarderState& state)
-                    QV_REQUIRES(mutex_) { state.error = status.ToString(); });
+        Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) { state.error = status; });
 }
 
 bool Forwarder::TakeFurtherSavedCursor() {
+    // A damaged note was said when the thread began; here it only means nothing further.
     std::string ignored;
-    const OutboxCursor saved = LoadCursor(cursorPath_, ignored);
+    const OutboxCursor saved = LoadCursor(cursorPath_, &ignored);
     if (saved.file.empty() || saved == cursor_) return false;
     // Before the first file is open, what is saved is the start, as when the thread began; the
     // look that follows checks it against the file.
@@ -178,7 +179,7 @@ bool Forwarder::TakeFurtherSavedCursor() {
     return further;
 }
 
-std::uint64_t Forwarder::Look(std::string& notice) {
+std::uint64_t Forwarder::Look(std::string* notice) {
     TakeFurtherSavedCursor();
     const OutboxCursor before = cursor_;
     const Status followed = reader_.Follow(cursor_, notice);
@@ -191,14 +192,13 @@ std::uint64_t Forwarder::Look(std::string& notice) {
         published_ = cursor_;
         state.unsent = backlog;
         state.oldestUnsent = oldest;
-        if (!notice.empty()) state.notice = std::move(notice);
+        if (!notice->empty()) state.notice = std::move(*notice);
         // No file yet is no fault: nothing was recorded.
-        if (!followed.ok() && followed.kind() != StatusKind::NotFound)
-            state.error = followed.ToString();
+        if (!followed.ok() && followed.kind() != StatusKind::NotFound) state.error = followed;
         ++looksDone_;
         if (draining_ && looksDone_ > drainFrom_ && backlog == 0) drained_.Raise();
     });
-    notice.clear();
+    notice->clear();
     return backlog;
 }
 
@@ -241,7 +241,7 @@ Forwarder::Sent Forwarder::SendBatch() {
         Note(state.skippedLines, batch.skipped);
         state.refused += refused.size();
         Note(state.refusedLines, refused);
-        state.error = saved.ok() ? std::string() : saved.ToString();
+        state.error = saved;
         state.retryIn = std::chrono::milliseconds(0);
     });
     return Sent::Committed;
@@ -262,14 +262,14 @@ bool Forwarder::BackOff() {
 void Forwarder::Run() {
     NameThisThread("qvlink-forward");
     std::string notice;
-    cursor_ = LoadCursor(cursorPath_, notice);
+    cursor_ = LoadCursor(cursorPath_, &notice);
     for (;;) {
         {
             MutexLock lock(mutex_);
             if (stopping_) break;
             ++looksBegun_;
         }
-        if (Look(notice) == 0) {
+        if (Look(&notice) == 0) {
             if (!Rest(settings_.look, true, false)) break;
             continue;
         }
@@ -293,7 +293,7 @@ void Forwarder::Run() {
     // A record moved away since the last look: the cursor says where, for the next run.
     if (stopped) {
         const OutboxCursor before = cursor_;
-        if (reader_.Follow(cursor_, notice).ok() && cursor_.file == before.file)
+        if (reader_.Follow(cursor_, &notice).ok() && cursor_.file == before.file)
             SaveWhereItIs(before);
     }
     connection_.Close();
@@ -309,14 +309,14 @@ void Forwarder::Run() {
 std::string ForwarderStateText(const ForwarderState& state) {
     std::string text;
     if (state.unsent == 0) {
-        text += state.error.empty() ? "all sent" : state.error;
+        text += state.error.ok() ? "all sent" : state.error.ToString();
         return text;
     }
     text += "unsent " + std::to_string(state.unsent) + (state.unsent == 1 ? " line" : " lines");
     if (const auto micros = record::UtcMicros(state.oldestUnsent))
         text += " (oldest from " + LocalHourMinute(*micros) + ")";
-    if (!state.error.empty())
-        text += ": " + state.error;
+    if (!state.error.ok())
+        text += ": " + state.error.ToString();
     else
         text += state.connected ? ", sending" : ", connecting";
     return text;

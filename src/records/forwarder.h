@@ -23,6 +23,7 @@
 #include "annotated_mutex.h"
 #include "outbox_reader.h"
 #include "pg_connection.h"
+#include "status.h"
 #include "stop_wake.h"
 
 namespace qvlink::records {
@@ -49,7 +50,7 @@ struct ForwarderState {
     std::uint64_t movedUnsent = 0;  // of them, in a record file moved away from its path
     std::string movedTo;            // where that file is now; empty when it was deleted
     std::string oldestUnsent;       // the first unsent line's start time (UTC, as recorded)
-    std::string error;              // the last error in words; empty once sending works again
+    Status error;                   // the last error; ok once sending works again
     std::string notice;             // the last change of file or cursor, in words
     std::chrono::milliseconds retryIn{0};   // the wait before the next try after a failure
     std::uint64_t sent = 0;                 // lines the database took in this run
@@ -91,7 +92,7 @@ class Forwarder {
     // batch read, sent and committed; a rest after a failure. Each false on a stop.
     enum class Sent { Committed, Failed, Ended };
     void Run();
-    std::uint64_t Look(std::string& notice);
+    std::uint64_t Look(std::string* notice);
     bool Connect();
     Sent SendBatch();
     bool BackOff();

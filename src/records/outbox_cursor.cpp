@@ -18,7 +18,7 @@ std::string CursorPathFor(const std::string& recordPath) {
     return recordPath + ".sent";
 }
 
-OutboxCursor LoadCursor(const std::string& path, std::string& notice) {
+OutboxCursor LoadCursor(const std::string& path, std::string* notice) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
     std::stringstream text;
@@ -29,9 +29,9 @@ OutboxCursor LoadCursor(const std::string& path, std::string& notice) {
                       object.contains("offset") && object["offset"].is_number_unsigned() &&
                       object.contains("line") && object["line"].is_number_unsigned();
     if (!good) {
-        notice = "the note of what was sent (" + path +
-                 ") is damaged: the record is sent again from its beginning (the database keeps "
-                 "each line once)";
+        *notice = "the note of what was sent (" + path +
+                  ") is damaged: the record is sent again from its beginning (the database keeps "
+                  "each line once)";
         return {};
     }
     cursor.file = object["file"].get<std::string>();

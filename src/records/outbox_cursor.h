@@ -34,9 +34,9 @@ std::string TailPrint(const std::string& bytes);
 std::string CursorPathFor(const std::string& recordPath);
 
 // The cursor in `path`; none (the start) if there is no such file. A file that cannot be read
-// as a cursor is the start as well, and `notice` says so. A cursor written before fingerprints
+// as a cursor is the start as well, and `*notice` says so. A cursor written before fingerprints
 // were kept has none, and is trusted as it is.
-OutboxCursor LoadCursor(const std::string& path, std::string& notice);
+OutboxCursor LoadCursor(const std::string& path, std::string* notice);
 Status SaveCursor(const std::string& path, const OutboxCursor& cursor);
 
 }  // namespace qvlink::records

@@ -58,7 +58,7 @@ bool OutboxReader::Holds(const OutboxCursor& cursor) {
     return file_.open() && cursor.file == file_.identity() && HoldsLocked(cursor);
 }
 
-Status OutboxReader::Follow(OutboxCursor& cursor, std::string& notice) {
+Status OutboxReader::Follow(OutboxCursor& cursor, std::string* notice) {
     MutexLock lock(mutex_);
     if (file_.open()) {
         const std::string now = OutboxFile::IdentityAt(path_);
@@ -70,7 +70,7 @@ Status OutboxReader::Follow(OutboxCursor& cursor, std::string& notice) {
             } else if (!now.empty()) {
                 if (Status status = file_.Open(path_); !status.ok()) return status;
                 StartAgain(cursor);
-                notice =
+                *notice =
                     "the record file " + path_ + " is a new one: it is sent from its beginning";
                 return Status::Ok();
             }
@@ -81,35 +81,35 @@ Status OutboxReader::Follow(OutboxCursor& cursor, std::string& notice) {
                                   OutboxFile::IdentityAt(cursor.path) == cursor.file &&
                                   file_.Open(cursor.path).ok();
         if (movedEarlier) {
-            notice = "the record file moved from " + path_ + " to " + cursor.path +
-                     " has unsent lines: they are sent before those of " + path_;
+            *notice = "the record file moved from " + path_ + " to " + cursor.path +
+                      " has unsent lines: they are sent before those of " + path_;
         } else {
             if (Status status = file_.Open(path_); !status.ok()) return status;
             if (cursor.file != file_.identity()) {
                 if (!cursor.path.empty())
-                    notice = "the record file moved from " + path_ + " to " + cursor.path +
-                             " is no longer there: its lines after line " +
-                             std::to_string(cursor.line) +
-                             " were not sent (send it with qvlink-records push); " + path_ +
-                             " is sent from its beginning";
+                    *notice = "the record file moved from " + path_ + " to " + cursor.path +
+                              " is no longer there: its lines after line " +
+                              std::to_string(cursor.line) +
+                              " were not sent (send it with qvlink-records push); " + path_ +
+                              " is sent from its beginning";
                 else if (!cursor.file.empty())
-                    notice = "the record file " + path_ +
-                             " is not the one sent before: it is sent from its beginning (the "
-                             "database keeps each line once)";
+                    *notice = "the record file " + path_ +
+                              " is not the one sent before: it is sent from its beginning (the "
+                              "database keeps each line once)";
                 StartAgain(cursor);
             }
         }
         scan_ = Scan{file_.identity(), cursor.offset, cursor.line};
     }
     if (file_.Size() < cursor.offset) {
-        notice = "the record file " + path_ +
-                 " was cut short: it is sent again from its beginning (the database keeps each "
-                 "line once)";
+        *notice = "the record file " + path_ +
+                  " was cut short: it is sent again from its beginning (the database keeps each "
+                  "line once)";
         StartAgain(cursor);
     } else if (!HoldsLocked(cursor)) {
-        notice = "the record file " + path_ +
-                 " was written over: it is sent again from its beginning (the database keeps "
-                 "each line once)";
+        *notice = "the record file " + path_ +
+                  " was written over: it is sent again from its beginning (the database keeps "
+                  "each line once)";
         StartAgain(cursor);
     }
     return Status::Ok();

@@ -44,8 +44,8 @@ class OutboxReader {
     const std::string& path() const { return path_; }
 
     // Makes `cursor` fit the file under the path (see above); a change of file is said in
-    // `notice`. An error when there is no file to read (yet).
-    Status Follow(OutboxCursor& cursor, std::string& notice) QV_EXCLUDES(mutex_);
+    // `*notice` (left as it is otherwise). An error when there is no file to read (yet).
+    Status Follow(OutboxCursor& cursor, std::string* notice) QV_EXCLUDES(mutex_);
     // Whole lines after `cursor` in the file being read.
     std::uint64_t Backlog(const OutboxCursor& cursor) QV_EXCLUDES(mutex_);
     // The lines after `cursor`, which Follow made, with those of the file under the path when
@@ -94,7 +94,7 @@ Status ReadWholeFile(const std::string& path, std::size_t batchLines, Each each)
     OutboxReader reader(path);
     OutboxCursor cursor;
     std::string notice;
-    if (Status status = reader.Follow(cursor, notice); !status.ok()) return status;
+    if (Status status = reader.Follow(cursor, &notice); !status.ok()) return status;
     for (;;) {
         OutboxBatch batch = reader.Read(cursor, batchLines, true);
         if (batch.next == cursor) return Status::Ok();

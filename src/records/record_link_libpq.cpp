@@ -25,7 +25,7 @@ void RecordLink::Nudge() {
 
 bool RecordLink::AllSent() const {
     const ForwarderState state = forwarder_->State();
-    return state.unsent == 0 && state.error.empty();
+    return state.unsent == 0 && state.error.ok();
 }
 
 std::string RecordLink::TakeNotice() {

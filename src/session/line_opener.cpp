@@ -7,7 +7,10 @@ namespace qvlink {
 Status OpenSerialPort(const std::string& device, std::unique_ptr<SerialLine>* line) {
     auto port = std::make_unique<SerialPort>();
     if (Status opened = port->OpenDevice(device, LINK_BAUD); !opened.ok()) return opened;
-    port->SetBinaryMode(1);
+    // A port left translating bytes would garble the image: a port that cannot be put in
+    // binary mode is one that cannot be used.
+    if (port->SetBinaryMode(1) != 1)
+        return Status::Error(StatusKind::Io, device, "binary mode: the port refused it");
     *line = std::move(port);
     return Status::Ok();
 }

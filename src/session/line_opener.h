@@ -20,7 +20,8 @@ inline constexpr int LINK_BAUD = 115200;
 using LineOpener =
     std::function<Status(const std::string& device, std::unique_ptr<SerialLine>* line)>;
 
-// The product's opener: the serial port `device`, exclusively, at LINK_BAUD in binary mode.
+// The product's opener: the serial port `device`, exclusively, at LINK_BAUD in binary mode; a
+// port that refuses binary mode is not opened (Io).
 Status OpenSerialPort(const std::string& device, std::unique_ptr<SerialLine>* line);
 
 }  // namespace qvlink

@@ -55,19 +55,26 @@ Status UpgradeSession::OpenDevice(const std::string& device, std::string errorTe
     return Status::Error(opened.kind(), std::move(errorText), opened.ToString());
 }
 
-bool UpgradeSession::Start() {
-    active_ = Image().state == ImageState::ValidPayload && line_ && StartWorker();
+Status UpgradeSession::Start() {
+    Status started;
+    if (Image().state != ImageState::ValidPayload)
+        started = Status::Error(StatusKind::Usage, "no checked firmware image");
+    else if (!line_)
+        started = Status::Error(StatusKind::Usage, "no open port");
+    else
+        started = StartWorker();
+    active_ = started.ok();
     if (!active_) GoIdle();
-    return active_;
+    return started;
 }
 
-bool UpgradeSession::StartWorker() {
+Status UpgradeSession::StartWorker() {
     const FirmwareImage& image = Image();
     const RunInputs inputs{image.bytes.get(), image.size, line_.get(), &flags_};
-    if (!worker_.Start(inputs, host_)) return false;
+    if (Status started = worker_.Start(inputs, host_); !started.ok()) return started;
     // Starting a run clears the stop flag; a stop the operator asked for meanwhile still holds.
     if (stopRequested_.load()) flags_.RequestStop();
-    return true;
+    return Status::Ok();
 }
 
 void UpgradeSession::RequestStop() {
@@ -85,14 +92,17 @@ RunOutcome UpgradeSession::Finish(UpgradeResult result, const NextRunHook& befor
                                   bool noMoreWanted) {
     ++runsFinished_;
     const bool continuous = Continuous();
-    RunOutcome outcome{result, ResultText(result, continuous), RunNext::Idle};
+    RunOutcome outcome{result, ResultText(result, continuous), RunNext::Idle, Status::Ok()};
     const bool wouldRestart = !noMoreWanted && RestartsAfter(result, continuous);
     if (result == USER_ABORT || (wouldRestart && stopRequested_.load())) {
         outcome.next = RunNext::Stopped;
     } else if (wouldRestart) {
         outcome.next = RunNext::NextRun;
         if (beforeNextRun) beforeNextRun(outcome);
-        if (!StartWorker()) outcome.next = RunNext::StartFailed;
+        if (Status started = StartWorker(); !started.ok()) {
+            outcome.next = RunNext::StartFailed;
+            outcome.startFailure = std::move(started);
+        }
     }
     if (!outcome.Restarted()) GoIdle();
     return outcome;

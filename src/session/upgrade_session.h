@@ -42,6 +42,7 @@ struct RunOutcome {
     UpgradeResult result = USER_ABORT;
     std::string text;  // the result's text in the session's mode; may be empty
     RunNext next = RunNext::Idle;
+    Status startFailure;  // with StartFailed: why the next run did not start
     bool Restarted() const { return next == RunNext::NextRun; }
 };
 
@@ -73,9 +74,10 @@ class UpgradeSession {
     void SetContinuous(bool on) { continuous_.store(on); }
     bool Continuous() const { return continuous_.load(); }
 
-    // Starts the first run on the open port with the loaded image. False, with the port closed
-    // and the session idle, when there is no checked image, no open port or no thread.
-    bool Start();
+    // Starts the first run on the open port with the loaded image. When it cannot, the port is
+    // closed, the session idle and the status says why: Usage for no checked image or no open
+    // port, Exhausted when the run's thread could not be started.
+    Status Start();
     // From Start until the session goes idle, including while a run's result is on its way.
     bool Active() const { return active_; }
     // While a run's worker has not yet posted its result and marked itself idle.
@@ -104,7 +106,7 @@ class UpgradeSession {
 
   private:
     Status OpenDevice(const std::string& device, std::string errorText);
-    bool StartWorker();
+    Status StartWorker();
     void GoIdle();
 
     UpgradeHost& host_;

@@ -20,11 +20,11 @@ enum class PortActivity {
 // words for the tile, the board and the log.
 struct PortNote {
     enum class Kind {
-        RecordNotice,     // the record file changed under the station: `detail` says how
-        LineNotWritten,   // `receiver` (ended as `counted`, `result`) has no record line: `detail`
-        OutOfService,     // `count` receivers in a row failed or cancelled
-        NoPortThread,     // the port's own thread could not be made
-        NoUpgradeThread,  // the session's run could not start: `detail` says why, when known
+        RecordNotice,    // the record file changed under the station: `detail` says how
+        LineNotWritten,  // `receiver` (ended as `counted`, `result`) has no record line: `detail`
+        OutOfService,    // `count` receivers in a row failed or cancelled
+        NoPortThread,    // the port's own thread could not be made
+        RunNotStarted,   // the session's run could not start: `detail` says why
     };
     Kind kind = Kind::RecordNotice;
     std::string detail{};

@@ -9,10 +9,11 @@ struct Step {
     PortState& state;
     PortSnapshot& port = state.snapshot;
 
-    PortEnd operator()(const port_event::Opened& opened) {
-        port.activity = opened.ok ? PortActivity::Ready : PortActivity::Closed;
-        port.end = opened.ok ? PortEnd::None : PortEnd::NotOpened;
-        port.message = opened.ok ? "" : opened.why;
+    PortEnd operator()(const port_event::Opened& event) {
+        const bool ok = event.opened.ok();
+        port.activity = ok ? PortActivity::Ready : PortActivity::Closed;
+        port.end = ok ? PortEnd::None : PortEnd::NotOpened;
+        port.message = event.opened.ToString();
         return PortEnd::None;
     }
     PortEnd operator()(const port_event::Started&) {

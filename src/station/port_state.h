@@ -10,6 +10,7 @@
 
 #include "follow_up.h"
 #include "port_snapshot.h"
+#include "status.h"
 
 namespace qvlink::station {
 
@@ -20,8 +21,7 @@ struct PortState {
 namespace port_event {
 
 struct Opened {
-    bool ok = false;
-    std::string why;  // when not ok: what the operator reads
+    Status opened;  // when not ok, its ToString() is what the operator reads
 };
 struct Started {};  // serving again from the first receiver; a new run of chances
 struct Reported {

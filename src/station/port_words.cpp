@@ -89,9 +89,8 @@ std::string NoteText(const PortNote& note) {
                    " receivers in a row failed or cancelled";
         case PortNote::Kind::NoPortThread:
             return "cannot start the port's thread";
-        case PortNote::Kind::NoUpgradeThread:
-            return note.detail.empty() ? "cannot start the upgrade thread"
-                                       : "cannot start the upgrade thread: " + note.detail;
+        case PortNote::Kind::RunNotStarted:
+            return note.detail.empty() ? "cannot start the upgrade thread" : note.detail;
     }
     return note.detail;
 }

@@ -26,7 +26,7 @@ StationPort::~StationPort() {
 
 Status StationPort::Open() {
     Status opened = session_.OpenNamedPort(name_);
-    Change(port_event::Opened{opened.ok(), opened.ToString()});
+    Change(port_event::Opened{opened});
     return opened;
 }
 
@@ -105,8 +105,8 @@ void StationPort::Serve(StationOptions options) {
     watch_.BeginRun();
     session_.SetContinuous(options.continuous);
     Change(port_event::Reported{{STATUS_WAITING}, -1});
-    if (!session_.Start()) {
-        Note({PortNote::Kind::NoUpgradeThread});
+    if (const Status started = session_.Start(); !started.ok()) {
+        Note({PortNote::Kind::RunNotStarted, started.message()});
         End(PortEnd::StartFailed);
         return;
     }
@@ -134,7 +134,7 @@ void StationPort::Serve(StationOptions options) {
     if (end == PortEnd::None || end == PortEnd::Finished) {
         switch (outcome.next) {
             case RunNext::StartFailed:
-                Note({PortNote::Kind::NoUpgradeThread});
+                Note({PortNote::Kind::RunNotStarted, outcome.startFailure.message()});
                 end = PortEnd::StartFailed;
                 break;
             case RunNext::Stopped:

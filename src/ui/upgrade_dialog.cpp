@@ -82,7 +82,7 @@ int UpgradeDialog::StartRun() {
         view_->ShowMessage(BoxKind::Dialog, opening.message());
         return 0;
     }
-    return session_.Start() ? 1 : 0;
+    return session_.Start().ok() ? 1 : 0;
 }
 
 void UpgradeDialog::OnUpgradeDone(UpgradeResult code) {

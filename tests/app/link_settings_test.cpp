@@ -35,7 +35,7 @@ TEST_P(SettingsFile, LoadsThePortAndSavesExactlyFourBytes) {
     EXPECT_EQ(settings.selectedPort, GetParam().loaded);
 
     settings.selectedPort = 2;  // the operator picks COM3
-    EXPECT_EQ(settings.Save(), std::nullopt);
+    EXPECT_TRUE(settings.Save().ok());
     EXPECT_EQ(FileBytes(dir.Path() / SETTINGS_FILE_NAME), (Bytes{2, 0, 0, 0}));
 }
 
@@ -55,7 +55,7 @@ TEST(SettingsSave, ValuesAreStoredLittleEndianAndReadBackUnchanged) {
         LinkSettings settings;
         settings.UseDirectory(dir.Path());
         settings.selectedPort = value;
-        EXPECT_EQ(settings.Save(), std::nullopt);
+        EXPECT_TRUE(settings.Save().ok());
         EXPECT_EQ(FileBytes(dir.Path() / SETTINGS_FILE_NAME), bytes);
         settings.selectedPort = 0;
         settings.Load();
@@ -69,7 +69,7 @@ TEST(SettingsSave, DirectoryWhereNothingCanBeWrittenIsReported) {
     settings.UseDirectory("/proc");  // not even root can create a file here
     settings.Load();
     EXPECT_EQ(settings.selectedPort, 0);
-    EXPECT_EQ(settings.Save(),
+    EXPECT_EQ(SaveFailureBox(settings.Save()),
               (SaveFailure{"save config info error\xEF\xBC\x81", "Quorvane Link 1.1"}));
 }
 
@@ -79,7 +79,9 @@ TEST(SettingsSave, FailureWhileTheBytesAreFlushedIsReported) {
     std::filesystem::create_symlink("/dev/full", dir.Path() / SETTINGS_FILE_NAME);
     LinkSettings settings;
     settings.UseDirectory(dir.Path());
-    EXPECT_EQ(settings.Save(), (SaveFailure{"save data error\xEF\xBC\x81", "error"}));
+    const Status saved = settings.Save();
+    EXPECT_EQ(SaveFailureBox(saved), (SaveFailure{"save data error\xEF\xBC\x81", "error"}));
+    EXPECT_EQ(saved.kind(), StatusKind::Exhausted) << "the device is full";
 }
 
 TEST(SettingsSave, WithoutACurrentDirectoryNothingIsReadOrWritten) {
@@ -88,7 +90,7 @@ TEST(SettingsSave, WithoutACurrentDirectoryNothingIsReadOrWritten) {
     settings.selectedPort = 4;
     settings.Load();
     EXPECT_EQ(settings.selectedPort, 4);
-    EXPECT_EQ(settings.Save(), std::nullopt);
+    EXPECT_TRUE(settings.Save().ok());
     EXPECT_FALSE(settings.ConfigPath().has_value());
 }
 

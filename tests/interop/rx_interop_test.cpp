@@ -32,7 +32,7 @@ TEST(RxInterop, StandardReceiverGetsThePayloadPaddedWithSub) {
     const Bytes payload = BuildPayload(test::PatternData(0x100000));
     test::RecordingHost host(payload, port);
     WorkerThread worker;
-    ASSERT_TRUE(worker.Start(host.Inputs(), host));
+    ASSERT_TRUE(worker.Start(host.Inputs(), host).ok());
 
     // rx talks on its standard input and output, a terminal of its own that the relay joins to
     // the engine's line. It asks again after its time-out (-t, in tenths of a second) when it

@@ -121,7 +121,7 @@ class WorkerThreadTest : public ::testing::Test {
 
 TEST_F(WorkerThreadTest, AStopAskedRightAfterStartIsNeverWipedOut) {
     host_.flags.elapsedSeconds = 99;
-    ASSERT_TRUE(worker_.Start(host_.Inputs(), host_));
+    ASSERT_TRUE(worker_.Start(host_.Inputs(), host_).ok());
     EXPECT_EQ(host_.flags.elapsedSeconds.load(), 0);
     host_.flags.RequestStop();  // the operator's stop, before the thread may have run at all
     EXPECT_EQ(host_.AwaitResults(1), std::vector<int>{USER_ABORT});
@@ -152,7 +152,7 @@ TEST_F(WorkerThreadTest, ARunAfterAStopWaitsWithTheStopWakeCleared) {
     WakeWatchingLine line(port_);
     RunInputs inputs = host_.Inputs();
     inputs.line = &line;
-    ASSERT_TRUE(worker_.Start(inputs, host_));
+    ASSERT_TRUE(worker_.Start(inputs, host_).ok());
     pty_.Send({'x'});  // a byte that starts nothing: the run reads it and waits again
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
     while (line.waits.load() < 2 && std::chrono::steady_clock::now() < deadline)
@@ -168,12 +168,12 @@ TEST_F(WorkerThreadTest, ARunAfterAStopWaitsWithTheStopWakeCleared) {
 TEST_F(WorkerThreadTest, ANewRunStartedOnTheResultIsNeverMarkedIdleByTheOldOne) {
     constexpr std::size_t ROUNDS = 20;
     for (std::size_t round = 1; round <= ROUNDS; ++round) {
-        ASSERT_TRUE(worker_.Start(host_.Inputs(), host_));
+        ASSERT_TRUE(worker_.Start(host_.Inputs(), host_).ok());
         pty_.Send({CAN});
         host_.AwaitResults(2 * round - 1);
         // Restart at once, as the dialog does on the posted result, while the old run may
         // still be about to mark itself idle.
-        ASSERT_TRUE(worker_.Start(host_.Inputs(), host_));
+        ASSERT_TRUE(worker_.Start(host_.Inputs(), host_).ok());
         EXPECT_EQ(host_.flags.workerIdle.load(), 0) << "round " << round;
         host_.flags.RequestStop();
         host_.AwaitResults(2 * round);

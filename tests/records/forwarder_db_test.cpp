@@ -191,7 +191,7 @@ TEST_F(ForwarderDbTest, AFileWrittenInSeveralGoesArrivesLineForLine) {
     Forwarder forwarder(Settings(25));
     forwarder.Start();
     EXPECT_TRUE(forwarder.Drain(Long())) << "no file yet is nothing to send";
-    EXPECT_EQ(forwarder.State().error, "");
+    EXPECT_EQ(forwarder.State().error.ToString(), "");
     writer_.Append(40);
     const std::string secondHalf = writer_.AppendFirstHalf();
     forwarder.Nudge();
@@ -207,7 +207,7 @@ TEST_F(ForwarderDbTest, AFileWrittenInSeveralGoesArrivesLineForLine) {
     EXPECT_EQ(state.sent, 80u);
     EXPECT_EQ(state.alreadyThere, 0u);
     EXPECT_EQ(state.skipped, 0u);
-    EXPECT_EQ(state.error, "");
+    EXPECT_EQ(state.error.ToString(), "");
     EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
 }
 
@@ -231,7 +231,7 @@ TEST_F(ForwarderDbTest, KilledBetweenCommitAndCursorItResumesWithoutLossOrDouble
         EXPECT_EQ(*commits, k);
         // The batch committed last was not noted: the database has it beyond the cursor.
         std::string notice;
-        const OutboxCursor cursor = LoadCursor(cursorPath, notice);
+        const OutboxCursor cursor = LoadCursor(cursorPath, &notice);
         EXPECT_EQ(notice, "");
         EXPECT_EQ(DatabaseRows(), cursor.line + BATCH);
         // ... and the next run sends it again first.
@@ -263,22 +263,22 @@ TEST_F(ForwarderDbTest, AServerThatDiesAndComesBackWhileLinesKeepComingGetsThemA
         forwarder.AwaitState([](const ForwarderState& s) { return s.sent >= 100; }, Long());
         Server("stop");
         const ForwarderState away = forwarder.AwaitState(
-            [](const ForwarderState& s) { return !s.error.empty() && s.unsent > 0; }, Long());
-        EXPECT_TRUE(ShowsTheServerAway(away.error)) << away.error;
+            [](const ForwarderState& s) { return !s.error.ok() && s.unsent > 0; }, Long());
+        EXPECT_TRUE(ShowsTheServerAway(away.error.ToString())) << away.error.ToString();
         EXPECT_TRUE(Mentions(ForwarderStateText(away), "unsent ")) << ForwarderStateText(away);
         const ForwarderState later = forwarder.AwaitState(
             [&](const ForwarderState& s) { return s.unsent > away.unsent; }, Long());
         EXPECT_GT(later.unsent, away.unsent) << "unsent lines count up while it is away";
-        EXPECT_TRUE(ShowsTheServerAway(later.error)) << later.error;
+        EXPECT_TRUE(ShowsTheServerAway(later.error.ToString())) << later.error.ToString();
         Server("start");
-        forwarder.AwaitState([](const ForwarderState& s) { return s.error.empty(); }, Long());
+        forwarder.AwaitState([](const ForwarderState& s) { return s.error.ok(); }, Long());
     }
     writing = false;
     station.join();
     ASSERT_TRUE(forwarder.Drain(Long())) << ForwarderStateText(forwarder.State());
     const ForwarderState state = forwarder.State();
     EXPECT_EQ(state.unsent, 0u);
-    EXPECT_EQ(state.error, "");
+    EXPECT_EQ(state.error.ToString(), "");
     EXPECT_EQ(ForwarderStateText(state), "all sent");
     EXPECT_EQ(SortedDatabaseIds(), writer_.SortedIds());
     EXPECT_EQ(printed.Take(), "")
@@ -295,9 +295,9 @@ TEST_F(ForwarderDbTest, DrainGivesUpAndStopReturnsWhileTheServerIsAway) {
         writer_.Append(5);
         EXPECT_FALSE(forwarder.Drain(1500ms));
         const ForwarderState away = forwarder.AwaitState(
-            [](const ForwarderState& s) { return s.unsent == 5 && !s.error.empty(); }, Long());
+            [](const ForwarderState& s) { return s.unsent == 5 && !s.error.ok(); }, Long());
         EXPECT_EQ(away.unsent, 5u);
-        EXPECT_TRUE(ShowsTheServerAway(away.error)) << away.error;
+        EXPECT_TRUE(ShowsTheServerAway(away.error.ToString())) << away.error.ToString();
         forwarder.Stop();
     }
     Server("start");
@@ -376,7 +376,7 @@ TEST_F(ForwarderDbTest, WhileTheServerIsAwayTheUnsentLinesAreCountedWhenShown) {
     writer_.Append(5);
     Forwarder forwarder(Settings(50));
     forwarder.Start();
-    forwarder.AwaitState([](const ForwarderState& s) { return !s.error.empty(); }, Long());
+    forwarder.AwaitState([](const ForwarderState& s) { return !s.error.ok(); }, Long());
     writer_.Append(7);  // no nudge: only the count when shown can know
     EXPECT_EQ(forwarder.State().unsent, 12u);
     forwarder.Stop();
@@ -426,14 +426,14 @@ TEST_F(ForwarderDbTest, TheStopCuttingATryKeepsTheLastRealError) {
         Forwarder forwarder(Settings(50));
         forwarder.Start();
         const std::string refused =
-            forwarder.AwaitState([](const ForwarderState& s) { return !s.error.empty(); }, Long())
-                .error;
+            forwarder.AwaitState([](const ForwarderState& s) { return !s.error.ok(); }, Long())
+                .error.ToString();
         EXPECT_TRUE(ShowsTheServerAway(refused)) << refused;
         Server("start");
         Server("pause");
         EXPECT_FALSE(forwarder.Drain(1500ms));
         forwarder.Stop();
-        EXPECT_EQ(forwarder.State().error, refused);
+        EXPECT_EQ(forwarder.State().error.ToString(), refused);
         Server("resume");
     }
     {
@@ -445,7 +445,7 @@ TEST_F(ForwarderDbTest, TheStopCuttingATryKeepsTheLastRealError) {
         forwarder.Start();
         EXPECT_FALSE(forwarder.Drain(1500ms));
         forwarder.Stop();
-        const std::string error = forwarder.State().error;
+        const std::string error = forwarder.State().error.ToString();
         EXPECT_TRUE(Mentions(error, "cannot reach the database at ") &&
                     Mentions(error, ": no answer in "))
             << error;
@@ -464,7 +464,7 @@ TEST_F(ForwarderDbTest, TheStopCuttingATryKeepsTheLastRealError) {
         forwarder.Stop();
         EXPECT_TRUE(Sql("ROLLBACK").ok());
         const ForwarderState state = forwarder.State();
-        EXPECT_EQ(state.error, "");
+        EXPECT_EQ(state.error.ToString(), "");
         EXPECT_EQ(state.unsent, 2u);
     }
 }
@@ -476,7 +476,7 @@ TEST_F(ForwarderDbTest, ARecordMovedAwayUnsentIsNamedAndFinishedByTheNextRun) {
     {
         Forwarder forwarder(Settings(20));
         forwarder.Start();
-        forwarder.AwaitState([](const ForwarderState& s) { return !s.error.empty(); }, Long());
+        forwarder.AwaitState([](const ForwarderState& s) { return !s.error.ok(); }, Long());
         std::filesystem::rename(writer_.path(), moved);
         writer_.Append(5);
         forwarder.Stop();

@@ -209,7 +209,7 @@ class OutboxReaderTest : public ::testing::Test {
     // Follows the file and reads everything after `cursor`, which moves past it.
     OutboxBatch ReadAll(OutboxCursor& cursor, std::string* notice = nullptr) {
         std::string said;
-        EXPECT_TRUE(reader_.Follow(cursor, said).ok());
+        EXPECT_TRUE(reader_.Follow(cursor, &said).ok());
         if (notice) *notice = said;
         OutboxBatch batch = reader_.Read(cursor, 1000);
         cursor = batch.next;
@@ -227,7 +227,7 @@ TEST_F(OutboxReaderTest, AHalfWrittenLineWaitsForItsNewline) {
     Append(first + second.substr(0, 100));
     OutboxCursor cursor;
     std::string notice;
-    ASSERT_TRUE(reader_.Follow(cursor, notice).ok());
+    ASSERT_TRUE(reader_.Follow(cursor, &notice).ok());
     EXPECT_EQ(reader_.Backlog(cursor), 1u);
     OutboxBatch batch = reader_.Read(cursor, 1000);
     EXPECT_EQ(Ids(batch), std::vector{IdOf(first)});
@@ -283,7 +283,7 @@ TEST_F(OutboxReaderTest, BatchesAndBacklogCountWholeLines) {
     Append(Line(0) + "garbage\n" + Line(1) + Line(2) + Line(3) + Line(4).substr(0, 10));
     OutboxCursor cursor;
     std::string notice;
-    ASSERT_TRUE(reader_.Follow(cursor, notice).ok());
+    ASSERT_TRUE(reader_.Follow(cursor, &notice).ok());
     EXPECT_EQ(reader_.Backlog(cursor), 5u);
     const OutboxBatch first = reader_.Read(cursor, 2);
     EXPECT_EQ(first.rows.size() + first.skipped.size(), 2u);
@@ -327,7 +327,7 @@ TEST_F(OutboxReaderTest, AFileMovedAwayIsReadToItsEndBeforeTheNewOne) {
     Append(Line(0) + Line(1) + Line(2));
     OutboxCursor cursor;
     std::string notice;
-    ASSERT_TRUE(reader_.Follow(cursor, notice).ok());
+    ASSERT_TRUE(reader_.Follow(cursor, &notice).ok());
     cursor = reader_.Read(cursor, 1).next;
     const std::string old = path_ + ".1";
     std::filesystem::rename(path_, old);
@@ -366,14 +366,14 @@ TEST_P(OutboxRewriteTest, IsSentFromItsBeginning) {
         OutboxReader reader(path_);
         OutboxCursor cursor;
         std::string notice;
-        ASSERT_TRUE(reader.Follow(cursor, notice).ok());
+        ASSERT_TRUE(reader.Follow(cursor, &notice).ok());
         cursor = reader.Read(cursor, 1000).next;
         ASSERT_EQ(cursor.line, 3u);
         GetParam().apply(path_, other);
         OutboxReader again(path_);
         OutboxReader& follows = nextRun ? again : reader;
         notice.clear();
-        ASSERT_TRUE(follows.Follow(cursor, notice).ok());
+        ASSERT_TRUE(follows.Follow(cursor, &notice).ok());
         EXPECT_NE(notice, "") << "the operator is told";
         std::vector<std::string> ids = Ids(follows.Read(cursor, 1000));
         std::vector<std::string> want;
@@ -405,12 +405,12 @@ TEST_F(OutboxReaderTest, AFileMovedAwayUnsentIsFinishedByTheNextRunBeforeTheNewO
     Append(Line(0) + Line(1) + Line(2));
     OutboxCursor cursor;
     std::string notice;
-    ASSERT_TRUE(reader_.Follow(cursor, notice).ok());
+    ASSERT_TRUE(reader_.Follow(cursor, &notice).ok());
     cursor = reader_.Read(cursor, 1).next;
     const std::string moved = (dir_.Path() / "moved.jsonl").string();
     std::filesystem::rename(path_, moved);
     Append(Line(10));
-    ASSERT_TRUE(reader_.Follow(cursor, notice).ok());
+    ASSERT_TRUE(reader_.Follow(cursor, &notice).ok());
     EXPECT_EQ(cursor.path, std::filesystem::canonical(moved).string())
         << "the cursor says where the unsent lines went";
     const std::optional<Unsent> unsent = reader_.Count(cursor);
@@ -421,12 +421,12 @@ TEST_F(OutboxReaderTest, AFileMovedAwayUnsentIsFinishedByTheNextRunBeforeTheNewO
 
     // The run ends here; the next one begins with the saved cursor.
     OutboxReader next(path_);
-    ASSERT_TRUE(next.Follow(cursor, notice).ok());
+    ASSERT_TRUE(next.Follow(cursor, &notice).ok());
     EXPECT_NE(notice.find(cursor.path), std::string::npos) << notice;
     OutboxBatch rest = next.Read(cursor, 1000);
     EXPECT_EQ(Ids(rest), (std::vector{IdOf(Line(1)), IdOf(Line(2))}));
     cursor = rest.next;
-    ASSERT_TRUE(next.Follow(cursor, notice).ok());
+    ASSERT_TRUE(next.Follow(cursor, &notice).ok());
     EXPECT_EQ(Ids(next.Read(cursor, 1000)), std::vector{IdOf(Line(10))});
 }
 
@@ -443,7 +443,7 @@ TEST_F(OutboxReaderTest, AFileAtRestIsReadWithItsLastLineWithoutNewline) {
 TEST_F(OutboxReaderTest, ANewReaderGoesOnFromItsFilesCursorOnly) {
     std::string notice;
     OutboxCursor cursor;
-    const Status none = reader_.Follow(cursor, notice);
+    const Status none = reader_.Follow(cursor, &notice);
     EXPECT_FALSE(none.ok());
     EXPECT_EQ(none.kind(), StatusKind::NotFound) << "no file yet is no fault";
     Append(Line(0) + Line(1));
@@ -451,13 +451,13 @@ TEST_F(OutboxReaderTest, ANewReaderGoesOnFromItsFilesCursorOnly) {
     Append(Line(2));
     OutboxReader again(path_);
     OutboxCursor resumed = cursor;
-    ASSERT_TRUE(again.Follow(resumed, notice).ok());
+    ASSERT_TRUE(again.Follow(resumed, &notice).ok());
     EXPECT_EQ(resumed, cursor);
     EXPECT_EQ(Ids(again.Read(resumed, 1000)), std::vector{IdOf(Line(2))});
 
     OutboxReader another(path_);
     OutboxCursor other{"1:2", cursor.offset, cursor.line};
-    ASSERT_TRUE(another.Follow(other, notice).ok());
+    ASSERT_TRUE(another.Follow(other, &notice).ok());
     EXPECT_NE(notice.find("not the one sent before"), std::string::npos) << notice;
     EXPECT_EQ(another.Read(other, 1000).rows.size(), 3u);
 }
@@ -466,11 +466,11 @@ TEST(OutboxCursor, SavedAndLoaded) {
     test::ScratchDir dir;
     const std::string path = (dir.Path() / "upgrades.jsonl.sent").string();
     std::string notice;
-    EXPECT_EQ(LoadCursor(path, notice), OutboxCursor{});
+    EXPECT_EQ(LoadCursor(path, &notice), OutboxCursor{});
     EXPECT_EQ(notice, "") << "no cursor yet is the start, and no news";
     const OutboxCursor cursor{"2049:123456", 1ULL << 40, 99};
     ASSERT_TRUE(SaveCursor(path, cursor).ok());
-    EXPECT_EQ(LoadCursor(path, notice), cursor);
+    EXPECT_EQ(LoadCursor(path, &notice), cursor);
     EXPECT_EQ(notice, "");
     EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 }
@@ -489,7 +489,7 @@ TEST(OutboxCursor, ADamagedCursorIsTheStartAndSaysSo) {
          }) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << damaged;
         std::string notice;
-        EXPECT_EQ(LoadCursor(path, notice), OutboxCursor{}) << damaged;
+        EXPECT_EQ(LoadCursor(path, &notice), OutboxCursor{}) << damaged;
         EXPECT_NE(notice.find("damaged"), std::string::npos) << damaged;
         EXPECT_NE(notice.find(path), std::string::npos) << notice;
     }
@@ -641,7 +641,12 @@ TEST(RecordTime, TimesAnOperatorGives) {
         {"yesterday", std::nullopt},
         {"", std::nullopt},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(ReadUtcTime(text), expected) << text;
+    for (const auto& [text, expected] : cases) {
+        std::string time;
+        const Status read = ReadUtcTime(text, &time);
+        EXPECT_EQ(read.ok() ? std::optional<std::string>(time) : std::nullopt, expected) << text;
+        EXPECT_EQ(read.kind(), expected ? StatusKind::Ok : StatusKind::Usage) << text;
+    }
 }
 
 TEST(RecordTime, RecordTimesInMicroseconds) {
@@ -694,7 +699,7 @@ TEST(ForwarderStateText, TheStateInTheOperatorsWords) {
         ForwarderState s;
         s.unsent = unsent;
         s.connected = connected;
-        s.error = std::move(error);
+        s.error = error.empty() ? Status::Ok() : Status::Error(StatusKind::Lost, std::move(error));
         s.oldestUnsent = unsent > 0 ? "2026-01-05T14:05:59.000Z" : "";
         return s;
     };

@@ -37,7 +37,7 @@ class UpgradeSessionTest : public ::testing::Test {
     void Start(bool continuous) {
         session_.SetContinuous(continuous);
         ASSERT_TRUE(session_.OpenPort(1).ok());
-        ASSERT_TRUE(session_.Start());
+        ASSERT_TRUE(session_.Start().ok());
     }
     // The next posted result, as the front end's thread receives it.
     UpgradeResult NextResult() {
@@ -63,14 +63,14 @@ class UpgradeSessionTest : public ::testing::Test {
 };
 
 TEST_F(UpgradeSessionTest, StartNeedsACheckedImageAndAnOpenPort) {
-    EXPECT_FALSE(session_.Start()) << "no port is open";
+    EXPECT_EQ(session_.Start().kind(), StatusKind::Usage) << "no port is open";
     EXPECT_FALSE(session_.Active());
     UpgradeSession empty(host_, [this](const std::string&, std::unique_ptr<SerialLine>* line) {
         *line = std::make_unique<test::ForwardingLine>(line_);
         return Status::Ok();
     });
     ASSERT_TRUE(empty.OpenPort(1).ok());
-    EXPECT_FALSE(empty.Start()) << "no image is loaded";
+    EXPECT_EQ(empty.Start().kind(), StatusKind::Usage) << "no image is loaded";
     EXPECT_FALSE(empty.PortIsOpen());
 }
 

@@ -86,7 +86,7 @@ TEST(PortState, ATakenResultCallsForTheMostSeriousEndFirst) {
 
 TEST(PortState, StartingAgainGivesANewRunOfChancesAndKeepsTheCounts) {
     PortState state;
-    Advance(state, port_event::Opened{false, "open /dev/x error!"});
+    Advance(state, port_event::Opened{Status::Error(StatusKind::NotFound, "open /dev/x error!")});
     EXPECT_EQ(state.snapshot.end, PortEnd::NotOpened);
     Advance(state, port_event::Started{});
     Advance(state, port_event::Taken{Counted::Completed, BULK_COMPLETED, 42, "", 2, 0});

@@ -263,6 +263,22 @@ TEST_F(StationTest, APortThatRunsAlreadyIsNotStartedTwiceNorCountedTwice) {
     EXPECT_EQ(station_->Snapshot(1).end, PortEnd::Stopped);
 }
 
+TEST_F(StationTest, APortThatCannotBeginSaysTheSessionsReason) {
+    station_ = std::make_unique<Station>(
+        std::vector<std::string>{"COM1"}, clock_,
+        RecordSource{"station-test", "9.9", "bench-7", {}},
+        [this](const std::string&, std::unique_ptr<SerialLine>* line) {
+            *line = std::make_unique<test::PlayedLine>(std::vector<Play>{}, clock_, [] {});
+            return Status::Ok();
+        });
+    ASSERT_TRUE(station_->OpenPort(0).ok());
+    // No firmware was loaded: the port's thread starts, its session does not.
+    ASSERT_TRUE(station_->StartPort(0, StationOptions{}).ok());
+    station_->WaitAll();
+    EXPECT_EQ(station_->Snapshot(0).end, PortEnd::StartFailed);
+    EXPECT_EQ(station_->Snapshot(0).message, "no checked firmware image");
+}
+
 TEST_F(StationTest, ARefusedFirmwareChangesNothing) {
     Build({{}}, false);
     const auto before = station_->Image();

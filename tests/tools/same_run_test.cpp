@@ -42,7 +42,9 @@ TEST(SameRun, TheWindowTheBoardAndTheSummaryAgree) {
             return Status::Ok();
         });
     ASSERT_TRUE(line->LoadFirmware(dir.Write("fw.bin", test::PatternFirmwareFile(0x100000))).ok());
-    for (std::size_t i = 0; i < line->PortCount(); ++i) line->OpenPort(i);
+    // Every port opens but COM6, the last, which the opener refuses.
+    for (std::size_t i = 0; i < line->PortCount(); ++i)
+        EXPECT_EQ(line->OpenPort(i).ok(), i + 1 < line->PortCount()) << i;
     station::StationOptions options;
     options.continuous = true;
     options.outOfServiceAfter = 2;

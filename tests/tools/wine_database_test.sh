@@ -8,11 +8,9 @@
 # header: all sent, then the unsent lines while the server is away, then all sent again.
 # usage: wine_database_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK QVLINK_RECORDS [LOG_DIR]
 set -u
-if [ -z "${QVLINK_ON_XVFB:-}" ]; then
-    QVLINK_ON_XVFB=1 exec timeout -k 10 900 xvfb-run -a -s "-screen 0 1366x768x24 -nolisten tcp" \
-        bash "$0" "$@"
-fi
 here=$(dirname "$(realpath "$0")")
+. "$here/wine_start.sh"
+on_virtual_display 900 1366x768x24 "$0" "$@"
 . "$here/checks.sh"
 . "$here/wine_ports.sh"
 . "$here/wine_windows.sh"
@@ -26,12 +24,9 @@ title="Quorvane Link Station"
 rm -rf "$logs" && mkdir -p "$logs"
 work=$(mktemp -d)
 PG_DIR=$(mktemp -d /tmp/qvlink-pg.XXXXXX)
-export WINEPREFIX="$win/wineprefix-database-test" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-pids=()
+use_wine_prefix database-test "$WINE_NO_MENUS"
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wineserver -k >/dev/null 2>&1
+    stop_wine
     cp "$work"/*.out "$work"/*.err "$work"/*.txt "$work"/*.jsonl "$PG_DIR/server.log" "$logs"/ 2>/dev/null
     pg_cluster_remove
     rm -rf "$work"
@@ -57,7 +52,7 @@ pg_sql "CREATE ROLE station LOGIN PASSWORD 'line-secret' IN ROLE qvlink_insert;
 printf '127.0.0.1:%s:qvlink:station:line-secret\n127.0.0.1:%s:qvlink:reader:read-secret\n' \
     "$PG_PORT" "$PG_PORT" > pgpass
 chmod 600 pgpass
-wine cmd /c exit > /dev/null 2>&1
+set_up_wine_prefix
 PGPASSFILE=$(winepath -w "$work/pgpass" 2>/dev/null)
 export PGPASSFILE
 db="host=127.0.0.1 port=$PG_PORT dbname=qvlink"
@@ -127,10 +122,7 @@ check "qvlink-records.exe report --database equals the Linux report of the file"
 
 # 3. The station window's header: all sent; the unsent lines while the server is away; all sent
 # once it is back.
-openbox > openbox.log 2>&1 &
-pids+=($!)
-wait_until 20 xprop -root _NET_SUPPORTING_WM_CHECK > /dev/null 2>&1 ||
-    echo "     (the window manager did not announce itself)"
+start_window_manager openbox.log
 read_window() { probe window "$title" > window.txt && [ -s window.txt ]; }
 field_of() { awk -F'\t' -v id="$1" -v f="$2" '$1 == id { print $f; exit }' window.txt; }
 database_shows() { read_window && [[ "$(field_of 3015 5)" =~ $1 ]]; }

@@ -7,10 +7,8 @@
 # Every wait is bounded; failures leave a screenshot and the logs in the log folder.
 # usage: wine_dialog_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK [LOG_DIR]
 set -u
-if [ -z "${QVLINK_ON_XVFB:-}" ]; then
-    QVLINK_ON_XVFB=1 exec timeout -k 10 900 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
-        bash "$0" "$@"
-fi
+. "$(dirname "$(realpath "$0")")/wine_start.sh"
+on_virtual_display 900 1024x768x24 "$0" "$@"
 . "$(dirname "$(realpath "$0")")/checks.sh"
 . "$(dirname "$(realpath "$0")")/wine_ports.sh"
 . "$(dirname "$(realpath "$0")")/wine_windows.sh"
@@ -19,11 +17,9 @@ logs=$(realpath -m "${4:-$win/wine-dialog-logs}")
 exe="$win/src/app/qvlink.exe" probe_exe="$win/tests/qvlink-probe.exe"
 rm -rf "$logs" && mkdir -p "$logs"
 work=$(mktemp -d)
-export WINEPREFIX="$win/wineprefix-dialog-test" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-pids=()
+use_wine_prefix dialog-test "$WINE_NO_BROWSER"
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wineserver -k >/dev/null 2>&1
+    stop_wine
     cp "$work"/*.out "$work"/*.log "$logs"/ 2>/dev/null
     rm -rf "$work"
 }
@@ -190,10 +186,7 @@ map_com_ports 60 1="${ports[0]}" 2="${ports[1]}" 3="${ports[2]}" 4="${ports[3]}"
     5="${ports[4]}" || exit 1
 echo "ok   COM1..COM4 point at the test's receivers, COM5 at no device"
 
-openbox > openbox.log 2>&1 &
-pids+=($!)
-wait_until 20 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 ||
-    echo "     (the window manager did not announce itself)"
+start_window_manager openbox.log
 
 # 1. Start: the port stored in QVLink.cfg (02 00 00 00: COM3) is chosen.
 mkdir session && printf '\x02\x00\x00\x00' > session/QVLink.cfg

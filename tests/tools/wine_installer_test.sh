@@ -6,18 +6,18 @@
 # usage: wine_installer_test.sh WINDOWS_BUILD_DIR
 set -u
 . "$(dirname "$(realpath "$0")")/checks.sh"
+. "$(dirname "$(realpath "$0")")/wine_start.sh"
 win=$(realpath "$1")
 version=$(sed -n 's/^project(QuorvaneLink VERSION \([0-9.]*\).*/\1/p' \
     "$(dirname "$(realpath "$0")")/../../CMakeLists.txt")
 setup="$win/QuorvaneLink-$version-setup.exe"
-export WINEPREFIX="$win/wineprefix-installer-test" WINEDEBUG=-all
 # No menu entries on the Linux desktop, no browser engine to install.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+use_wine_prefix installer-test "$WINE_NO_MENUS"
 work=$(mktemp -d)
-trap 'wineserver -k > /dev/null 2>&1; rm -rf "$work"' EXIT
+trap 'stop_wine; rm -rf "$work"' EXIT
 cd "$work" || exit 1
 rm -rf "$WINEPREFIX"
-wine cmd /c exit > /dev/null 2>&1
+set_up_wine_prefix
 drive="$WINEPREFIX/drive_c"
 folder="$drive/Program Files/Quorvane Link"
 menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Quorvane Link"

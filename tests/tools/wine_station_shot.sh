@@ -7,11 +7,9 @@
 # usage: wine_station_shot.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK [PNG]
 #   PNG defaults to docs/station-windows.png; the window's frame is cut out of the screen.
 set -u
-if [ -z "${QVLINK_ON_XVFB:-}" ]; then
-    QVLINK_ON_XVFB=1 exec timeout -k 10 300 xvfb-run -a -s "-screen 0 1366x768x24 -nolisten tcp" \
-        bash "$0" "$@"
-fi
 here=$(dirname "$(realpath "$0")")
+. "$here/wine_start.sh"
+on_virtual_display 300 1366x768x24 "$0" "$@"
 . "$here/checks.sh"
 . "$here/wine_ports.sh"
 . "$here/wine_windows.sh"
@@ -20,11 +18,9 @@ png=$(realpath -m "${4:-$here/../../docs/station-windows.png}")
 exe="$win/src/app/qvlink-station.exe" probe_exe="$win/tests/qvlink-probe.exe"
 title="Quorvane Link Station"
 work=$(mktemp -d)
-export WINEPREFIX="$win/wineprefix-station-test" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-pids=()
+use_wine_prefix station-test "$WINE_NO_BROWSER"
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wineserver -k >/dev/null 2>&1
+    stop_wine
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -72,9 +68,7 @@ mappings=()
 for i in "${!devices[@]}"; do mappings+=("$((i + 1))=${devices[$i]}"); done
 map_com_ports 60 "${mappings[@]}" || exit 1
 
-openbox > /dev/null 2>&1 &
-pids+=($!)
-wait_until 20 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1
+start_window_manager /dev/null
 
 mkdir run && cp quorvane.bin run/
 (cd run && exec timeout 200 wine "$exe" --port COM1-COM8 --record station.jsonl --start \

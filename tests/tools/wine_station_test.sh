@@ -8,11 +8,9 @@
 # screenshot and the logs.
 # usage: wine_station_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK [LOG_DIR]
 set -u
-if [ -z "${QVLINK_ON_XVFB:-}" ]; then
-    QVLINK_ON_XVFB=1 exec timeout -k 10 600 xvfb-run -a -s "-screen 0 1366x768x24 -nolisten tcp" \
-        bash "$0" "$@"
-fi
 here=$(dirname "$(realpath "$0")")
+. "$here/wine_start.sh"
+on_virtual_display 600 1366x768x24 "$0" "$@"
 . "$here/checks.sh"
 . "$here/wine_ports.sh"
 . "$here/wine_windows.sh"
@@ -22,11 +20,9 @@ exe="$win/src/app/qvlink-station.exe" probe_exe="$win/tests/qvlink-probe.exe"
 title="Quorvane Link Station"
 rm -rf "$logs" && mkdir -p "$logs"
 work=$(mktemp -d)
-export WINEPREFIX="$win/wineprefix-station-test" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-pids=()
+use_wine_prefix station-test "$WINE_NO_BROWSER"
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wineserver -k >/dev/null 2>&1
+    stop_wine
     cp "$work"/*.out "$work"/*.err "$work"/*.txt "$work"/run/*.json* "$logs"/ 2>/dev/null
     rm -rf "$work"
 }
@@ -130,10 +126,7 @@ map_com_ports 60 1="${fast_ports[0]}" 2="${fast_ports[1]}" 3="${fast_ports[2]}" 
     exit 1
 echo "ok   COM1..COM4 point at two receivers each, COM5..COM11 at paced ones"
 
-openbox > openbox.log 2>&1 &
-pids+=($!)
-wait_until 20 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 ||
-    echo "     (the window manager did not announce itself)"
+start_window_manager openbox.log
 
 # 1. Four ports, two receivers each, from the command line alone.
 mkdir run && cp quorvane.bin run/

@@ -8,15 +8,14 @@
 set -u
 . "$(dirname "$(realpath "$0")")/checks.sh"
 . "$(dirname "$(realpath "$0")")/wine_ports.sh"
+. "$(dirname "$(realpath "$0")")/wine_start.sh"
 win=$(realpath "$1") sim=$(realpath "$2") pack=$(realpath "$3")
 version=$(sed -n 's/^project(QuorvaneLink VERSION \([0-9.]*\).*/\1/p' \
     "$(dirname "$(realpath "$0")")/../../CMakeLists.txt")
 work=$(mktemp -d)
-export WINEPREFIX="$win/wineprefix-test" WINEDEBUG=-all
-sims=()
+use_wine_prefix test
 cleanup() {
-    for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null; done
-    wineserver -k >/dev/null 2>&1
+    stop_wine
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -29,7 +28,7 @@ start_sim() {  # start_sim NAME SIM-OPTIONS...: sets $NAME to the device it serv
     shift
     rm -f "$name.out"
     "$sim" "$@" fw.bin > "$name.out" &
-    sims+=($!)
+    pids+=($!)
     printf -v "${name}_pid" '%s' $!
     await_lines "$name.out" 1 $!
     printf -v "$name" '%s' "$(head -n 1 "$name.out")"
@@ -96,7 +95,7 @@ check "Windows serial port tests" [ "$status" = 0 ]
 [ "$status" = 0 ] || cat serial.out
 grep -a '^lost .* after the cut' serial.out | tr -d '\r' | sed 's/^/     /'
 
-wait "${sims[0]}" 2>/dev/null
+wait "${pids[0]}" 2>/dev/null
 check "the receivers behind COM1 got exactly the image" [ "$?" = 0 ]
 sed 's/^/     sim: /' good.out | tail -n +2
 

@@ -5,21 +5,24 @@
 
 namespace qvlink::tools {
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path) {
+Status ReadFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>* bytes) {
+    const Status cannot = Status::Error(StatusKind::Io, "cannot read " + path.string());
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
+    if (!in) return cannot;
+    std::vector<std::uint8_t> read((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+    if (in.bad()) return cannot;
+    *bytes = std::move(read);
+    return Status::Ok();
 }
 
-bool WriteFileBytes(const std::filesystem::path& path, const std::uint8_t* bytes,
-                    std::size_t count) {
+Status WriteFileBytes(const std::filesystem::path& path, const std::uint8_t* bytes,
+                      std::size_t count) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
     out.close();
-    return !out.fail();
+    if (out.fail()) return Status::Error(StatusKind::Io, "cannot write " + path.string());
+    return Status::Ok();
 }
 
 }  // namespace qvlink::tools

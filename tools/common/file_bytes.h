@@ -3,15 +3,17 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <vector>
+
+#include "status.h"
 
 namespace qvlink::tools {
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path);
+// The whole of `path` into `*bytes`; Io ("cannot read PATH") when it cannot be opened or read.
+Status ReadFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>* bytes);
 
-// Writes `bytes` to `path`, replacing it. Returns false when any step fails.
-bool WriteFileBytes(const std::filesystem::path& path, const std::uint8_t* bytes,
-                    std::size_t count);
+// Writes `bytes` to `path`, replacing it; Io ("cannot write PATH") when any step fails.
+Status WriteFileBytes(const std::filesystem::path& path, const std::uint8_t* bytes,
+                      std::size_t count);
 
 }  // namespace qvlink::tools

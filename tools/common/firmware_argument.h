@@ -3,10 +3,12 @@
 
 #include <string>
 
+#include "status.h"
+
 namespace qvlink::tools {
 
-// Takes `arg`, which matched no option, as the firmware file. Returns what is wrong with it (an
-// unknown option, or a second file), or an empty text when it was taken.
-std::string TakeFirmwareArgument(const std::string& arg, std::string& firmwarePath);
+// Takes `arg`, which matched no option, as the firmware file into `*firmwarePath`. Usage, saying
+// what is wrong, for an unknown option or a second file.
+Status TakeFirmwareArgument(const std::string& arg, std::string* firmwarePath);
 
 }  // namespace qvlink::tools

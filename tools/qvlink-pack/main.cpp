@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "file_bytes.h"
 #include "firmware_format.h"
@@ -38,23 +39,25 @@ int UsageError(const char* what) {
 }
 
 int Pack(const char* imagePath, const char* outPath) {
-    auto data = qvlink::tools::ReadFileBytes(imagePath);
-    if (!data) {
-        std::fprintf(stderr, "qvlink-pack: cannot read %s\n", imagePath);
+    std::vector<std::uint8_t> data;
+    if (const qvlink::Status read = qvlink::tools::ReadFileBytes(imagePath, &data); !read.ok()) {
+        std::fprintf(stderr, "qvlink-pack: %s\n", read.message().c_str());
         return EXIT_WRITE_FAILED;
     }
-    if (data->size() != qvlink::STANDARD_DATA_SIZE) {
+    if (data.size() != qvlink::STANDARD_DATA_SIZE) {
         std::fprintf(stderr,
                      "qvlink-pack: warning: image is %zu bytes, not %zu; receivers expect 1 MiB "
                      "and a shorter image is refused when loaded\n",
-                     data->size(), qvlink::STANDARD_DATA_SIZE);
+                     data.size(), qvlink::STANDARD_DATA_SIZE);
     }
-    const auto file = qvlink::ScramblePayload(qvlink::BuildPayload(*data));
-    if (!qvlink::tools::WriteFileBytes(outPath, file.data(), file.size())) {
-        std::fprintf(stderr, "qvlink-pack: cannot write %s\n", outPath);
+    const auto file = qvlink::ScramblePayload(qvlink::BuildPayload(data));
+    if (const qvlink::Status written =
+            qvlink::tools::WriteFileBytes(outPath, file.data(), file.size());
+        !written.ok()) {
+        std::fprintf(stderr, "qvlink-pack: %s\n", written.message().c_str());
         return EXIT_WRITE_FAILED;
     }
-    std::printf("packed %zu bytes of image data into %s (%zu bytes)\n", data->size(), outPath,
+    std::printf("packed %zu bytes of image data into %s (%zu bytes)\n", data.size(), outPath,
                 file.size());
     return 0;
 }
@@ -80,9 +83,10 @@ int Check(const char* path) {
 int Unpack(const char* path, const char* outPath) {
     qvlink::FirmwareImage image;
     if (!Load(path, image)) return EXIT_REFUSED;
-    if (!qvlink::tools::WriteFileBytes(outPath, image.bytes.get() + qvlink::INNER_HEADER_SIZE,
-                                       DataSize(image))) {
-        std::fprintf(stderr, "qvlink-pack: cannot write %s\n", outPath);
+    if (const qvlink::Status written = qvlink::tools::WriteFileBytes(
+            outPath, image.bytes.get() + qvlink::INNER_HEADER_SIZE, DataSize(image));
+        !written.ok()) {
+        std::fprintf(stderr, "qvlink-pack: %s\n", written.message().c_str());
         return EXIT_WRITE_FAILED;
     }
     std::printf("wrote %zu bytes of image data to %s\n", DataSize(image), outPath);

@@ -12,15 +12,11 @@ int Report(const ReportRequest& request) {
     ReportFilter filter;
     filter.station = request.station;
     if (!request.since.empty()) {
-        const auto since = ReadUtcTime(request.since);
-        if (!since) {
-            std::fprintf(stderr,
-                         "qvlink-records: --since %s: not a time (2025-03-01 or "
-                         "2025-03-01T08:00, UTC)\n",
-                         request.since.c_str());
+        if (const Status read = ReadUtcTime(request.since, &filter.since); !read.ok()) {
+            std::fprintf(stderr, "qvlink-records: --since %s: %s\n", request.since.c_str(),
+                         read.message().c_str());
             return EXIT_FAILED;
         }
-        filter.since = *since;
     }
     YieldReport report;
     if (request.database) {

@@ -11,6 +11,8 @@
 #include <optional>
 #include <thread>
 
+#include "os_error.h"
+
 namespace qvlink::sim {
 namespace {
 
@@ -41,30 +43,32 @@ void PaceUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-std::unique_ptr<DeviceLine> DeviceLine::CreatePseudoTerminal(std::string& peerPath,
-                                                             std::string& error) {
+Status DeviceLine::CreatePseudoTerminal(std::string* peerPath, std::unique_ptr<DeviceLine>* line) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || !MakeRaw(master, false)) {
-        error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+        const int error = errno;
         if (master >= 0) close(master);
-        return nullptr;
+        return Status::Error(KindOfErrno(error), "cannot create a pseudo-terminal",
+                             ErrnoText(error));
     }
-    peerPath = ptsname(master);
+    *peerPath = ptsname(master);
     // Opening and closing the peer side once makes the master report a hang-up until the
     // flasher opens it, which is how WaitForPeer knows when to announce.
-    const int peer = open(peerPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int peer = open(peerPath->c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (peer >= 0) close(peer);
-    return std::unique_ptr<DeviceLine>(new DeviceLine(master, true));
+    line->reset(new DeviceLine(master, true));
+    return Status::Ok();
 }
 
-std::unique_ptr<DeviceLine> DeviceLine::OpenDevice(const std::string& path, std::string& error) {
+Status DeviceLine::OpenDevice(const std::string& path, std::unique_ptr<DeviceLine>* line) {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0 || !MakeRaw(fd, true)) {
-        error = path + ": " + std::strerror(errno);
+        const int error = errno;
         if (fd >= 0) close(fd);
-        return nullptr;
+        return Status::Error(KindOfErrno(error), path, ErrnoText(error));
     }
-    return std::unique_ptr<DeviceLine>(new DeviceLine(fd, false));
+    line->reset(new DeviceLine(fd, false));
+    return Status::Ok();
 }
 
 DeviceLine::~DeviceLine() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "status.h"
 #include "transcript.h"
 
 namespace qvlink::sim {
@@ -17,11 +18,11 @@ enum class ReadStatus { Ok, Timeout, Hangup };
 
 class DeviceLine {
   public:
-    // A new pseudo-terminal in raw mode; `peerPath` receives the device the flasher opens.
-    static std::unique_ptr<DeviceLine> CreatePseudoTerminal(std::string& peerPath,
-                                                            std::string& error);
-    // An existing device, put in raw mode at 115200 baud.
-    static std::unique_ptr<DeviceLine> OpenDevice(const std::string& path, std::string& error);
+    // A new pseudo-terminal in raw mode, put in `*line`; `*peerPath` receives the device the
+    // flasher opens. On failure `*line` is left empty and the status says why.
+    static Status CreatePseudoTerminal(std::string* peerPath, std::unique_ptr<DeviceLine>* line);
+    // An existing device, put in raw mode at 115200 baud, in `*line`; as above on failure.
+    static Status OpenDevice(const std::string& path, std::unique_ptr<DeviceLine>* line);
     ~DeviceLine();
     DeviceLine(const DeviceLine&) = delete;
     DeviceLine& operator=(const DeviceLine&) = delete;

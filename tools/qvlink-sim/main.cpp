@@ -18,22 +18,22 @@
 int main(int argc, char** argv) {
     using namespace qvlink::sim;
     if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-sim")) return 0;
-    std::string error;
+    SimOptions options;
     bool helpAsked = false;
-    const auto options = ParseSimOptions(argc, argv, error, helpAsked);
+    const qvlink::Status read = ParseSimOptions(argc, argv, &options, &helpAsked);
     if (helpAsked) {
         std::fputs(SIM_USAGE, stdout);
         return 0;
     }
-    if (!options) {
-        std::fprintf(stderr, "qvlink-sim: %s\n%s", error.c_str(), SIM_USAGE);
+    if (!read.ok()) {
+        std::fprintf(stderr, "qvlink-sim: %s\n%s", read.message().c_str(), SIM_USAGE);
         return 2;
     }
 
     qvlink::FirmwareImage image;
-    const qvlink::Status loaded = qvlink::LoadFirmwareFile(options->firmwarePath, image);
+    const qvlink::Status loaded = qvlink::LoadFirmwareFile(options.firmwarePath, image);
     if (!loaded.ok()) {
-        std::fprintf(stderr, "qvlink-sim: %s: %s\n", options->firmwarePath.c_str(),
+        std::fprintf(stderr, "qvlink-sim: %s: %s\n", options.firmwarePath.c_str(),
                      loaded.message().c_str());
         return 3;
     }
@@ -41,12 +41,14 @@ int main(int argc, char** argv) {
 
     std::vector<std::unique_ptr<DeviceLine>> lines;
     std::vector<std::string> paths;
-    for (int port = 0; port < options->ports; ++port) {
-        std::string path = options->devicePath;
-        auto line = options->devicePath.empty() ? DeviceLine::CreatePseudoTerminal(path, error)
-                                                : DeviceLine::OpenDevice(path, error);
-        if (!line) {
-            std::fprintf(stderr, "qvlink-sim: %s\n", error.c_str());
+    for (int port = 0; port < options.ports; ++port) {
+        std::string path = options.devicePath;
+        std::unique_ptr<DeviceLine> line;
+        const qvlink::Status made = options.devicePath.empty()
+                                        ? DeviceLine::CreatePseudoTerminal(&path, &line)
+                                        : DeviceLine::OpenDevice(path, &line);
+        if (!made.ok()) {
+            std::fprintf(stderr, "qvlink-sim: %s\n", made.ToString().c_str());
             return 4;
         }
         lines.push_back(std::move(line));
@@ -55,26 +57,26 @@ int main(int argc, char** argv) {
     for (const std::string& path : paths) std::printf("%s\n", path.c_str());
     std::fflush(stdout);
 
-    qvlink::tools::Transcript transcript(options->logPath);
-    if (!options->logPath.empty() && !transcript.Active()) {
-        std::fprintf(stderr, "qvlink-sim: cannot write %s\n", options->logPath.c_str());
+    qvlink::tools::Transcript transcript(options.logPath);
+    if (!options.logPath.empty() && !transcript.Active()) {
+        std::fprintf(stderr, "qvlink-sim: cannot write %s\n", options.logPath.c_str());
         return 4;
     }
     // Paced lines sleep for microseconds at a time; the default timer slack would add 50 us
     // each. Set before the ports' threads start, which inherit it.
-    if (options->baud > 0) prctl(PR_SET_TIMERSLACK, 1UL);
+    if (options.baud > 0) prctl(PR_SET_TIMERSLACK, 1UL);
     for (auto& line : lines) {
         line->SetTranscript(&transcript);
-        line->SetPacing(options->baud);
+        line->SetPacing(options.baud);
     }
     if (lines.size() == 1)
-        return ServeReceivers(*lines[0], *options, payload, transcript, "") ? 0 : 1;
+        return ServeReceivers(*lines[0], options, payload, transcript, "") ? 0 : 1;
 
     std::atomic<bool> allOk{true};
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         threads.emplace_back([&, i] {
-            if (!ServeReceivers(*lines[i], *options, payload, transcript, paths[i] + ": "))
+            if (!ServeReceivers(*lines[i], options, payload, transcript, paths[i] + ": "))
                 allOk.store(false);
         });
     }

@@ -72,8 +72,7 @@ bool ParseAnnouncements(const std::string& list, std::vector<Announce>& out) {
 
 }  // namespace
 
-std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& error,
-                                          bool& helpAsked) {
+Status ParseSimOptions(int argc, char** argv, SimOptions* parsed, bool* helpAsked) {
     SimOptions options;
     const std::map<std::string, bool*> flags = {
         {"--burn-fail", &options.burnFails},  {"--nak-eot", &options.nakEot},
@@ -90,50 +89,39 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--help" || arg == "-h") {
-            helpAsked = true;
-            return std::nullopt;
+            *helpAsked = true;
+            return Status::Ok();
         } else if (auto flag = flags.find(arg); flag != flags.end()) {
             *flag->second = true;
         } else if (auto number = numbers.find(arg); number != numbers.end()) {
-            if (!hasValue || !ParseNumber(argv[++i], *number->second)) {
-                error = arg + " needs a whole number";
-                return std::nullopt;
-            }
+            if (!hasValue || !ParseNumber(argv[++i], *number->second))
+                return Status::Error(StatusKind::Usage, arg + " needs a whole number");
         } else if (arg == "--stall-at") {
             int value = 0;
-            if (!hasValue || !ParseNumber(argv[++i], value)) {
-                error = "--stall-at needs a whole number";
-                return std::nullopt;
-            }
+            if (!hasValue || !ParseNumber(argv[++i], value))
+                return Status::Error(StatusKind::Usage, "--stall-at needs a whole number");
             options.stallAt = value;
         } else if (arg == "--protocol") {
-            if (!hasValue || !ParseAnnouncements(argv[++i], options.announcements)) {
-                error = "--protocol takes a list of block-crc, block-sum, bulk, cancel and silent";
-                return std::nullopt;
-            }
+            if (!hasValue || !ParseAnnouncements(argv[++i], options.announcements))
+                return Status::Error(
+                    StatusKind::Usage,
+                    "--protocol takes a list of block-crc, block-sum, bulk, cancel and silent");
         } else if (arg == "--device" || arg == "--log") {
-            if (!hasValue) {
-                error = arg + " needs a path";
-                return std::nullopt;
-            }
+            if (!hasValue) return Status::Error(StatusKind::Usage, arg + " needs a path");
             (arg == "--device" ? options.devicePath : options.logPath) = argv[++i];
-        } else if (error = tools::TakeFirmwareArgument(arg, options.firmwarePath); !error.empty()) {
-            return std::nullopt;
+        } else if (Status taken = tools::TakeFirmwareArgument(arg, &options.firmwarePath);
+                   !taken.ok()) {
+            return taken;
         }
     }
-    if (options.firmwarePath.empty()) {
-        error = "a firmware file is needed";
-        return std::nullopt;
-    }
-    if (options.ports < 1 || options.ports > 64) {
-        error = "--ports takes 1 to 64";
-        return std::nullopt;
-    }
-    if (options.ports > 1 && (!options.devicePath.empty() || !options.logPath.empty())) {
-        error = "--device and --log take one port";
-        return std::nullopt;
-    }
-    return options;
+    if (options.firmwarePath.empty())
+        return Status::Error(StatusKind::Usage, "a firmware file is needed");
+    if (options.ports < 1 || options.ports > 64)
+        return Status::Error(StatusKind::Usage, "--ports takes 1 to 64");
+    if (options.ports > 1 && (!options.devicePath.empty() || !options.logPath.empty()))
+        return Status::Error(StatusKind::Usage, "--device and --log take one port");
+    *parsed = std::move(options);
+    return Status::Ok();
 }
 
 }  // namespace qvlink::sim

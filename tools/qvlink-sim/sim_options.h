@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "status.h"
+
 namespace qvlink::sim {
 
 enum class Announce { BlockCrc, BlockSum, Bulk, Cancel, Silent };
@@ -30,9 +32,9 @@ struct SimOptions {
     int timeoutSeconds = 30;
 };
 
-// Parses argv; on a usage error returns nullopt and sets `error`. `--help` sets `helpAsked`.
-std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& error,
-                                          bool& helpAsked);
+// Parses argv into `*parsed`. On a usage error the status (Usage) says what is wrong; `--help`
+// sets `*helpAsked` (and the status is ok).
+Status ParseSimOptions(int argc, char** argv, SimOptions* parsed, bool* helpAsked);
 
 extern const char* const SIM_USAGE;
 

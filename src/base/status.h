@@ -24,7 +24,7 @@ enum class StatusKind {
     Lost,       // the line or the server went away
 };
 
-class Status {
+class [[nodiscard]] Status {
   public:
     Status() = default;  // ok
     static Status Ok() { return {}; }
