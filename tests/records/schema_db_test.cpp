@@ -1,32 +1,16 @@
 // The database's own counting against the stations': record_outcome(), which yield_by_hour and
-// failure_causes count by, gives every result a record can hold the outcome station::CountedAs
-// gives it. Run by with_pg_cluster.sh, which makes the server with the schema applied:
-// QVLINK_TEST_DATABASE is its superuser's setting.
+// failure_causes count by, gives every result a record can hold the outcome record::CountedAs
+// gives it, in the database's words (record::SqlOutcome). Run by with_pg_cluster.sh, which makes
+// the server with the schema applied: QVLINK_TEST_DATABASE is its superuser's setting.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "follow_up.h"
 #include "pg_connection.h"
+#include "record_counting.h"
 
 namespace qvlink::records {
 namespace {
-
-using station::Counted;
-
-const char* OutcomeWord(Counted counted) {
-    switch (counted) {
-        case Counted::Completed:
-            return "completed";
-        case Counted::Failed:
-        case Counted::ReceiverAbort:
-            return "failed";
-        case Counted::Stopped:
-        case Counted::Nothing:
-            break;
-    }
-    return "stopped";
-}
 
 TEST(DatabaseSchema, RecordOutcomeCountsEveryResultAsTheStationsDo) {
     const char* conninfo = std::getenv("QVLINK_TEST_DATABASE");
@@ -62,7 +46,7 @@ TEST(DatabaseSchema, RecordOutcomeCountsEveryResultAsTheStationsDo) {
         ASSERT_TRUE(asked.ok()) << asked.ToString();
         ASSERT_EQ(outcome.rows(), 1);
         EXPECT_EQ(outcome.Value(0, 0),
-                  OutcomeWord(station::CountedAs(static_cast<UpgradeResult>(result))))
+                  record::SqlOutcome(record::CountedAs(static_cast<UpgradeResult>(result))))
             << "result " << result;
     }
 }
