@@ -13,6 +13,9 @@ enum class PortActivity {
     Closed,   // not opened (or could not be)
     Ready,    // open, not started
     Running,  // serving receivers
+    // Its line went away: its thread waits for the device to come back, then serves on. Still
+    // serving: neither a failure nor out of service.
+    AwaitingPort,
     Ended,    // no longer serving; `end` says why
 };
 

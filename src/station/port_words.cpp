@@ -34,6 +34,7 @@ PortWord WordOf(const PortSnapshot& port) {
                 break;
         }
     }
+    if (port.activity == PortActivity::AwaitingPort) return {WAITING_FOR_PORT, Tone::Waiting};
     if (port.lastResult) return {port.lastResultText, ToneOf(*port.lastResult)};
     if (port.activity == PortActivity::Running)
         return {port.elapsedSeconds >= 0 ? "Upgrading" : "Waiting", Tone::Waiting};

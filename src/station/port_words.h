@@ -24,6 +24,9 @@ enum class Tone {
 // too), the operator's stop as idle; a lost line as lost.
 Tone ToneOf(UpgradeResult result);
 
+// The word of a port whose device went away and is awaited back.
+inline constexpr const char* WAITING_FOR_PORT = "Waiting for its port";
+
 struct PortWord {
     std::string text;  // "Upgrade Completed", "Out of service", "Waiting"; empty: nothing yet
     Tone tone = Tone::Idle;
