@@ -10,8 +10,9 @@ UpgradeResult Handshake(RunContext& context) {
     for (;;) {
         std::uint8_t byte = 0;
         // A dispatch byte already queued is answered even when a stop has just been asked
-        // for; the protocol's first wait then ends the run.
-        if (PollByte(context, byte)) {
+        // for; the protocol's first wait then ends the run. A receiver may take hours to come:
+        // the wait sleeps until its byte, a stop or a lost line, and never wakes for nothing.
+        if (PollByte(context, byte, WAIT_UNBOUNDED)) {
             if (byte == BULK_REQUEST) {
                 context.host->NotifyProtocol(TransferProtocol::Bulk);
                 SendBytes(context, &BULK_ACCEPT, 1);

@@ -46,10 +46,13 @@ struct RunContext {
 // The one write path of the handshake and both protocols; returns the port's result.
 int SendBytes(RunContext& context, const std::uint8_t* bytes, std::uint16_t count);
 
-// Sleeps on the line until a byte is queued, the stop wake is raised, the line is lost
-// (context.lineLost) or WAIT_BOUND_MS has passed; takes one byte if one is queued and returns
-// whether it did. Every wait looks at the stop request again after each call.
-bool PollByte(RunContext& context, std::uint8_t& byte);
 inline constexpr int WAIT_BOUND_MS = 5000;
+// No limit: a wait that only a byte, the stop wake or a lost line ends.
+inline constexpr int WAIT_UNBOUNDED = -1;
+
+// Sleeps on the line until a byte is queued, the stop wake is raised, the line is lost
+// (context.lineLost) or `timeoutMs` has passed; takes one byte if one is queued and returns
+// whether it did. Every wait looks at the stop request again after each call.
+bool PollByte(RunContext& context, std::uint8_t& byte, int timeoutMs = WAIT_BOUND_MS);
 
 }  // namespace qvlink

@@ -26,9 +26,9 @@ class SerialLine {
     // within 5000 ms. The caller's buffer is not used after the call returns.
     virtual int Write(const std::uint8_t* bytes, std::uint32_t count) = 0;
     // Blocks until at least one received byte is queued, the line is lost, `wake` is raised or
-    // `timeoutMs` has passed, without consuming anything. Bytes that arrived before the line
-    // was lost are reported as Input until they have been read. A line that cannot watch
-    // `wake` returns within 50 ms, so that its caller sees a stop that soon.
+    // `timeoutMs` has passed (a negative one: no limit), without consuming anything. Bytes that
+    // arrived before the line was lost are reported as Input until they have been read. A line
+    // that cannot watch `wake` returns within 50 ms, so that its caller sees a stop that soon.
     virtual LineWait WaitForInput(int timeoutMs, const StopWake& wake) = 0;
 };
 

@@ -195,7 +195,9 @@ LineWait SerialPort::WaitForInput(int timeoutMs, const StopWake& wake) {
     const int wakeHandle = wake.WaitHandle();
     pollfd watched[2] = {{handle, POLLIN, 0}, {wakeHandle, POLLIN, 0}};
     const nfds_t count = wakeHandle >= 0 ? 2 : 1;
-    const int bound = wakeHandle >= 0 ? timeoutMs : std::min(timeoutMs, UNWATCHED_WAIT_MS);
+    const int bound = wakeHandle >= 0 ? timeoutMs
+                      : timeoutMs < 0 ? UNWATCHED_WAIT_MS
+                                      : std::min(timeoutMs, UNWATCHED_WAIT_MS);
     const int ready = ::poll(watched, count, bound);
     if (ready < 0) {
         // A poll that fails for want of resources fails again at once: sleep instead of spinning.
