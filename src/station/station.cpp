@@ -1,6 +1,7 @@
 #include "station.h"
 
 #include "firmware_loader.h"
+#include "station_live.h"
 
 namespace qvlink::station {
 
@@ -27,6 +28,11 @@ Status Station::LoadFirmware(const std::filesystem::path& path) {
     image_ = std::move(image);
     shared_.firmware = DescribeFirmware(*image_, path.filename().string(), digest);
     for (auto& port : ports_) port->Session().ShareImage(image_);
+    {
+        MutexLock lock(liveMutex_);
+        firmwareSha256_ = shared_.firmware.sha256;
+    }
+    if (shared_.liveChanged) shared_.liveChanged();
     return Status::Ok();
 }
 
@@ -92,6 +98,15 @@ Station::View Station::Look() const {
     view.ports = ledger_.View(
         ports_.size(), [&](std::size_t i) { return ports_[i]->Snapshot(); }, &view.totals);
     return view;
+}
+
+record::StationLive Station::Live() const {
+    std::string firmwareSha256;
+    {
+        MutexLock lock(liveMutex_);
+        firmwareSha256 = firmwareSha256_;
+    }
+    return StationLiveOf(shared_.source, firmwareSha256, Look().ports);
 }
 
 std::vector<PortSummary> Station::Summary() const {

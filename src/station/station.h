@@ -5,7 +5,7 @@
 // StationObserver and read views (every port and the totals at one moment); they present, the
 // station decides and keeps its own outcome.
 // Threading: construct, load, open, start and wait on one owner thread; StopAll from any
-// thread or a signal handler; Snapshot, Look, Totals and Summary from any thread.
+// thread or a signal handler; Snapshot, Look, Live, Totals and Summary from any thread.
 #pragma once
 
 #include <atomic>
@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "annotated_mutex.h"
 #include "line_opener.h"
+#include "live_state.h"
 #include "station_port.h"
 
 namespace qvlink::station {
@@ -82,6 +84,16 @@ class Station {
         shared_.recorded = std::move(listener);
     }
 
+    // The station's live state now (every port's class, word and counts; the firmware loaded):
+    // what the record database keeps of it. Any thread.
+    record::StationLive Live() const;
+    // Called when Live() would give something new: on a port's thread when a port's class, word
+    // or counts changed (not for every progress report), on the owner's thread when another
+    // firmware was loaded. It must return at once. Only while no port runs.
+    void SetLiveListener(std::function<void()> listener) {
+        shared_.liveChanged = std::move(listener);
+    }
+
   private:
     StationLedger ledger_;
     StationShared shared_;
@@ -89,6 +101,9 @@ class Station {
     std::unique_ptr<RecordFile> record_;               // shared_.record while open
     std::vector<std::unique_ptr<StationPort>> ports_;  // fixed from construction on
     std::atomic<bool> stopAll_{false};
+    // shared_.firmware's SHA-256 for Live() on other threads, changed by LoadFirmware.
+    mutable Mutex liveMutex_;
+    std::string firmwareSha256_ QV_GUARDED_BY(liveMutex_);
 };
 
 }  // namespace qvlink::station
