@@ -220,9 +220,10 @@ std::uint64_t Forwarder::Look(std::string* notice) {
         // No file yet is no fault: nothing was recorded.
         if (!followed.ok() && followed.kind() != StatusKind::NotFound) state.error = followed;
         ++looksDone_;
-        // A live state waiting to go is sent before a Drain ends: the last one of a run too.
-        if (draining_ && looksDone_ > drainFrom_ && backlog == 0 && !(liveSet_ && liveChanged_))
-            drained_.Raise();
+        // A live state waiting to go holds a Drain while there is a connection to send it on:
+        // the last one of a run goes too. A server that is away holds it no longer than before.
+        const bool livePending = liveSet_ && liveChanged_ && state.connected;
+        if (draining_ && looksDone_ > drainFrom_ && backlog == 0 && !livePending) drained_.Raise();
     });
     notice->clear();
     return backlog;

@@ -100,8 +100,9 @@ class Forwarder {
     // returns the state then: for whoever shows the state and waits for it to change (a test).
     ForwarderState AwaitState(const std::function<bool(const ForwarderState&)>& done,
                               std::chrono::milliseconds limit);
-    // Waits while it sends, until nothing is unsent, `limit` has passed or `cut` is raised (may
-    // be null; a signal handler may raise it). Wakes the thread from a back-off and keeps its
+    // Waits while it sends, until nothing is unsent (nor a live state waiting to go while it is
+    // connected), `limit` has passed or `cut` is raised (may be null; a signal handler may raise
+    // it). Wakes the thread from a back-off and keeps its
     // tries close together meanwhile. True when all was sent.
     bool Drain(std::chrono::milliseconds limit, const StopWake* cut = nullptr);
     void Stop();
