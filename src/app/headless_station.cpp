@@ -133,6 +133,9 @@ int RunHeadlessStation(const StationStart& start) {
     if (!setup.database.empty()) {
         database = std::make_unique<records::RecordLink>(setup.database, setup.recordPath);
         line.SetRecordListener([link = database.get()] { link->Nudge(); });
+        // Its ports' live state too: on every change of a port's word or counts.
+        database->SetLiveSource([&line] { return line.Live(); });
+        line.SetLiveListener([link = database.get()] { link->LiveChanged(); });
     }
     station::StationOptions options;
     options.continuous = true;

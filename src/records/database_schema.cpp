@@ -2,15 +2,29 @@
 
 #include <string>
 
+#include "live_state.h"
 #include "record_sql.h"
 
 namespace qvlink::records {
+namespace {
+
+// 'serving', 'waiting', ...: the words of a port's state class, for the table's check.
+std::string ServiceWordsSql() {
+    std::string words;
+    for (const record::PortService service : record::PORT_SERVICES)
+        words.append(words.empty() ? "'" : ", '").append(record::ServiceWord(service)).append("'");
+    return words;
+}
+
+}  // namespace
 
 const char* DatabaseSchemaSql() {
     // The record's columns and the counting rule come from the record's format; the rest is the
     // database's own.
     static const std::string sql =
-        R"SQL(-- Quorvane Link: the record of every receiver from every station, schema version 1.
+        R"SQL(-- Quorvane Link: the record of every receiver from every station, and each station's ports as
+-- they are now; schema version )SQL" +
+        std::to_string(DATABASE_SCHEMA_VERSION) + R"SQL(.
 -- Apply with: qvlink-records schema | psql -v ON_ERROR_STOP=1 -d DATABASE
 -- Applying it again changes nothing.
 SET client_min_messages = warning;
@@ -65,8 +79,83 @@ SELECT result_text, phase, count,
 FROM causes
 ORDER BY count DESC, result_text, phase;
 
--- Stations log in as roles of qvlink_insert, which may only add rows; dashboards as roles of
--- qvlink_read, which may only read.
+-- Each station's ports as they are now, one row per station and port: the port's word as the
+-- station shows it, its state, its receivers completed and failed, the firmware and program, and
+-- when its state began and the station was last heard from. Stations refresh their rows through
+-- station_live() at every change and at least once a minute.
+CREATE TABLE IF NOT EXISTS station_ports (
+    station text NOT NULL,
+    port text NOT NULL,
+    word text NOT NULL,
+    state text NOT NULL CHECK (state IN ()SQL" +
+        ServiceWordsSql() + R"SQL()),
+    completed integer NOT NULL,
+    failed integer NOT NULL,
+    firmware_sha256 text,
+    program text NOT NULL,
+    version text NOT NULL,
+    state_since timestamptz NOT NULL DEFAULT now(),
+    last_seen timestamptz NOT NULL DEFAULT now(),
+    PRIMARY KEY (station, port)
+);
+
+-- The login role each station's live state comes from: the first one that sent it. Only that
+-- role may send it again (an administrator may change it here).
+CREATE TABLE IF NOT EXISTS station_logins (
+    station text PRIMARY KEY,
+    login_role name NOT NULL,
+    since timestamptz NOT NULL DEFAULT now()
+);
+
+-- A station's live state: {"station", "program", "version", "firmware_sha256", "ports":
+-- [{"port", "word", "state", "completed", "failed"}]}. Replaces the station's rows (a port it
+-- no longer has goes) and marks them seen now. It runs with its owner's rights, so that a
+-- station's role needs no right on the tables: it may send its own station's state and nothing
+-- else, as the database itself checks against the role the station first sent it as (the
+-- session's login role, which SET ROLE does not change).
+CREATE OR REPLACE FUNCTION station_live(live json) RETURNS void
+    LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public, pg_temp AS $$
+DECLARE
+    station_name text := live->>'station';
+    sender name;
+BEGIN
+    INSERT INTO station_logins (station, login_role) VALUES (station_name, session_user)
+        ON CONFLICT DO NOTHING;
+    SELECT login_role INTO sender FROM station_logins WHERE station = station_name;
+    IF sender IS DISTINCT FROM session_user THEN
+        RAISE EXCEPTION 'the live state of station % comes from role %, not %', station_name,
+            sender, session_user USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    DELETE FROM station_ports
+    WHERE station = station_name
+      AND port NOT IN (SELECT e.value->>'port' FROM json_array_elements(live->'ports') AS e);
+    INSERT INTO station_ports AS s (station, port, word, state, completed, failed,
+                                    firmware_sha256, program, version)
+    SELECT station_name, p.port, p.word, p.state, p.completed, p.failed,
+           live->>'firmware_sha256', live->>'program', live->>'version'
+    FROM json_to_recordset(live->'ports')
+         AS p(port text, word text, state text, completed integer, failed integer)
+    ON CONFLICT (station, port) DO UPDATE
+    SET word = excluded.word, state = excluded.state, completed = excluded.completed,
+        failed = excluded.failed, firmware_sha256 = excluded.firmware_sha256,
+        program = excluded.program, version = excluded.version,
+        state_since = CASE WHEN s.state = excluded.state THEN s.state_since ELSE now() END,
+        last_seen = now();
+END
+$$;
+
+-- One row per station and port: its health is its state, or ")SQL" +
+        std::string(record::SILENT) + R"SQL(" when the station has not been
+-- heard from for 3 minutes (it refreshes its rows at least once a minute).
+CREATE OR REPLACE VIEW station_health AS
+SELECT station, port,
+       CASE WHEN last_seen < now() - interval '3 minutes' THEN ')SQL" +
+        record::SILENT + R"SQL(' ELSE state END AS health,
+       state, word, completed, failed, firmware_sha256, program, version, state_since, last_seen
+FROM station_ports;
+
+-- Stations log in as roles of qvlink_insert, which may only add records and send their own
+-- station's live state; dashboards as roles of qvlink_read, which may only read.
 DO $$
 BEGIN
     IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'qvlink_insert') THEN
@@ -81,8 +170,12 @@ GRANT USAGE ON SCHEMA public TO qvlink_insert, qvlink_read;
 GRANT INSERT ON records TO qvlink_insert;
 GRANT SELECT ON records, yield_by_hour, failure_causes, schema_version TO qvlink_read;
 GRANT EXECUTE ON FUNCTION record_outcome(integer) TO qvlink_read;
+REVOKE ALL ON FUNCTION station_live(json) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION station_live(json) TO qvlink_insert;
+GRANT SELECT ON station_health TO qvlink_read;
 
-INSERT INTO schema_version (version) VALUES (1) ON CONFLICT DO NOTHING;
+INSERT INTO schema_version (version) VALUES ()SQL" +
+        std::to_string(DATABASE_SCHEMA_VERSION) + R"SQL() ON CONFLICT DO NOTHING;
 COMMIT;
 )SQL";
     return sql.c_str();

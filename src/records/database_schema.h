@@ -6,7 +6,9 @@
 
 namespace qvlink::records {
 
-inline constexpr int DATABASE_SCHEMA_VERSION = 1;
+// 2 added each station's live state (station_ports, station_logins, station_live(),
+// station_health) to 1.
+inline constexpr int DATABASE_SCHEMA_VERSION = 2;
 
 // The SQL, one transaction, for psql or any client.
 const char* DatabaseSchemaSql();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "live_send.h"
 #include "record_time.h"
 #include "row_batch.h"
 #include "socket_wait.h"
@@ -50,6 +51,28 @@ void Forwarder::Nudge() {
     {
         MutexLock lock(mutex_);
         nudged_ = true;
+    }
+    changed_.notify_all();
+}
+
+void Forwarder::SetLiveSource(std::function<record::StationLive()> source) {
+    const bool set = static_cast<bool>(source);
+    {
+        MutexLock lock(liveMutex_);
+        liveSource_ = std::move(source);
+    }
+    {
+        MutexLock lock(mutex_);
+        liveSet_ = set;
+        liveChanged_ = set;
+    }
+    changed_.notify_all();
+}
+
+void Forwarder::LiveChanged() {
+    {
+        MutexLock lock(mutex_);
+        liveChanged_ = true;
     }
     changed_.notify_all();
 }
@@ -127,10 +150,11 @@ void Forwarder::Publish(Change change) {
     changed_.notify_all();
 }
 
-bool Forwarder::Rest(std::chrono::milliseconds span, bool onNudge, bool onDrain) {
+bool Forwarder::Rest(std::chrono::milliseconds span, bool onNudge, bool onDrain, bool onLive) {
     MutexLock lock(mutex_);
     changed_.wait_for(lock, span, [&]() QV_REQUIRES(mutex_) {
-        return stopping_ || (onNudge && nudged_) || (onDrain && hurried_);
+        return stopping_ || (onNudge && nudged_) || (onDrain && hurried_) ||
+               (onLive && liveChanged_);
     });
     if (onNudge) nudged_ = false;
     if (onDrain && hurried_) {
@@ -196,7 +220,10 @@ std::uint64_t Forwarder::Look(std::string* notice) {
         // No file yet is no fault: nothing was recorded.
         if (!followed.ok() && followed.kind() != StatusKind::NotFound) state.error = followed;
         ++looksDone_;
-        if (draining_ && looksDone_ > drainFrom_ && backlog == 0) drained_.Raise();
+        // A live state waiting to go holds a Drain while there is a connection to send it on:
+        // the last one of a run goes too. A server that is away holds it no longer than before.
+        const bool livePending = liveSet_ && liveChanged_ && state.connected;
+        if (draining_ && looksDone_ > drainFrom_ && backlog == 0 && !livePending) drained_.Raise();
     });
     notice->clear();
     return backlog;
@@ -207,6 +234,7 @@ bool Forwarder::Connect() {
     const auto began = Clock::now();
     const Status opened = connection_.Open(settings_.conninfo, &wake_, settings_.connectLimit);
     if (opened.ok()) {
+        ++connections_;
         Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) { state.connected = true; });
         return true;
     }
@@ -247,6 +275,50 @@ Forwarder::Sent Forwarder::SendBatch() {
     return Sent::Committed;
 }
 
+Clock::time_point Forwarder::LiveDue(bool* changed) {
+    {
+        MutexLock lock(mutex_);
+        *changed = liveChanged_;
+        if (!liveSet_) return Clock::time_point::max();
+    }
+    if (liveConnection_ != connections_ || !connection_.connected()) return Clock::now();
+    return liveSentAt_ + (*changed ? settings_.liveSpacing : settings_.liveRefresh);
+}
+
+bool Forwarder::SendLive() {
+    // Cleared before the source is asked: a change after that is the next send's.
+    {
+        MutexLock lock(mutex_);
+        liveChanged_ = false;
+    }
+    record::StationLive live;
+    {
+        MutexLock lock(liveMutex_);
+        if (!liveSource_) return true;
+        live = liveSource_();
+    }
+    // A change and its undoing within the spacing (a receiver's word and back) is nothing new.
+    if (liveConnection_ == connections_ && liveSent_ == live &&
+        Clock::now() < liveSentAt_ + settings_.liveRefresh)
+        return true;
+    const Status sent = SendStationLive(connection_, live, &wake_);
+    if (!sent.ok() && !connection_.connected()) {
+        PublishFailure(sent, Clock::duration::zero());
+        return false;
+    }
+    liveSentAt_ = Clock::now();
+    liveConnection_ = connections_;
+    if (sent.ok())
+        liveSent_ = std::move(live);
+    else
+        liveSent_.reset();
+    Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
+        state.liveError = sent;
+        if (sent.ok()) ++state.liveSent;
+    });
+    return true;
+}
+
 bool Forwarder::BackOff() {
     bool draining;
     {
@@ -269,12 +341,32 @@ void Forwarder::Run() {
             if (stopping_) break;
             ++looksBegun_;
         }
-        if (Look(&notice) == 0) {
-            if (!Rest(settings_.look, true, false)) break;
+        const std::uint64_t backlog = Look(&notice);
+        bool liveChanged = false;
+        const Clock::time_point liveDue = LiveDue(&liveChanged);
+        const Clock::time_point now = Clock::now();
+        if (backlog == 0 && liveDue > now) {
+            // A change already waiting keeps its due time: it does not wake the rest again.
+            const auto span =
+                liveDue == Clock::time_point::max()
+                    ? settings_.look
+                    : std::min(settings_.look,
+                               std::chrono::ceil<std::chrono::milliseconds>(liveDue - now));
+            if (!Rest(span, true, false, !liveChanged)) break;
             continue;
         }
         if (!Connect()) {
             if (!BackOff()) break;
+            continue;
+        }
+        if (liveDue <= now) {
+            if (!SendLive()) {
+                if (!BackOff()) break;
+                continue;
+            }
+        }
+        if (backlog == 0) {
+            backOff_ = settings_.firstBackOff;
             continue;
         }
         const Sent sent = SendBatch();
@@ -310,15 +402,17 @@ std::string ForwarderStateText(const ForwarderState& state) {
     std::string text;
     if (state.unsent == 0) {
         text += state.error.ok() ? "all sent" : state.error.ToString();
-        return text;
+    } else {
+        text += "unsent " + std::to_string(state.unsent) + (state.unsent == 1 ? " line" : " lines");
+        if (const auto micros = record::UtcMicros(state.oldestUnsent))
+            text += " (oldest from " + LocalHourMinute(*micros) + ")";
+        if (!state.error.ok())
+            text += ": " + state.error.ToString();
+        else
+            text += state.connected ? ", sending" : ", connecting";
     }
-    text += "unsent " + std::to_string(state.unsent) + (state.unsent == 1 ? " line" : " lines");
-    if (const auto micros = record::UtcMicros(state.oldestUnsent))
-        text += " (oldest from " + LocalHourMinute(*micros) + ")";
-    if (!state.error.ok())
-        text += ": " + state.error.ToString();
-    else
-        text += state.connected ? ", sending" : ", connecting";
+    if (!state.liveError.ok())
+        text += "; the live state is not taken: " + state.liveError.ToString();
     return text;
 }
 

@@ -5,10 +5,19 @@
 // ever waits for it. When the server cannot be reached it tries again after 0.5 s, 1 s, 2 s, ...
 // up to 30 s, and at once when a Drain begins. A record the server refuses for what is in it is
 // left out alone and named by its line number; every other line goes.
+// Given a source of the station's live state, it keeps the database's rows of the station's ports
+// up to date while it is connected: it holds no queue of states, only the last one it sent, and
+// asks the source for the current one when it sends: when told of a change (no more than once a
+// second), at least once a minute unchanged (the rows say when the station was last seen), and at
+// once on each new connection. Before the record's lines, so a server that was away hears of the
+// station as it is now first, then gets the lines that waited. A state the server refuses (its
+// station's rows come from another role, a schema without live state) is said in the state and
+// tried again with the next change or after a minute; the record's lines go on as before.
 //
-// Threads: Start, Nudge, State, AwaitState, Drain and Stop may be called from any thread; the
-// state is guarded by the forwarder's mutex. Stop (and the destructor) returns as soon as the
-// thread has dropped its connection, without waiting for the server.
+// Threads: Start, Nudge, SetLiveSource, LiveChanged, State, AwaitState, Drain and Stop may be
+// called from any thread; the state is guarded by the forwarder's mutex, the live source by a
+// mutex of its own held while the source is called. Stop (and the destructor) returns as soon as
+// the thread has dropped its connection, without waiting for the server.
 #pragma once
 
 #include <chrono>
@@ -21,6 +30,7 @@
 #include <vector>
 
 #include "annotated_mutex.h"
+#include "live_state.h"
 #include "outbox_reader.h"
 #include "pg_connection.h"
 #include "status.h"
@@ -42,6 +52,9 @@ struct ForwarderSettings {
     // For tests: called after each COMMIT, before the cursor is saved; false ends the thread
     // there, as if the program had been killed at that moment.
     std::function<bool()> afterCommit;
+    // The live state is sent at least this often, unchanged, and at most once in `liveSpacing`.
+    std::chrono::milliseconds liveRefresh{60000};
+    std::chrono::milliseconds liveSpacing{1000};
 };
 
 struct ForwarderState {
@@ -59,6 +72,8 @@ struct ForwarderState {
     std::vector<SkippedLine> skippedLines;  // the first of them
     std::uint64_t refused = 0;              // records the database refused
     std::vector<SkippedLine> refusedLines;  // the first of them, with the server's reason
+    std::uint64_t liveSent = 0;             // live states the database took in this run
+    Status liveError;                       // why the last live state was refused; ok once taken
 };
 
 class Forwarder {
@@ -71,6 +86,12 @@ class Forwarder {
     void Start();
     // The record grew: look now instead of at the next look.
     void Nudge();
+    // Where the station's live state comes from (empty: none is sent). Called on the forwarder's
+    // thread, under a mutex: once this returns, the source given before is not called again, so
+    // whatever it reads may go.
+    void SetLiveSource(std::function<record::StationLive()> source);
+    // The live state changed: send it (no sooner than a second after the last one).
+    void LiveChanged();
     // The state, with the unsent lines counted now (a short read of the record's new bytes).
     ForwarderState State() const;
     // The notice of the state (a change of file, a damaged cursor) once: empty after.
@@ -79,8 +100,9 @@ class Forwarder {
     // returns the state then: for whoever shows the state and waits for it to change (a test).
     ForwarderState AwaitState(const std::function<bool(const ForwarderState&)>& done,
                               std::chrono::milliseconds limit);
-    // Waits while it sends, until nothing is unsent, `limit` has passed or `cut` is raised (may
-    // be null; a signal handler may raise it). Wakes the thread from a back-off and keeps its
+    // Waits while it sends, until nothing is unsent (nor a live state waiting to go while it is
+    // connected), `limit` has passed or `cut` is raised (may be null; a signal handler may raise
+    // it). Wakes the thread from a back-off and keeps its
     // tries close together meanwhile. True when all was sent.
     bool Drain(std::chrono::milliseconds limit, const StopWake* cut = nullptr);
     void Stop();
@@ -91,6 +113,7 @@ class Forwarder {
     // The thread's steps: a look at the file (follow it, count, publish); a connection; one
     // batch read, sent and committed; a rest after a failure. Each false on a stop.
     enum class Sent { Committed, Failed, Ended };
+    using Clock = std::chrono::steady_clock;
     void Run();
     std::uint64_t Look(std::string* notice);
     bool Connect();
@@ -98,7 +121,11 @@ class Forwarder {
     bool BackOff();
     // Sleeps until `span` has passed or a stop, or a Nudge (`onNudge`) or a Drain (`onDrain`)
     // wakes it; false on a stop.
-    bool Rest(std::chrono::milliseconds span, bool onNudge, bool onDrain);
+    bool Rest(std::chrono::milliseconds span, bool onNudge, bool onDrain, bool onLive = false);
+    // When the live state is due next, and whether a change is waiting; max() without a source.
+    Clock::time_point LiveDue(bool* changed);
+    // Sends the live state; false when the connection was lost (the failure is published).
+    bool SendLive();
     // Publishes a failure, unless it is only the stop cutting a try short: then the last real
     // error stays, or with none, a connection tried for `connecting` is one left unanswered.
     void PublishFailure(const Status& status, std::chrono::steady_clock::duration connecting);
@@ -121,12 +148,21 @@ class Forwarder {
     OutboxCursor cursor_;  // what the database has (and where the file is)
     PgConnection connection_;
     std::chrono::milliseconds backOff_;
+    std::uint64_t connections_ = 0;     // connections made: a new one hears the live state first
+    std::uint64_t liveConnection_ = 0;  // the connection the last live state went on
+    Clock::time_point liveSentAt_{};    // when it was last sent (or refused)
+    std::optional<record::StationLive> liveSent_;  // what the database has; none after a refusal
+
+    mutable Mutex liveMutex_;
+    std::function<record::StationLive()> liveSource_ QV_GUARDED_BY(liveMutex_);
 
     mutable Mutex mutex_;
     std::condition_variable_any changed_;
     bool stopping_ QV_GUARDED_BY(mutex_) = false;
     bool nudged_ QV_GUARDED_BY(mutex_) = false;
     bool hurried_ QV_GUARDED_BY(mutex_) = false;  // a Drain began: no more sleeping out a back-off
+    bool liveSet_ QV_GUARDED_BY(mutex_) = false;  // a live source is set
+    bool liveChanged_ QV_GUARDED_BY(mutex_) = false;  // the live state changed since it was sent
     // Looks at the file begun, and finished with the backlog published: Drain waits for one
     // begun after it was called.
     std::uint64_t looksBegun_ QV_GUARDED_BY(mutex_) = 0;

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "live_state.h"
 #include "status.h"
 
 namespace qvlink {
@@ -31,6 +33,13 @@ class RecordLink {
     RecordLink& operator=(const RecordLink&) = delete;
 
     void Nudge();  // the record grew
+    // Keeps the station's live state in the database from `source` (empty: stops asking it),
+    // called on the forwarder's thread; once this returns, a source given before is not called
+    // again. Wire it with the station's change listener:
+    //     link.SetLiveSource([&station] { return station.Live(); });
+    //     station.SetLiveListener([&link] { link.LiveChanged(); });
+    void SetLiveSource(std::function<record::StationLive()> source);
+    void LiveChanged();  // the live state changed; from any thread, returns at once
     bool AllSent() const;
     // What changed that the operator should know once (a new record file sent from its
     // beginning, a damaged note of what was sent); empty when nothing did.

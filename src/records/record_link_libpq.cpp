@@ -23,6 +23,14 @@ void RecordLink::Nudge() {
     forwarder_->Nudge();
 }
 
+void RecordLink::SetLiveSource(std::function<record::StationLive()> source) {
+    forwarder_->SetLiveSource(std::move(source));
+}
+
+void RecordLink::LiveChanged() {
+    forwarder_->LiveChanged();
+}
+
 bool RecordLink::AllSent() const {
     const ForwarderState state = forwarder_->State();
     return state.unsent == 0 && state.error.ok();

@@ -19,6 +19,8 @@ RecordLink::RecordLink(const std::string&, const std::string& recordPath)
     : recordPath_(recordPath) {}
 RecordLink::~RecordLink() = default;
 void RecordLink::Nudge() {}
+void RecordLink::SetLiveSource(std::function<record::StationLive()>) {}
+void RecordLink::LiveChanged() {}
 bool RecordLink::AllSent() const {
     return false;
 }

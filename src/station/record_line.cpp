@@ -67,6 +67,10 @@ FirmwareFacts DescribeFirmware(const FirmwareImage& image, const std::string& fi
     return facts;
 }
 
+std::string StationName(const RecordSource& source) {
+    return source.station.empty() ? source.host : source.station;
+}
+
 bool IsStationName(const std::string& name) {
     std::size_t characters = 0;  // UTF-8: every byte but a continuation byte begins one
     bool blank = true;
@@ -84,7 +88,7 @@ std::string RecordLine(const RecordSource& source, const FirmwareFacts& firmware
     record::RecordRow row;
     row.recordId = record::NewRecordId();
     row.schema = record::RECORD_SCHEMA;
-    row.station = source.station.empty() ? source.host : source.station;
+    row.station = StationName(source);
     row.start = IsoTime(facts.start);
     row.end = IsoTime(facts.end);
     row.port = receiver.port;

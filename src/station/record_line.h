@@ -38,6 +38,9 @@ struct RecordSource {
     std::string station;
 };
 
+// The station's name in its record and its live state: `station`, else the host's name.
+std::string StationName(const RecordSource& source);
+
 // Whether `name` (UTF-8) may name a station: 1 to 64 characters, not spaces alone, none of them
 // a control character.
 bool IsStationName(const std::string& name);

@@ -1,6 +1,7 @@
 #include "station.h"
 
 #include "firmware_loader.h"
+#include "station_live.h"
 
 namespace qvlink::station {
 
@@ -61,6 +62,7 @@ Status Station::LoadFirmware(const std::filesystem::path& path) {
     shared_.firmware.Replace(std::move(firmware));
     // Ports that do not serve take it now; the others at their next receiver.
     for (std::size_t i = 0; i < PortCount(); ++i) ports_[i]->TakeFirmwareWhenIdle();
+    if (shared_.liveChanged) shared_.liveChanged();
     return Status::Ok();
 }
 
@@ -127,6 +129,10 @@ Station::View Station::Look() const {
     view.ports = ledger_.View(
         PortCount(), [&](std::size_t i) { return ports_[i]->Snapshot(); }, &view.totals);
     return view;
+}
+
+record::StationLive Station::Live() const {
+    return StationLiveOf(shared_.source, Firmware().sha256, Look().ports);
 }
 
 std::vector<PortSummary> Station::Summary() const {

@@ -7,8 +7,8 @@
 // Ports may be added while others serve (up to MAX_ADDED_PORTS beyond those it was made with;
 // a port's index never changes), and a new firmware file takes over between receivers.
 // Threading: construct, load, open, add, start, retire and wait on one owner thread; StopAll
-// from any thread or a signal handler; PortCount, Snapshot, Look, Totals, Summary, Firmware and
-// Unanswering from any thread.
+// from any thread or a signal handler; PortCount, Snapshot, Look, Live, Totals, Summary,
+// Firmware and Unanswering from any thread.
 #pragma once
 
 #include <atomic>
@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "annotated_mutex.h"
 #include "line_opener.h"
+#include "live_state.h"
 #include "station_port.h"
 
 namespace qvlink::station {
@@ -96,6 +98,16 @@ class Station {
     // nudge): it must return at once. Only while no port runs.
     void SetRecordListener(std::function<void()> listener) {
         shared_.recorded = std::move(listener);
+    }
+
+    // The station's live state now (every port's class, word and counts; the firmware loaded):
+    // what the record database keeps of it. Any thread.
+    record::StationLive Live() const;
+    // Called when Live() would give something new: on a port's thread when a port's class, word
+    // or counts changed (not for every progress report), on the owner's thread when another
+    // firmware was loaded. It must return at once. Only while no port runs.
+    void SetLiveListener(std::function<void()> listener) {
+        shared_.liveChanged = std::move(listener);
     }
 
     static constexpr std::size_t MAX_ADDED_PORTS = 256;

@@ -5,6 +5,7 @@
 
 #include "port_names.h"
 #include "port_words.h"
+#include "station_live.h"
 
 namespace qvlink::station {
 
@@ -129,11 +130,18 @@ struct Tell {
 }  // namespace
 
 PortEnd StationPort::Change(const PortEvent& event) {
+    bool liveChanged = false;
     const PortEnd calledFor = shared_.ledger->Apply(event, [&] {
         MutexLock lock(mutex_);
-        return Advance(state_, event);
+        // Progress reports come many times a second; only a new word, class or count is news
+        // for the live state.
+        const record::PortLive before = PortLiveOf(state_.snapshot);
+        const PortEnd end = Advance(state_, event);
+        liveChanged = !(PortLiveOf(state_.snapshot) == before);
+        return end;
     });
     if (shared_.observer) std::visit(Tell{*shared_.observer, index_}, event);
+    if (liveChanged && shared_.liveChanged) shared_.liveChanged();
     return calledFor;
 }
 

@@ -46,6 +46,9 @@ struct StationShared {
     StationObserver* observer = nullptr;  // may be null
     // Called on a port's thread after each line written to the record; may be empty.
     std::function<void()> recorded;
+    // Called on a port's thread when what the port's live state gives (its class, word or
+    // counts) changed; may be empty.
+    std::function<void()> liveChanged;
     RecordFile* record = nullptr;  // may be null: no record
     RecordSource source;
     FirmwareSlot firmware;  // the file loaded last, which each port takes for its next receiver

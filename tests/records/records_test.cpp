@@ -21,6 +21,7 @@
 #include "record_id.h"
 #include "record_json.h"
 #include "record_time.h"
+#include "station_status.h"
 #include "upgrade_types.h"
 #include "utc_time.h"
 #include "yield_report.h"
@@ -714,6 +715,44 @@ TEST(ForwarderStateText, TheStateInTheOperatorsWords) {
          "db1:5432/qvlink: refused"},
     };
     for (const auto& [s, text] : cases) EXPECT_EQ(ForwarderStateText(s), text);
+}
+
+TEST(StationStatus, SpansInWords) {
+    const std::pair<long long, const char*> cases[] = {
+        {-3, "0 s"},          {59, "59 s"},           {60, "1 min 00 s"},
+        {185, "3 min 05 s"},  {3599, "59 min 59 s"},  {3600, "1 h 00 min"},
+        {7860, "2 h 11 min"}, {86399, "23 h 59 min"}, {90000, "1 d 1 h"},
+    };
+    for (const auto& [seconds, text] : cases) EXPECT_EQ(SpanText(seconds), text) << seconds;
+}
+
+TEST(StationStatus, OneLinePerStationThenThePortsThatNeedAHand) {
+    // station, port, health, state, word, completed, failed, seen ago, in state for
+    const std::vector<PortHealth> floor = {
+        {"line-3", "COM1", "serving", "serving", "Upgrade Completed", 40, 1, 4, 3000},
+        {"line-3", "COM2", "out of service", "out of service", "Out of service", 2, 3, 4, 7860},
+        {"line-3", "COM3", "waiting", "waiting", "Waiting for its port", 5, 0, 4, 185},
+        {"line-3", "COM4", "not serving", "not serving", "Stopped", 0, 0, 4, 60},
+        {"line-7", "COM1", "silent", "serving", "Upgrading", 9, 0, 3700, 4000},
+        {"line\x1b", "COM1", "serving", "serving", "", 0, 0, 0, 0},
+    };
+    EXPECT_EQ(FormatFloor(floor),
+              "station   serving  waiting  out of service  not serving       last seen\n"
+              "line\\x1b        1        0               0            0         0 s ago\n"
+              "line-3          1        1               1            1         4 s ago\n"
+              "line-7          1        0               0            0  1 h 01 min ago  silent\n"
+              "\n"
+              "Ports that need a hand\n"
+              "line-3  COM2  out of service for 2 h 11 min\n"
+              "line-3  COM3  waiting for its port for 3 min 05 s\n"
+              "line-7  COM1  silent for 1 h 01 min (last: serving, Upgrading)\n");
+    const bool needs[] = {false, true, true, false, true, false};
+    for (std::size_t i = 0; i < floor.size(); ++i) EXPECT_EQ(NeedsAHand(floor[i]), needs[i]) << i;
+    EXPECT_EQ(FormatFloor({floor[0]}),
+              "station  serving  waiting  out of service  not serving  last seen\n"
+              "line-3         1        0               0            0    4 s ago\n"
+              "\nPorts that need a hand\nnone\n");
+    EXPECT_EQ(FormatFloor({}), "No station has sent its live state.\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <latch>
 #include <mutex>
@@ -14,6 +15,7 @@
 
 #include "firmware_fixtures.h"
 #include "played_receivers.h"
+#include "station_live.h"
 #include "station_totals.h"
 #include "status_texts.h"
 
@@ -140,6 +142,58 @@ TEST_F(StationTest, EveryReceiverIsRecordedWithHowFarItGot) {
     EXPECT_EQ(port.activity, PortActivity::Ended);
     EXPECT_EQ(port.end, PortEnd::Stopped);
     EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::ReceiverFailed);
+}
+
+// The live state's listener hears of each new word, class or count, not of every progress report,
+// and the state it then reads is the one the port has just come to.
+TEST_F(StationTest, TheLiveListenerHearsOfEachChangeOfAPortsStateOnly) {
+    Build({{Play::BlockCompleted, Play::BulkChecksumError}});
+    struct Reports : StationObserver {
+        std::atomic<int> count{0};
+        void OnReport(std::size_t, const StatusReport&, int) override { ++count; }
+    } reports;
+    station_->SetObserver(&reports);
+    std::vector<record::PortLive> heard;  // on the only port's thread
+    station_->SetLiveListener([&] { heard.push_back(station_->Live().ports.at(0)); });
+    RunToEnd();
+    ASSERT_FALSE(heard.empty());
+    for (std::size_t i = 1; i < heard.size(); ++i)
+        EXPECT_FALSE(heard[i] == heard[i - 1]) << "change " << i << ": " << heard[i].word;
+    EXPECT_GT(reports.count, 2 * static_cast<int>(heard.size()));
+    const record::StationLive live = station_->Live();
+    EXPECT_EQ(live.station, "bench-7");
+    EXPECT_EQ(live.program + " " + live.version, "station-test 9.9");
+    EXPECT_EQ(live.firmwareSha256, station_->Firmware().sha256);
+    EXPECT_EQ(live.ports, (std::vector<record::PortLive>{
+                              {"COM1", "Stopped", record::PortService::NotServing, 1, 1}}));
+    EXPECT_EQ(heard.back(), live.ports[0]);
+    const auto served = std::count_if(heard.begin(), heard.end(), [](const record::PortLive& p) {
+        return p.service == record::PortService::Serving;
+    });
+    EXPECT_GT(served, 0);
+}
+
+TEST(StationLive, EachPortsStateClass) {
+    struct Case {
+        PortActivity activity;
+        PortEnd end;
+        record::PortService service;
+    };
+    const Case cases[] = {
+        {PortActivity::Running, PortEnd::None, record::PortService::Serving},
+        {PortActivity::AwaitingPort, PortEnd::None, record::PortService::Waiting},
+        {PortActivity::Ended, PortEnd::OutOfService, record::PortService::OutOfService},
+        {PortActivity::Ended, PortEnd::Stopped, record::PortService::NotServing},
+        {PortActivity::Ended, PortEnd::LineLost, record::PortService::NotServing},
+        {PortActivity::Closed, PortEnd::NotOpened, record::PortService::NotServing},
+        {PortActivity::Ready, PortEnd::None, record::PortService::NotServing},
+    };
+    for (const Case& c : cases) {
+        PortSnapshot port;
+        port.activity = c.activity;
+        port.end = c.end;
+        EXPECT_EQ(ServiceOf(port), c.service) << record::ServiceWord(c.service);
+    }
 }
 
 // A window redraws its totals many times between two receivers: each receiver's time is taken

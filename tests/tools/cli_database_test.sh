@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qvlink-cli --database against a throwaway PostgreSQL server, with qvlink-sim receivers: every
 # record line one row with the same fields, the report from the database equal to the one from the
-# file; a server away at the start (the summary says what stays, nothing doubled later); a server
+# file, and the station's ports as they ended in its live state; a server away at the start (the summary says what stays, nothing doubled later); a server
 # killed and started again several times while 8 ports serve (rows = lines at the end).
 # usage: cli_database_test.sh QVLINK_CLI QVLINK_SIM QVLINK_PACK QVLINK_RECORDS
 set -u
@@ -60,6 +60,8 @@ check "the report counts completed and failed receivers, cancels among the faile
 check "the report names the causes" [ "$(grep -cE '^(Checksum|Receiver) [A-Za-z]+ +[a-z]+ +4 +50\.0 %' report-db)" = 2 ]
 check "the dashboards' views count as the report does" [ "$(pg_sql "SELECT sum(completed), sum(failed),
     sum(stopped) FROM yield_by_hour WHERE station = 'line-1'")/$(pg_sql "SELECT sum(count) FROM failure_causes")" = "4|8|0/8" ]
+check "the live state has each port as the run left it" [ "$(pg_sql "SELECT count(*), sum(completed),
+    sum(failed), string_agg(DISTINCT state, ',') FROM station_ports WHERE station = 'line-1'")" = "4|4|8|not serving" ]
 
 # 2. The server away at the start: the ports serve as usual, the summary says what stays; the
 # next run, with the server back, sends it, nothing doubled.

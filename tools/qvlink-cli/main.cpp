@@ -83,6 +83,9 @@ int Run(const cli::CliOptions& options) {
             database = std::make_unique<records::RecordLink>(options.database, options.recordPath);
             // Each line recorded: the forwarder looks at once.
             line.SetRecordListener([link = database.get()] { link->Nudge(); });
+            // The ports' live state, kept in the database while the station runs.
+            database->SetLiveSource([&line] { return line.Live(); });
+            line.SetLiveListener([link = database.get()] { link->LiveChanged(); });
         }
         printer.Start();
         line.StartAll(run);

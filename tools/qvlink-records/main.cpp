@@ -1,5 +1,6 @@
 // qvlink-records: the record of every station in one database. Prints the database's schema,
-// sends record files to it, and reports yield and failure causes from it or from files.
+// sends record files to it, reports yield and failure causes from it or from files, and shows
+// every station's live state.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
@@ -24,9 +25,13 @@ const char* const EXPLANATION =
     "           skipped and named by its number.\n"
     "  report   yield per station, port and firmware, and the causes of failures, from the\n"
     "           database or from record files.\n"
+    "  status   the floor now: one line per station (its ports serving, waiting for their port,\n"
+    "           out of service, not serving, and when it was last heard from; \"silent\" after 3\n"
+    "           minutes without a word), then the ports that need a hand.\n"
     "\n"
-    "Exit status: 0 done; 1 push skipped lines that are no record; 2 usage error, a file that\n"
-    "cannot be read, or the database could not be reached or refused.";
+    "Exit status: 0 done; 1 push skipped lines that are no record, or status found ports that\n"
+    "need a hand; 2 usage error, a file that cannot be read, or the database could not be\n"
+    "reached or refused.";
 
 }  // namespace
 
@@ -69,6 +74,12 @@ int main(int argc, char** argv) {
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"table", "csv"}));
 
+    std::string statusDatabase;
+    CLI::App* status = app.add_subcommand("status", "every station's ports now");
+    status->add_option("--database", statusDatabase, "the database (libpq's connection settings)")
+        ->type_name("CONNINFO")
+        ->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -79,6 +90,7 @@ int main(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : qvlink::records::EXIT_FAILED;
     }
     if (app.got_subcommand(push)) return qvlink::records::PushFiles(pushDatabase, pushFiles);
+    if (app.got_subcommand(status)) return qvlink::records::ShowFloor(statusDatabase);
     if (database->count() == 0 && request.files.empty()) {
         std::fprintf(stderr, "qvlink-records report: give --database CONNINFO or record files\n");
         return qvlink::records::EXIT_FAILED;

@@ -7,6 +7,7 @@
 namespace qvlink::records {
 
 inline constexpr int EXIT_LINES_SKIPPED = 1;
+inline constexpr int EXIT_NEEDS_A_HAND = 1;
 inline constexpr int EXIT_FAILED = 2;
 
 // Sends every line of `files`; progress on stderr, the summary on stdout.
@@ -21,5 +22,8 @@ struct ReportRequest {
     bool csv = false;
 };
 int Report(const ReportRequest& request);
+
+// Prints the floor from the live state of every station in the database.
+int ShowFloor(const std::string& conninfo);
 
 }  // namespace qvlink::records

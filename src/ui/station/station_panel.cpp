@@ -25,6 +25,7 @@ StationPanel::StationPanel(StationView& view, const station::StationClock& clock
     : view_(view), clock_(clock), source_(std::move(source)), opener_(std::move(opener)) {}
 
 StationPanel::~StationPanel() {
+    if (database_) database_->SetLiveSource(nullptr);  // no longer asks the station below
     station_.reset();   // stops and joins the ports, then lets the record go
     database_.reset();  // stops the forwarder without waiting for the server
 }
@@ -46,6 +47,7 @@ void StationPanel::Open(const StationSetup& setup) {
 }
 
 void StationPanel::Rebuild(const std::vector<std::string>& ports) {
+    if (database_) database_->SetLiveSource(nullptr);
     station_.reset();
     portNames_ = ports;
     station::RecordSource source = source_;
@@ -61,6 +63,10 @@ void StationPanel::Rebuild(const std::vector<std::string>& ports) {
     station_->SetRecordListener([this] {
         if (database_) database_->Nudge();
     });
+    station_->SetLiveListener([this] {
+        if (database_) database_->LiveChanged();
+    });
+    FollowLive();
     enabled_.assign(portNames_.size(), true);
     untickedOut_.assign(portNames_.size(), false);
     totals_ = {};
@@ -142,6 +148,12 @@ void StationPanel::FollowDatabase() {
     }
     database_ = std::make_unique<records::RecordLink>(setup_.database, path);
     databaseFor_ = path;
+    FollowLive();
+}
+
+void StationPanel::FollowLive() {
+    if (database_ && station_)
+        database_->SetLiveSource([station = station_.get()] { return station->Live(); });
 }
 
 void StationPanel::ChoosePorts() {

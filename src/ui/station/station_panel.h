@@ -6,8 +6,8 @@
 // Threading: every method on the window's thread. It never waits on a port: it polls the ports'
 // snapshots on the refresh timer and repaints a tile only when what it shows has changed, so a
 // window repaints at most REFRESH_PER_SECOND times a second whatever the ports do. With a
-// database, the record file is sent there by a forwarder of its own thread; the header shows
-// its state.
+// database, the record file is sent there by a forwarder of its own thread, and the station's
+// live state (every port's state, word and counts) kept there; the header shows its state.
 #pragma once
 
 #include <memory>
@@ -70,6 +70,8 @@ class StationPanel {
     // Sends the record to the database while the window is open, serving or not; follows a
     // change of record file.
     void FollowDatabase();
+    // Keeps the station's live state in the database while both are there.
+    void FollowLive();
     // Takes the station's view (every port and the totals at one moment): repaints the tiles
     // that changed (all of them with `all`), unticks a port gone out of service, sees the station
     // stop serving.
