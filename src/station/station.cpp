@@ -1,6 +1,7 @@
 #include "station.h"
 
 #include "firmware_loader.h"
+#include "port_names.h"
 
 namespace qvlink::station {
 
@@ -10,8 +11,10 @@ Station::Station(const std::vector<std::string>& ports, const StationClock& cloc
     shared_.clock = &clock;
     shared_.ledger = &ledger_;
     shared_.source = std::move(source);
+    shared_.devices = &devices_;
+    const std::vector<std::string> slots = SlotNames(ports);
     for (std::size_t i = 0; i < ports.size(); ++i)
-        ports_.push_back(std::make_unique<StationPort>(i, ports[i], shared_, opener));
+        ports_.push_back(std::make_unique<StationPort>(i, ports[i], slots[i], shared_, opener));
 }
 
 Station::~Station() {
@@ -53,7 +56,9 @@ std::size_t Station::StartAll(const StationOptions& options) {
     stopAll_.store(false);
     std::size_t started = 0;
     for (auto& port : ports_) {
-        if (port->Snapshot().activity == PortActivity::Ready && port->Start(options, false).ok()) {
+        const PortSnapshot now = port->Snapshot();
+        const bool missing = now.activity == PortActivity::Closed && now.end == PortEnd::NotOpened;
+        if ((now.activity == PortActivity::Ready || missing) && port->Start(options, false).ok()) {
             ++started;
             if (stopAll_.load()) port->RequestStop();
         }

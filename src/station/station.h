@@ -1,9 +1,11 @@
 // A production line: N ports, each serving receiver after receiver with one firmware image that
 // is loaded and checked once and shared read-only by every port. It records every receiver,
 // counts them, stops a port whose record cannot be written or (when asked) whose receivers keep
-// failing, and sums up the run. Toolkit-free and silent: front ends are told through a
-// StationObserver and read views (every port and the totals at one moment); they present, the
-// station decides and keeps its own outcome.
+// failing, and sums up the run. In continuous serving a port whose line goes away waits for
+// its device and serves on (one DeviceWatch for every port). Ports are shown and recorded by
+// their slot names (SlotNames: a by-path name made short). Toolkit-free and silent: front ends
+// are told through a StationObserver and read views (every port and the totals at one moment);
+// they present, the station decides and keeps its own outcome.
 // Threading: construct, load, open, start and wait on one owner thread; StopAll from any
 // thread or a signal handler; Snapshot, Look, Totals and Summary from any thread.
 #pragma once
@@ -48,7 +50,8 @@ class Station {
     std::size_t PortCount() const { return ports_.size(); }
     // Opens port `index`; a port that cannot be opened stays closed and says why.
     Status OpenPort(std::size_t index);
-    // Starts every open port that does not run yet; the number started.
+    // Starts every open port that does not run yet, and every port whose device was missing
+    // when it was opened, which then waits for it (AwaitsItsDevice); the number started.
     std::size_t StartAll(const StationOptions& options);
     // Starts the ports `enabled` marks (a port beyond its end is not) that do not run, opening
     // each that is closed or has ended first; a port that cannot be opened stays closed and its
@@ -84,6 +87,7 @@ class Station {
 
   private:
     StationLedger ledger_;
+    DeviceWatch devices_;  // outlives the ports, which wait on it
     StationShared shared_;
     std::shared_ptr<FirmwareImage> image_;
     std::unique_ptr<RecordFile> record_;               // shared_.record while open

@@ -61,6 +61,7 @@ class ScreenPrinter final : public station::StationObserver {
     void OnTick(std::size_t port, int elapsedSeconds) override;
     void OnResult(std::size_t port, UpgradeResult result) override;
     void OnNote(std::size_t port, const station::PortNote& note) override;
+    void OnAwaitingPort(std::size_t port) override;
 
   private:
     void Push(ScreenEvent event);
@@ -85,6 +86,7 @@ class ScreenPrinter final : public station::StationObserver {
     bool clockMoved_ QV_GUARDED_BY(mutex_) = false;  // a shown clock moved on since the last draw
     StatusReport latest_ QV_GUARDED_BY(mutex_){STATUS_WAITING};  // OnePort: the status to redraw
     int elapsed_ QV_GUARDED_BY(mutex_) = -1;
+    bool awaiting_ QV_GUARDED_BY(mutex_) = false;  // OnePort: waits for its device
     bool stopping_ QV_GUARDED_BY(mutex_) = false;
     std::thread thread_;
 };
