@@ -78,6 +78,9 @@ class Station {
     // so far (from the first port's start to the last port's end, over every run).
     StationTotals Totals() const { return ledger_.Totals(); }
     std::vector<PortSummary> Summary() const;
+    // Whether the ports that wait for their devices learn of them from device events (udev),
+    // rather than from a look every second; known once a port has waited.
+    bool FollowsDeviceEvents() const { return devices_.FollowsEvents(); }
 
     // Called on a port's thread each time a line was written to the record (the record link's
     // nudge): it must return at once. Only while no port runs.

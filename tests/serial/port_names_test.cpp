@@ -24,9 +24,9 @@ const std::string BY_PATH = BY_PATH_FOLDER;
 INSTANTIATE_TEST_SUITE_P(
     Names, SlotNamesTest,
     ::testing::Values(SlotCase{"OthersAsTheyAre",
-                               {"COM3", "/dev/ttyUSB7", "/dev/serial/by-id/usb-FTDI_A1-if00-port0",
+                               {"COM3", "/dev/ttyUSB7", "/dev/serial/by-id/usb-Adapter_A1-if00-port0",
                                 "/dev/serial/by-path"},
-                               {"COM3", "/dev/ttyUSB7", "/dev/serial/by-id/usb-FTDI_A1-if00-port0",
+                               {"COM3", "/dev/ttyUSB7", "/dev/serial/by-id/usb-Adapter_A1-if00-port0",
                                 "/dev/serial/by-path"}},
                       SlotCase{"ControllerAndFolderDropped",
                                {BY_PATH + "pci-0000:00:14.0-usb-0:1.4.2:1.0-port0",
