@@ -35,7 +35,9 @@
 namespace qvlink::station {
 
 struct StationOptions {
-    bool continuous = false;    // after each receiver, await the next one
+    // After each receiver, await the next one; a line that goes away (or a device missing at the
+    // start) is waited for, and the port serves on once its device is back.
+    bool continuous = false;
     int count = 0;              // per port, go idle after this many finished receivers; 0: no limit
     int outOfServiceAfter = 0;  // stop a port after this many failures in a row; 0: never
     std::chrono::milliseconds tick{1000};  // how often the time since contact moves on
