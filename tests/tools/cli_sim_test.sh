@@ -153,11 +153,18 @@ rm -f cli.out back.jsonl
 timeout -k 10 60 "$cli" --continuous --port "$slot" --record back.jsonl fw.bin > cli.out 2> cli.err &
 cli_pid=$!
 waits_for_port() { [ "$(count_matches cli.out '^Waiting for its port$')" -ge "$1" ]; }
+show_back_logs() {  # what the receiver, the flasher and the link showed, after a failure
+    ls -l by-path | sed 's/^/    link: /'
+    sed 's/^/    sim: /' sim.out sim.err
+    sed 's/^/    cli: /' cli.out cli.err | tail -n 20
+}
 check "comes back: a missing port is waited for" await "$cli_pid" 30 "the wait" waits_for_port 1
 start_sim --protocol block-crc --stall-at 5 --timeout 30
 first_device=$device
 ln -s "$first_device" "$slot"
+failed_before=$failures
 check "comes back: the port serves once its link is there" await_match sim.out stalling "$sim_pid"
+[ "$failures" = "$failed_before" ] || show_back_logs
 rm "$slot"
 kill -KILL "$sim_pid"
 wait "$sim_pid" 2>/dev/null
@@ -172,11 +179,13 @@ wait "$cli_pid"
 status=$?
 wait_sim
 check "comes back: Ctrl-C ends it, exit 1 for the lost receiver (exit $status)" [ "$status" = 1 ]
+failed_before=$failures
 check "comes back: the results and waits in order" [ "$(grep -E '^(Waiting for its port|Port Lost|Upgrade Completed|Stopped)$' cli.out | paste -sd,)" \
     = "Waiting for its port,Port Lost,Waiting for its port,Upgrade Completed,Stopped" ]
 check "comes back: recorded under its slot, with the device of the moment" [ \
     "$(jq -r '"\(.port) \(.receiver) \(.result_text) \(.device)"' back.jsonl | paste -sd,)" \
     = "usb-0:1.2:1.0-port0 1 Port Lost $first_device,usb-0:1.2:1.0-port0 2 Upgrade Completed $device" ]
+[ "$failures" = "$failed_before" ] || show_back_logs
 
 # A stdout that takes nothing (a full pipe, a terminal held with Ctrl-S) holds up no transfer and
 # no stop: the receiver is upgraded, or stopped, while the flasher's output waits.
