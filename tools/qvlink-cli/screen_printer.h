@@ -43,8 +43,9 @@ class StdioSink final : public PrinterSink {
 class ScreenPrinter final : public station::StationObserver {
   public:
     using Mode = ScreenMode;
-    // `station` and `sink` must outlive the printer. The board shows the ports that are open at
-    // Start. Lines never asks the terminal for its size; the other modes need one on stdout.
+    // `station` and `sink` must outlive the printer. The board shows the ports that are open (or
+    // wait for their devices) at Start, so it starts after the station's ports. Lines never asks
+    // the terminal for its size; the other modes need one on stdout.
     ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink);
     ~ScreenPrinter() override;
     ScreenPrinter(const ScreenPrinter&) = delete;
