@@ -6,6 +6,7 @@ bash scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j "$(nproc)"
 build/release/bench/firmware_check_bench
+build/release/bench/port_comeback_bench
 build/release/bench/upgrade_bench build/release/tools
 bash bench/multiport.sh build/release/tools
 bash bench/station_window.sh build/release

@@ -11,7 +11,7 @@ programs=(
     g++ cmake ninja-build pkg-config ccache
     nlohmann-json3-dev libcli11-dev
     qt6-base-dev libgl-dev fonts-noto-cjk
-    libpq-dev
+    libpq-dev libudev-dev
 )
 # The tests, the other builds they make (sanitizers, clang, Windows) and the packages.
 tests=(

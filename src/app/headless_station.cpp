@@ -26,34 +26,6 @@ void Say(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", PROGRAM, text.c_str());
 }
 
-// Passes every port event to the printer, and wakes the main thread when the totals may have
-// changed. On the ports' threads: both only queue and wake.
-class HeadlessObserver final : public station::StationObserver {
-  public:
-    HeadlessObserver(station::StationObserver& printer, const ServiceSignals& signals)
-        : printer_(printer), signals_(signals) {}
-
-    void OnReport(std::size_t port, const StatusReport& report, int elapsed) override {
-        printer_.OnReport(port, report, elapsed);
-    }
-    void OnTick(std::size_t port, int elapsed) override { printer_.OnTick(port, elapsed); }
-    void OnResult(std::size_t port, UpgradeResult result) override {
-        printer_.OnResult(port, result);
-        signals_.Nudge();
-    }
-    void OnNote(std::size_t port, const station::PortNote& note) override {
-        printer_.OnNote(port, note);
-    }
-    void OnPortEnded(std::size_t port, station::PortEnd end) override {
-        printer_.OnPortEnded(port, end);
-        signals_.Nudge();
-    }
-
-  private:
-    station::StationObserver& printer_;
-    const ServiceSignals& signals_;
-};
-
 // "3 of 4 ports serving; completed 12  failed 1  ...": the station's state on one line.
 std::string StatusLine(const station::Station& station) {
     const station::Station::View view = station.Look();
@@ -127,16 +99,19 @@ int RunHeadlessStation(const StationStart& start) {
 
     cli::StdioSink sink;
     cli::ScreenPrinter printer(line, cli::ScreenMode::Lines, sink, PROGRAM, true);
-    HeadlessObserver observer(printer, signals);
-    line.SetObserver(&observer);
+    line.SetObserver(&printer);
     std::unique_ptr<records::RecordLink> database;
     if (!setup.database.empty()) {
         database = std::make_unique<records::RecordLink>(setup.database, setup.recordPath);
         line.SetRecordListener([link = database.get()] { link->Nudge(); });
-        // Its ports' live state too: on every change of a port's word or counts.
         database->SetLiveSource([&line] { return line.Live(); });
-        line.SetLiveListener([link = database.get()] { link->LiveChanged(); });
     }
+    // A port's word or counts changed: the totals may have too, and the database keeps the
+    // ports' live state.
+    line.SetLiveListener([&signals, link = database.get()] {
+        signals.Nudge();
+        if (link != nullptr) link->LiveChanged();
+    });
     station::StationOptions options;
     options.continuous = true;
     options.outOfServiceAfter = setup.outOfServiceAfter;

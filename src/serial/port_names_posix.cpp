@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <filesystem>
 
 #include "port_names.h"
 
@@ -18,6 +19,12 @@ std::string DeviceForName(const std::string& name) {
 
 std::string DisplayDevice(const std::string& device) {
     return device;
+}
+
+std::string ResolveDevice(const std::string& device) {
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(device, error);
+    return error ? device : resolved.string();
 }
 
 }  // namespace qvlink

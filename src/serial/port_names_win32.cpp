@@ -19,6 +19,10 @@ std::string DeviceForName(const std::string& name) {
     return std::string(DEVICE_PREFIX) + name;
 }
 
+std::string ResolveDevice(const std::string& device) {
+    return device;
+}
+
 std::string DisplayDevice(const std::string& device) {
     if (device.compare(0, DEVICE_PREFIX.size(), DEVICE_PREFIX) == 0)
         return device.substr(DEVICE_PREFIX.size());

@@ -14,6 +14,7 @@ struct Step {
         port.activity = ok ? PortActivity::Ready : PortActivity::Closed;
         port.end = ok ? PortEnd::None : PortEnd::NotOpened;
         port.message = event.opened.ToString();
+        if (ok && !event.device.empty()) port.device = event.device;
         return PortEnd::None;
     }
     PortEnd operator()(const port_event::Started&) {
@@ -59,6 +60,22 @@ struct Step {
     }
     PortEnd operator()(const port_event::Said& said) {
         port.message = NoteText(said.note);
+        return PortEnd::None;
+    }
+    PortEnd operator()(const port_event::Awaiting&) {
+        port.activity = PortActivity::AwaitingPort;
+        port.status = {STATUS_READY};
+        port.elapsedSeconds = -1;
+        return PortEnd::None;
+    }
+    PortEnd operator()(const port_event::Returned& returned) {
+        port.activity = PortActivity::Running;
+        port.status = {STATUS_WAITING};
+        port.elapsedSeconds = -1;
+        port.end = PortEnd::None;
+        port.message.clear();  // why it could not be opened, when it was missing at the start
+        if (returned.nextReceiver) ++port.receiver;
+        if (!returned.device.empty()) port.device = returned.device;
         return PortEnd::None;
     }
     PortEnd operator()(const port_event::Ended& ended) {

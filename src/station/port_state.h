@@ -21,7 +21,8 @@ struct PortState {
 namespace port_event {
 
 struct Opened {
-    Status opened;  // when not ok, its ToString() is what the operator reads
+    Status opened;         // when not ok, its ToString() is what the operator reads
+    std::string device{};  // when opened: the device the name led to; empty: as it was
 };
 struct Started {};  // serving again from the first receiver; a new run of chances
 struct Reported {
@@ -50,12 +51,22 @@ struct Said {
 struct Ended {
     PortEnd end = PortEnd::Finished;
 };
+// The line went away in continuous serving: the port waits for its device to come back.
+struct Awaiting {};
+// The device is back and open again: serving goes on where it was (the failures in a row
+// stay as they were); with `nextReceiver` the lost line had a receiver on it, and the next one
+// has the next number.
+struct Returned {
+    bool nextReceiver = false;
+    std::string device{};  // the device the name leads to now
+};
 
 }  // namespace port_event
 
-using PortEvent = std::variant<port_event::Opened, port_event::Started, port_event::Reported,
-                               port_event::Ticked, port_event::Taken, port_event::Published,
-                               port_event::NextReceiver, port_event::Said, port_event::Ended>;
+using PortEvent =
+    std::variant<port_event::Opened, port_event::Started, port_event::Reported, port_event::Ticked,
+                 port_event::Taken, port_event::Published, port_event::NextReceiver,
+                 port_event::Said, port_event::Ended, port_event::Awaiting, port_event::Returned>;
 
 // Applies `event` to `state`. For a taken result, the end it calls for: RecordLost when its
 // line could not be written, else OutOfService when it makes too many failures in a row, else

@@ -1,6 +1,7 @@
 #include "station.h"
 
 #include "firmware_loader.h"
+#include "port_names.h"
 #include "station_live.h"
 
 namespace qvlink::station {
@@ -14,6 +15,7 @@ Station::Station(const std::vector<std::string>& ports, const StationClock& cloc
     shared_.clock = &clock;
     shared_.ledger = &ledger_;
     shared_.source = std::move(source);
+    shared_.devices = &devices_;
     for (const std::string& name : ports) (void)AddPort(name);
 }
 
@@ -22,7 +24,12 @@ Status Station::AddPort(const std::string& name) {
     if (index == capacity_)
         return Status::Error(StatusKind::Exhausted, "cannot add " + name,
                              "a station takes at most " + std::to_string(capacity_) + " ports");
-    ports_[index] = std::make_unique<StationPort>(index, name, shared_, opener_);
+    // Its slot name among every port's, the ones before it kept as they are shown.
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < index; ++i) names.push_back(ports_[i]->Name());
+    names.push_back(name);
+    const std::string slot = SlotNames(names).back();
+    ports_[index] = std::make_unique<StationPort>(index, name, slot, shared_, opener_);
     portCount_.store(index + 1, std::memory_order_release);
     return Status::Ok();
 }
@@ -90,7 +97,9 @@ std::size_t Station::StartAll(const StationOptions& options) {
     std::size_t started = 0;
     for (std::size_t i = 0; i < PortCount(); ++i) {
         StationPort* port = ports_[i].get();
-        if (port->Snapshot().activity == PortActivity::Ready && port->Start(options, false).ok()) {
+        const PortSnapshot now = port->Snapshot();
+        const bool missing = now.activity == PortActivity::Closed && now.end == PortEnd::NotOpened;
+        if ((now.activity == PortActivity::Ready || missing) && port->Start(options, false).ok()) {
             ++started;
             if (stopAll_.load()) port->RequestStop();
         }

@@ -1,11 +1,13 @@
 // A production line: N ports, each serving receiver after receiver with one firmware image that
 // is loaded and checked once and shared read-only by every port. It records every receiver,
 // counts them, stops a port whose record cannot be written or (when asked) whose receivers keep
-// failing, and sums up the run. Toolkit-free and silent: front ends are told through a
-// StationObserver and read views (every port and the totals at one moment); they present, the
-// station decides and keeps its own outcome.
-// Ports may be added while others serve (up to MAX_ADDED_PORTS beyond those it was made with;
-// a port's index never changes), and a new firmware file takes over between receivers.
+// failing, and sums up the run. In continuous serving a port whose line goes away waits for
+// its device and serves on (one DeviceWatch for every port). Ports are shown and recorded by
+// their slot names (SlotNames: a by-path name made short). Ports may be added while others
+// serve (up to MAX_ADDED_PORTS beyond those it was made with; a port's index never changes), and
+// a new firmware file takes over between receivers. Toolkit-free and silent: front ends are told
+// through a StationObserver and read views (every port and the totals at one moment); they
+// present, the station decides and keeps its own outcome.
 // Threading: construct, load, open, add, start, retire and wait on one owner thread; StopAll
 // from any thread or a signal handler; PortCount, Snapshot, Look, Live, Totals, Summary,
 // Firmware and Unanswering from any thread.
@@ -65,7 +67,8 @@ class Station {
     std::vector<std::size_t> Unanswering(std::chrono::milliseconds limit) const;
     // Opens port `index`; a port that cannot be opened stays closed and says why.
     Status OpenPort(std::size_t index);
-    // Starts every open port that does not run yet; the number started.
+    // Starts every open port that does not run yet, and every port whose device was missing
+    // when it was opened, which then waits for it (AwaitsItsDevice); the number started.
     std::size_t StartAll(const StationOptions& options);
     // Starts the ports `enabled` marks (a port beyond its end is not) that do not run, opening
     // each that is closed or has ended first; a port that cannot be opened stays closed and its
@@ -93,6 +96,9 @@ class Station {
     // so far (from the first port's start to the last port's end, over every run).
     StationTotals Totals() const { return ledger_.Totals(); }
     std::vector<PortSummary> Summary() const;
+    // Whether the ports that wait for their devices learn of them from device events (udev),
+    // rather than from a look every second; known once a port has waited.
+    bool FollowsDeviceEvents() const { return devices_.FollowsEvents(); }
 
     // Called on a port's thread each time a line was written to the record (the record link's
     // nudge): it must return at once. Only while no port runs.
@@ -114,6 +120,7 @@ class Station {
 
   private:
     StationLedger ledger_;
+    DeviceWatch devices_;  // outlives the ports, which wait on it
     StationShared shared_;
     LineOpener opener_;
     std::unique_ptr<RecordFile> record_;  // shared_.record while open

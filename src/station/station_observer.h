@@ -25,6 +25,9 @@ class StationObserver {
     virtual void OnResult(std::size_t /*port*/, UpgradeResult) {}
     // Something the operator must read about the port; NoteText says it in words.
     virtual void OnNote(std::size_t /*port*/, const PortNote& /*note*/) {}
+    // The port's line went away and it waits for its device to come back (WordOf says so); an
+    // OnReport follows once it serves again.
+    virtual void OnAwaitingPort(std::size_t /*port*/) {}
     // The port has stopped serving receivers, for `end`; its snapshot holds the rest.
     virtual void OnPortEnded(std::size_t /*port*/, PortEnd /*end*/) {}
 };

@@ -9,16 +9,22 @@
 
 namespace qvlink::station {
 
-StationPort::StationPort(std::size_t index, std::string name, const StationShared& shared,
-                         LineOpener opener)
+bool AwaitsItsDevice(const Status& opened, const StationOptions& options) {
+    return options.continuous && opened.kind() == StatusKind::NotFound;
+}
+
+StationPort::StationPort(std::size_t index, std::string name, std::string slot,
+                         const StationShared& shared, LineOpener opener)
     : index_(index),
       name_(std::move(name)),
+      slot_(std::move(slot)),
       device_(DeviceForName(name_)),
       shared_(shared),
       watch_(*shared.clock, *this),
       session_(watch_, std::move(opener)) {
-    state_.snapshot.port = name_;
+    state_.snapshot.port = slot_;
     state_.snapshot.device = device_;
+    lastOpen_ = Status::Error(StatusKind::Usage, name_ + " is not open");
 }
 
 StationPort::~StationPort() {
@@ -28,23 +34,32 @@ StationPort::~StationPort() {
 
 Status StationPort::Open() {
     Status opened = session_.OpenNamedPort(name_);
-    Change(port_event::Opened{opened});
+    Change(port_event::Opened{opened, opened.ok() ? ResolveDevice(device_) : std::string()});
+    lastOpen_ = opened;
     return opened;
 }
 
 Status StationPort::Start(const StationOptions& options, bool reopen) {
     if (thread_.joinable()) return Status::Error(StatusKind::InUse, name_ + " serves already");
+    bool awaitDevice = false;
     if (!session_.PortIsOpen()) {
-        if (!reopen) return Status::Error(StatusKind::Usage, name_ + " is not open");
-        if (Status opened = Open(); !opened.ok()) return opened;
+        Status opened = reopen           ? Open()
+                        : lastOpen_.ok() ? Status::Error(StatusKind::Usage, name_ + " is not open")
+                                         : lastOpen_;
+        if (!opened.ok()) {
+            if (shared_.devices == nullptr || !AwaitsItsDevice(opened, options)) return opened;
+            awaitDevice = true;
+        }
     }
     TakeFirmware();
     retiring_.store(false);
     Change(port_event::Started{});
     MarkBusy();
+    stopRequested_.store(false);
+    stopWake_.Clear();
     running_.store(true);
     try {
-        thread_ = std::thread([this, options] { Serve(options); });
+        thread_ = std::thread([this, options, awaitDevice] { Serve(options, awaitDevice); });
     } catch (const std::system_error& error) {
         Note({PortNote::Kind::NoPortThread});
         End(PortEnd::StartFailed);
@@ -57,7 +72,8 @@ Status StationPort::Start(const StationOptions& options, bool reopen) {
 
 void StationPort::Retire() {
     retiring_.store(true);
-    if (running_.load() && watch_.ElapsedSeconds() < 0) session_.RequestStop();
+    // No receiver in contact (one awaited, or the port's device): the port ends now.
+    if (watch_.ElapsedSeconds() < 0) RequestStop();
 }
 
 void StationPort::TakeFirmwareWhenIdle() {
@@ -105,6 +121,11 @@ int StationPort::Receiver() const {
     return state_.snapshot.receiver;
 }
 
+std::string StationPort::OpenedDevice() const {
+    MutexLock lock(mutex_);
+    return state_.snapshot.device;
+}
+
 namespace {
 
 // What the observer hears of each event, told after the state has changed.
@@ -124,6 +145,8 @@ struct Tell {
     }
     void operator()(const port_event::Said& event) { observer.OnNote(port, event.note); }
     void operator()(const port_event::Ended& event) { observer.OnPortEnded(port, event.end); }
+    void operator()(const port_event::Awaiting&) { observer.OnAwaitingPort(port); }
+    void operator()(const port_event::Returned&) { observer.OnReport(port, {STATUS_WAITING}, -1); }
     void operator()(const auto&) {}  // the rest is seen in snapshots
 };
 
@@ -149,14 +172,54 @@ void StationPort::OnReport(const StatusReport& report, int elapsedSeconds) {
     Change(port_event::Reported{report, elapsedSeconds});
 }
 
-void StationPort::Serve(StationOptions options) {
+void StationPort::Serve(StationOptions options, bool awaitFirst) {
+    bool awaiting = awaitFirst;
+    bool nextReceiver = false;
+    for (;;) {
+        if (awaiting && !AwaitDevice(nextReceiver)) {
+            // The operator's stop while the port waited: it ends at once, as stopped.
+            PublishResult(USER_ABORT);
+            End(PortEnd::Stopped);
+            return;
+        }
+        const PortEnd end = ServeLine(options);
+        // A line that went away is waited for in continuous serving; a one-shot run ends there,
+        // and so does a port removed from the station.
+        if (end != PortEnd::LineLost || !options.continuous || shared_.devices == nullptr ||
+            retiring_.load()) {
+            End(end);
+            return;
+        }
+        awaiting = true;
+        nextReceiver = watch_.Facts().present;  // the lost line's receiver had its number
+    }
+}
+
+bool StationPort::AwaitDevice(bool nextReceiver) {
+    Change(port_event::Awaiting{});
+    for (;;) {
+        MarkAsleep();
+        const DeviceWatch::Wait waited =
+            shared_.devices->AwaitDevice(device_, stopWake_, stopRequested_);
+        MarkBusy();
+        if (waited == DeviceWatch::Wait::Stopped) return false;
+        // Back, or so it seemed: a device that cannot be opened yet (another program holds it)
+        // is waited for again.
+        if (session_.OpenNamedPort(name_).ok()) {
+            Change(port_event::Returned{nextReceiver, ResolveDevice(device_)});
+            return true;
+        }
+    }
+}
+
+PortEnd StationPort::ServeLine(const StationOptions& options) {
+    TakeFirmware();  // the session is idle: a port come back serves with the file loaded last
     watch_.BeginRun();
     session_.SetContinuous(options.continuous);
     Change(port_event::Reported{{STATUS_WAITING}, -1});
     if (const Status started = session_.Start(); !started.ok()) {
         Note({PortNote::Kind::RunNotStarted, started.message()});
-        End(PortEnd::StartFailed);
-        return;
+        return PortEnd::StartFailed;
     }
     PortEnd end = PortEnd::None;
     RunOutcome outcome;
@@ -196,7 +259,7 @@ void StationPort::Serve(StationOptions options) {
                 break;
         }
     }
-    End(end);
+    return end;
 }
 
 UpgradeResult StationPort::AwaitResult(std::chrono::milliseconds tick) {
@@ -222,7 +285,7 @@ PortEnd StationPort::TakeResult(UpgradeResult result, const StationOptions& opti
         const int receiver = Receiver();
         const std::string line =
             RecordLine(shared_.source, firmware_ ? firmware_->facts : FirmwareFacts{},
-                       {name_, device_, receiver, result, facts});
+                       {slot_, OpenedDevice(), receiver, result, facts});
         // The record is on disk before the session can start the next receiver.
         std::string notice;
         const Status written = shared_.record->Append(line, &notice);

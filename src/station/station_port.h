@@ -1,7 +1,10 @@
 // One port of a station: its upgrade session and the thread that serves receiver after receiver
 // on it. For each result it does what FollowUpOf decides (record, count), stops the port when a
 // record cannot be written or its receivers keep failing, and lets the session decide whether
-// the next receiver is awaited. Owned by Station.
+// the next receiver is awaited. In continuous serving a line that goes away (and a device missing
+// at the start) is waited for: the port sleeps until the station's DeviceWatch says the device
+// is back, opens it again and serves on; the wait is no failure and no step towards out of
+// service. Owned by Station.
 // Its state moves only through Change: one event, one step (Advance) under the station ledger's
 // lock and mutex_, then the observer is told outside the locks.
 // Threading: Open, Start and Join on the station's owner thread; RequestStop from any thread or
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "annotated_mutex.h"
+#include "device_watch.h"
 #include "line_opener.h"
 #include "port_snapshot.h"
 #include "port_state.h"
@@ -33,7 +37,9 @@
 namespace qvlink::station {
 
 struct StationOptions {
-    bool continuous = false;    // after each receiver, await the next one
+    // After each receiver, await the next one; a line that goes away (or a device missing at the
+    // start) is waited for, and the port serves on once its device is back.
+    bool continuous = false;
     int count = 0;              // per port, go idle after this many finished receivers; 0: no limit
     int outOfServiceAfter = 0;  // stop a port after this many failures in a row; 0: never
     std::chrono::milliseconds tick{1000};  // how often the time since contact moves on
@@ -50,14 +56,21 @@ struct StationShared {
     // counts) changed; may be empty.
     std::function<void()> liveChanged;
     RecordFile* record = nullptr;  // may be null: no record
+    // Wakes ports whose devices went away; null: a lost line ends the port, even when continuous.
+    DeviceWatch* devices = nullptr;
     RecordSource source;
     FirmwareSlot firmware;  // the file loaded last, which each port takes for its next receiver
 };
 
+// Whether a port whose open came to `opened` waits for its device instead: in continuous
+// serving, when the device is not there (NotFound).
+bool AwaitsItsDevice(const Status& opened, const StationOptions& options);
+
 class StationPort final : private WatchListener {
   public:
-    // `shared` must outlive the port.
-    StationPort(std::size_t index, std::string name, const StationShared& shared,
+    // `shared` must outlive the port. `name` is what opens it, `slot` what it is shown and
+    // recorded as (SlotNames).
+    StationPort(std::size_t index, std::string name, std::string slot, const StationShared& shared,
                 LineOpener opener);
     ~StationPort();
     StationPort(const StationPort&) = delete;
@@ -70,12 +83,16 @@ class StationPort final : private WatchListener {
     // Starts serving receivers on a thread of its own. Not ok when it runs already (InUse), when
     // it is not open (Usage) or, with `reopen`, cannot be opened again (a port that ended is
     // closed; the open's status), or when its thread cannot be made (Exhausted; the port then
-    // ends, StartFailed, saying so): a port that never ran is not counted as started.
+    // ends, StartFailed, saying so): a port that never ran is not counted as started. A port
+    // whose device was not there (AwaitsItsDevice) starts by waiting for it.
     Status Start(const StationOptions& options, bool reopen);
     // The operator's stop for this port while it runs (a port that does not run is left as it
     // is). Only atomic loads, stores and a wake: a signal handler may call it.
     void RequestStop() {
-        if (running_.load()) session_.RequestStop();
+        if (!running_.load()) return;
+        stopRequested_.store(true);
+        stopWake_.Raise();
+        session_.RequestStop();
     }
     // Ends the port after the receiver in contact, at once when none is (a receiver that makes
     // contact at that very moment is stopped with the port). Until the next Start.
@@ -92,11 +109,16 @@ class StationPort final : private WatchListener {
 
   private:
     void OnReport(const StatusReport& report, int elapsedSeconds) override;
-    void Serve(StationOptions options);
+    void Serve(StationOptions options, bool awaitFirst);
+    // Serves the open line until the port ends or the line goes away; the end it comes to.
+    PortEnd ServeLine(const StationOptions& options);
+    // Waits for the device and opens it again; false when the operator's stop came first.
+    bool AwaitDevice(bool nextReceiver);
     UpgradeResult AwaitResult(std::chrono::milliseconds tick);
     // Records and counts one result; the end it calls for (RecordLost, OutOfService) or None.
     PortEnd TakeResult(UpgradeResult result, const StationOptions& options);
-    int Receiver() const;  // the current receiver's number
+    int Receiver() const;              // the current receiver's number
+    std::string OpenedDevice() const;  // the device the port opened last
     // The one place the port's state changes.
     PortEnd Change(const PortEvent& event);
     void PublishResult(UpgradeResult result);
@@ -111,7 +133,8 @@ class StationPort final : private WatchListener {
 
     const std::size_t index_;
     const std::string name_;
-    const std::string device_;  // the device the name opens
+    const std::string slot_;
+    const std::string device_;  // the device the name opens (a link, maybe)
     const StationShared& shared_;
     ReceiverWatch watch_;
     UpgradeSession session_;
@@ -125,6 +148,10 @@ class StationPort final : private WatchListener {
     // the port does not run, its own thread's while it does.
     std::shared_ptr<const LoadedFirmware> firmware_;
     std::shared_ptr<const LoadedFirmware> previous_;
+    // The operator's stop since Start, for the wait for a device; the wake rouses that wait.
+    std::atomic<bool> stopRequested_{false};
+    StopWake stopWake_;
+    Status lastOpen_;  // the owner thread's last Open
     mutable Mutex mutex_;
     PortState state_ QV_GUARDED_BY(mutex_);  // changed only by Change
 };

@@ -105,19 +105,26 @@ check "SIGTERM: the summary" grep -qE '^  total +completed [0-9]+  failed 0' sta
 check "every receiver served has its record line" \
     [ "$(wc -l < rec.jsonl)" = "$(grep -c ': Upgrade Completed$' station.out)" ]
 
-# --- A notify socket nobody listens on: said once, the station serves all the same.
-start_sim alone 1 --devices 1000 --protocol bulk
-alone=$(cat alone.paths)
-printf '{"ports": ["%s"], "firmware": "fw.bin"}\n' "$alone" > alone.json
-NOTIFY_SOCKET="$work/nobody" "$station" --headless --settings alone.json > alone.out 2> alone.err &
+# --- A notify socket nobody listens on: said once, the station serves all the same. A port
+# whose device is not there at the start waits for it, and serves once its link is made.
+start_sim alone 2 --devices 1000 --protocol bulk
+mapfile -t alone_ports < alone.paths
+alone=${alone_ports[0]}
+printf '{"ports": ["%s", "%s"], "firmware": "fw.bin"}\n' "$alone" "$work/slot-2" > alone.json
+NOTIFY_SOCKET="$work/nobody" "$station" --headless --settings alone.json > lone.out 2> lone.err &
 station_pid=$!
 check "no manager listening: the receiver is served" \
-    await_match alone.out ": Upgrade Completed$" "$station_pid"
+    await_match lone.out "^$alone: Upgrade Completed$" "$station_pid"
+check "a port not there at the start waits for it" \
+    await_match lone.out "^$work/slot-2: Waiting for its port$" "$station_pid"
+ln -s "${alone_ports[1]}" "$work/slot-2"
+check "and serves once it is there" \
+    await_match lone.out "^$work/slot-2: Upgrade Completed$" "$station_pid"
 kill -INT "$station_pid"
 await_exit "$station_pid" 60
 wait "$station_pid"
 status=$?
 station_pid=
 check "no manager listening: said once, SIGINT ends with status 0" \
-    [ "$status:$(grep -c 'cannot tell the service manager' alone.err)" = 0:1 ]
+    [ "$status:$(grep -c 'cannot tell the service manager' lone.err)" = 0:1 ]
 report_checks

@@ -15,6 +15,8 @@
 
 #include "firmware_fixtures.h"
 #include "played_receivers.h"
+#include "port_words.h"
+#include "sim_process.h"
 #include "station_live.h"
 #include "station_totals.h"
 #include "status_texts.h"
@@ -31,10 +33,10 @@ class StationTest : public ::testing::Test {
 
     // A station whose port i plays plays[i]; each port stops itself once its receivers have
     // played (with `hold`, once it is released). Every port is opened and the firmware loaded.
+    // The ports are COM1, COM2, ... unless `names` names them.
     void Build(const std::vector<std::vector<Play>>& plays, bool withRecord = true,
-               std::latch* hold = nullptr) {
-        std::vector<std::string> names;
-        for (std::size_t i = 0; i < plays.size(); ++i)
+               std::latch* hold = nullptr, std::vector<std::string> names = {}) {
+        for (std::size_t i = names.size(); i < plays.size(); ++i)
             names.push_back("COM" + std::to_string(i + 1));
         station_ = std::make_unique<Station>(
             names, clock_, RecordSource{"station-test", "9.9", "bench-7", {}},
@@ -56,6 +58,19 @@ class StationTest : public ::testing::Test {
         options.continuous = true;
         ASSERT_EQ(station_->StartAll(options), station_->PortCount());
         station_->WaitAll();
+    }
+    // Looks at port `index` until `holds` holds of it; false after 30 s.
+    template <typename Holds>
+    bool AwaitPort(std::size_t index, Holds holds) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!holds(station_->Snapshot(index))) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+    static bool Awaiting(const PortSnapshot& port) {
+        return port.activity == PortActivity::AwaitingPort;
     }
     std::vector<json> Records() {
         std::vector<json> lines;
@@ -234,19 +249,125 @@ TEST_F(StationTest, TheTotalsTakeEachReceiversTimeOnceHoweverOftenTheyAreDrawn) 
     EXPECT_DOUBLE_EQ(totals.P95Seconds(), 75);
 }
 
-TEST_F(StationTest, ALineLostWithNoReceiverOnItEndsThePortAndIsNoReceiver) {
-    Build({{Play::BlockCompleted, Play::LostWhileWaiting}, {Play::LostInTransfer}});
-    RunToEnd();
-    const auto records = Records();
-    ASSERT_EQ(records.size(), 2u) << "one completed, one lost under its receiver; no phantom";
+// In continuous serving a port whose line goes away waits for its device (here one that never
+// comes back) until the operator's stop; a line lost with nobody on it is no receiver.
+TEST_F(StationTest, ALineLostWithNoReceiverOnItIsNoReceiverAndThePortWaitsForItsDevice) {
+    Build({{Play::BlockCompleted, Play::LostWhileWaiting}, {Play::LostInTransfer}}, true, nullptr,
+          {(dir_.Path() / "gone-1").string(), (dir_.Path() / "gone-2").string()});
+    StationOptions options;
+    options.continuous = true;
+    options.outOfServiceAfter = 1;  // the lost receiver is the one failure that would take it out
+    ASSERT_EQ(station_->StartAll(options), 2u);
+    ASSERT_TRUE(AwaitPort(0, Awaiting));
     const PortSnapshot first = station_->Snapshot(0);
     EXPECT_EQ(first.counts.completed, 1);
     EXPECT_EQ(first.counts.failed, 0);
-    EXPECT_EQ(first.end, PortEnd::LineLost);
+    EXPECT_EQ(WordOf(first), (PortWord{WAITING_FOR_PORT, Tone::Waiting}));
+
+    // The receiver under the lost line failed, and that took its port out of service.
+    ASSERT_TRUE(AwaitPort(1, [](const PortSnapshot& port) { return port.end != PortEnd::None; }));
     const PortSnapshot second = station_->Snapshot(1);
     EXPECT_EQ(second.counts.failures, (std::map<UpgradeResult, int>{{PORT_LOST, 1}}));
     EXPECT_EQ(second.lastResultText, "Port Lost");
+    EXPECT_EQ(second.end, PortEnd::OutOfService);
+
+    station_->StopAll();
+    station_->WaitAll();
+    EXPECT_EQ(station_->Snapshot(0).end, PortEnd::Stopped) << "the stop ends the wait";
+    EXPECT_EQ(WordOf(station_->Snapshot(0)).text, "Stopped");
+    EXPECT_EQ(Records().size(), 2u) << "one completed, one lost under its receiver; no phantom";
     EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::ReceiverFailed);
+}
+
+// An adapter unplugged in the middle of a transfer and plugged in again, as another device
+// under its slot's link: the receiver under it failed ("Port Lost", its record line), the port
+// says it waits for its port, then serves on by itself. The wait is no failure and ends no run
+// of them: the failures in a row are as the lost receiver left them when the port serves again.
+TEST_F(StationTest, APortWhoseDeviceComesBackUnderItsLinkServesOn) {
+    struct Follower : StationObserver {
+        void OnAwaitingPort(std::size_t) override {
+            words.push_back(WordOf(station->Snapshot(0)).text);
+            awaited = true;
+        }
+        void OnReport(std::size_t, const StatusReport&, int) override {
+            if (!awaited.exchange(false)) return;
+            const PortSnapshot port = station->Snapshot(0);
+            words.push_back(WordOf(port).text);
+            failuresInARow = port.counts.consecutiveFailures;
+        }
+        void OnResult(std::size_t, UpgradeResult result) override {
+            words.push_back(ResultLabel(result));
+        }
+        Station* station = nullptr;
+        std::vector<std::string> words;  // the port's thread only, until it has ended
+        std::atomic<bool> awaited{false};
+        int failuresInARow = -1;
+    };
+    std::filesystem::create_directory(dir_.Path() / "by-path");
+    const std::filesystem::path slot =
+        dir_.Path() / "by-path" / "pci-0000:00:14.0-usb-0:1.4:1.0-port0";
+    auto first = std::make_unique<test::SimProcess>(std::vector<std::string>{
+        "--protocol", "block-crc", "--stall-at", "5", "--timeout", "60", firmware_.string()});
+    const std::string firstDevice = first->DevicePath();
+    std::filesystem::create_symlink(firstDevice, slot);
+    station_ = std::make_unique<Station>(std::vector<std::string>{slot.string()}, clock_,
+                                         RecordSource{"station-test", "9.9", "bench-7", {}});
+    Follower follower;
+    follower.station = station_.get();
+    station_->SetObserver(&follower);
+    ASSERT_TRUE(station_->OpenRecord((dir_.Path() / "record.jsonl").string()).ok());
+    ASSERT_TRUE(station_->LoadFirmware(firmware_).ok());
+    ASSERT_TRUE(station_->OpenPort(0).ok());
+    StationOptions options;
+    options.continuous = true;
+    options.outOfServiceAfter = 2;
+    ASSERT_EQ(station_->StartAll(options), 1u);
+    ASSERT_TRUE(
+        AwaitPort(0, [](const PortSnapshot& port) { return port.status.kind == STATUS_TRANSFER; }));
+
+    std::filesystem::remove(slot);  // unplugged: the link goes, and the device
+    first.reset();
+    ASSERT_TRUE(AwaitPort(0, Awaiting));
+    const PortSnapshot waiting = station_->Snapshot(0);
+    EXPECT_EQ(waiting.counts.failures, (std::map<UpgradeResult, int>{{PORT_LOST, 1}}));
+    EXPECT_EQ(waiting.lastResultText, "Port Lost") << "the lost receiver keeps its result";
+
+    test::SimProcess second({"--protocol", "bulk", firmware_.string()});
+    std::filesystem::create_symlink(second.DevicePath(), slot);
+    ASSERT_TRUE(AwaitPort(0, [](const PortSnapshot& port) { return port.counts.completed == 1; }));
+    station_->StopAll();
+    station_->WaitAll();
+    EXPECT_EQ(second.Wait(), 0) << second.AllVerdicts();
+
+    const PortSnapshot port = station_->Snapshot(0);
+    EXPECT_EQ(port.port, "usb-0:1.4:1.0-port0");
+    EXPECT_EQ(port.counts.completed, 1);
+    EXPECT_EQ(port.counts.failed, 1);
+    EXPECT_EQ(port.end, PortEnd::Stopped) << "neither lost nor out of service";
+    EXPECT_EQ(follower.failuresInARow, 1) << "the wait neither adds a failure nor ends the run";
+    ASSERT_GE(follower.words.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(follower.words.begin(), follower.words.begin() + 4),
+              (std::vector<std::string>{"Port Lost", WAITING_FOR_PORT, "Port Lost",
+                                        "Upgrade Completed"}));
+    const auto records = Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0]["result_text"], "Port Lost");
+    EXPECT_EQ(records[0]["receiver"], 1);
+    EXPECT_EQ(records[0]["device"], firstDevice) << "the device the link led to then";
+    EXPECT_EQ(records[1]["result_text"], "Upgrade Completed");
+    EXPECT_EQ(records[1]["receiver"], 2);
+    EXPECT_EQ(records[1]["device"], second.DevicePath());
+    EXPECT_EQ(records[1]["port"], "usb-0:1.4:1.0-port0");
+}
+
+TEST_F(StationTest, AOneShotRunWhoseLineGoesAwayEndsThere) {
+    Build({{Play::LostInTransfer}});
+    ASSERT_EQ(station_->StartAll(StationOptions{}), 1u);
+    station_->WaitAll();
+    const PortSnapshot port = station_->Snapshot(0);
+    EXPECT_EQ(port.end, PortEnd::LineLost);
+    EXPECT_EQ(WordOf(port).text, "Port Lost");
+    EXPECT_EQ(port.counts.failures, (std::map<UpgradeResult, int>{{PORT_LOST, 1}}));
 }
 
 TEST_F(StationTest, APortWhoseReceiversKeepFailingGoesOutOfService) {

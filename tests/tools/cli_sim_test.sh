@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qvlink-cli against qvlink-sim on a pseudo-terminal: every path end to end, the receiver's
 # failures and cancel, the operator's stop in each kind of wait, a receiver that goes away in
-# each phase, and continuous mode.
+# each phase, continuous mode, and a port that comes back by itself.
 # usage: cli_sim_test.sh QVLINK_CLI QVLINK_SIM QVLINK_PACK
 set -u
 . "$(dirname "$(realpath "$0")")/checks.sh"
@@ -108,14 +108,15 @@ stop_case bulk-verdict "--protocol bulk --stall-verdict" "sent nothing and close
 stop_case bulk-burn "--protocol bulk --stall-burn" "sent nothing and closed"
 
 # lost_case NAME WANT_STATUS "SIM OPTIONS": the receiver's side goes away where it stalls (as
-# when a USB adapter is pulled); the flasher must say so at once, with little CPU, even in
-# continuous mode. A receiver under way when the line goes is a failed receiver (exit 1); a line
-# lost with nobody on it is the port's trouble alone (exit 4).
+# when a USB adapter is pulled); the flasher must say so at once, with little CPU. A receiver
+# under way when the line goes is a failed receiver (exit 1); a line lost with nobody on it is
+# the port's trouble alone (exit 4). (In continuous mode the port waits for its device instead:
+# see the case after.)
 lost_case() {
     local name="$1" want_status="$2" sim_options="$3"
     # shellcheck disable=SC2086
     start_sim $sim_options --timeout 30
-    /usr/bin/time -o time.txt -f '%e %U %S' timeout -k 10 20 "$cli" --continuous --port "$device" fw.bin \
+    /usr/bin/time -o time.txt -f '%e %U %S' timeout -k 10 20 "$cli" --port "$device" fw.bin \
         > cli.out 2> cli.err &
     local cli_pid=$!
     await_match sim.out stalling "$sim_pid"
@@ -139,6 +140,52 @@ lost_case handshake 4 "--protocol silent"
 lost_case block-transfer 1 "--protocol block-crc --stall-at 5"
 lost_case bulk-transfer 1 "--protocol bulk --stall-at 9"
 lost_case burn 1 "--protocol block-sum --stall-burn"
+
+# A port that comes back by itself in continuous mode, named as a rack names its slots (a
+# by-path link). The link is not there at the start: the port waits for its port. Made to a
+# receiver's device, the port serves it; unplugged mid-transfer (the link removed, then the
+# device), the receiver is "Port Lost" and the port waits again; the link made again to a new
+# device, the port serves on. Ctrl-C ends the wait as the operator's stop; the lost receiver
+# failed, and the exit status says so.
+mkdir -p by-path
+slot="$work/by-path/pci-0000:00:14.0-usb-0:1.2:1.0-port0"
+rm -f cli.out back.jsonl
+timeout -k 10 60 "$cli" --continuous --port "$slot" --record back.jsonl fw.bin > cli.out 2> cli.err &
+cli_pid=$!
+waits_for_port() { [ "$(count_matches cli.out '^Waiting for its port$')" -ge "$1" ]; }
+show_back_logs() {  # what the receiver, the flasher and the link showed, after a failure
+    ls -l by-path | sed 's/^/    link: /'
+    sed 's/^/    sim: /' sim.out sim.err
+    sed 's/^/    cli: /' cli.out cli.err | tail -n 20
+}
+check "comes back: a missing port is waited for" await "$cli_pid" 30 "the wait" waits_for_port 1
+start_sim --protocol block-crc --stall-at 5 --timeout 30
+first_device=$device
+ln -s "$first_device" "$slot"
+failed_before=$failures
+check "comes back: the port serves once its link is there" await_match sim.out stalling "$sim_pid"
+[ "$failures" = "$failed_before" ] || show_back_logs
+rm "$slot"
+kill -KILL "$sim_pid"
+wait "$sim_pid" 2>/dev/null
+check "comes back: unplugged, its receiver is lost and the port waits again" \
+    await "$cli_pid" 30 "the second wait" waits_for_port 2
+start_sim --protocol bulk --timeout 30
+ln -s "$device" "$slot"
+check "comes back: plugged in again as another device, it serves on" \
+    await_match cli.out '^Upgrade Completed$' "$cli_pid"
+interrupt_under_timeout "$cli_pid"
+wait "$cli_pid"
+status=$?
+wait_sim
+check "comes back: Ctrl-C ends it, exit 1 for the lost receiver (exit $status)" [ "$status" = 1 ]
+failed_before=$failures
+check "comes back: the results and waits in order" [ "$(grep -E '^(Waiting for its port|Port Lost|Upgrade Completed|Stopped)$' cli.out | paste -sd,)" \
+    = "Waiting for its port,Port Lost,Waiting for its port,Upgrade Completed,Stopped" ]
+check "comes back: recorded under its slot, with the device of the moment" [ \
+    "$(jq -r '"\(.port) \(.receiver) \(.result_text) \(.device)"' back.jsonl | paste -sd,)" \
+    = "usb-0:1.2:1.0-port0 1 Port Lost $first_device,usb-0:1.2:1.0-port0 2 Upgrade Completed $device" ]
+[ "$failures" = "$failed_before" ] || show_back_logs
 
 # A stdout that takes nothing (a full pipe, a terminal held with Ctrl-S) holds up no transfer and
 # no stop: the receiver is upgraded, or stopped, while the flasher's output waits.

@@ -120,6 +120,7 @@ TEST(ScreenFormat, OnePortLine) {
         std::size_t columns;
         bool last;
         std::string out;
+        bool awaitingPort = false;
     };
     const Case cases[] = {
         {"with a clock",
@@ -146,6 +147,14 @@ TEST(ScreenFormat, OnePortLine) {
          false,
          "\r\x1b[K2> qvlink-cli: no record\n\rwaiting for connection .....\x1b[K"},
         {"the last draw erases the status line", {}, transfer, 3, 80, true, "\r\x1b[K"},
+        {"a port that waits for its device says so",
+         {S(0, "x"), R(0, "Port Lost")},
+         {STATUS_READY},
+         -1,
+         80,
+         false,
+         "\r\x1b[KPort Lost\n\rWaiting for its port\x1b[K",
+         true},
     };
     for (const Case& c : cases) {
         ScreenState state;
@@ -158,6 +167,7 @@ TEST(ScreenFormat, OnePortLine) {
         input.elapsedSeconds = c.elapsed;
         input.columns = c.columns;
         input.last = c.last;
+        input.awaitingPort = c.awaitingPort;
         EXPECT_EQ(Rendered(FormatDraw(input, state)), c.out) << c.what;
         EXPECT_EQ(state.statusLine, !c.last) << c.what;
     }
@@ -213,7 +223,8 @@ TEST(ScreenFormat, BoardColumnsRedrawsAndMessages) {
               "\r/dev/ttyUSB10  waiting for connection .....   completed 0  failed 0\x1b[K\n"
               "\rCOM22          Stopped   completed 0  failed 0  stopped 1\x1b[K\n"
               "\rtotal          completed 1  failed 0  stopped 1\x1b[K\n");
-    // Back up over the three rows and the totals'; each message is printed on an erased row above the board.
+    // Back up over the three rows and the totals'; each message is printed on an erased row above
+    // the board.
     const std::string redraw =
         Rendered(DrawBoard({M(1, "first"), M(2, "second")}, ports, 200, 24, state));
     EXPECT_EQ(redraw.substr(0, redraw.find("\rCOM1")),
@@ -224,6 +235,22 @@ TEST(ScreenFormat, BoardColumnsRedrawsAndMessages) {
               "\x1b[4A\r\rCOM1           [step 1\x1b[K\n\r/dev/ttyUSB10  waiting\x1b[K\n"
               "\rCOM22          Stopped\x1b[K\n\rtotal          complet\x1b[K\n");
     EXPECT_EQ(state.mode, ScreenMode::Board);
+
+    // A port that waits for its device says so in place of a status; its lost receiver stays
+    // its last.
+    auto awaiting =
+        Port("usb-0:1.2:1.0-port0", station::PortActivity::AwaitingPort, {STATUS_READY}, -1);
+    awaiting.lastResult = PORT_LOST;
+    awaiting.lastResultText = "Port Lost";
+    awaiting.counts.failed = 1;
+    ScreenState fresh;
+    fresh.mode = ScreenMode::Board;
+    const std::string row =
+        "\rusb-0:1.2:1.0-port0  Waiting for its port   completed 0  failed 1   last: Port Lost"
+        "\x1b[K\n";
+    EXPECT_EQ(
+        Rendered(DrawBoard({}, std::span(&awaiting, 1), 200, 24, fresh)).substr(0, row.size()),
+        row);
 }
 
 TEST(ScreenFormat, ABoardThatDoesNotFitFallsBackToLinesForGood) {

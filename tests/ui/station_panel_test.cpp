@@ -192,6 +192,9 @@ TEST_F(StationPanelTest, ARecordThatCannotBeOpenedStartsNothing) {
 
 TEST_F(StationPanelTest, APortThatKeepsFailingIsOutOfServiceUntilEnabledAgain) {
     setup_.outOfServiceAfter = 2;
+    // COM2's device goes away and never comes back: its tile says that it waits for it.
+    const std::string gone = (dir_.Path() / "gone").string();
+    setenv("QVLINK_COM2", gone.c_str(), 1);
     Open({{"COM1",
            {{Play::BulkChecksumError, Play::BulkChecksumError, Play::BlockCompleted},
             {Play::BulkChecksumError, Play::BlockCompleted}}},
@@ -202,9 +205,10 @@ TEST_F(StationPanelTest, APortThatKeepsFailingIsOutOfServiceUntilEnabledAgain) {
     EXPECT_FALSE(view_.tiles[0].enabled);
     EXPECT_EQ(view_.tiles[0].tone, Tone::Lost);
     EXPECT_NE(view_.tiles[0].note.find("2 receivers in a row failed"), std::string::npos);
-    ASSERT_TRUE(RefreshUntil([&] { return view_.tiles[1].result == "Port Lost"; }));
-    EXPECT_EQ(view_.tiles[1].tone, Tone::Lost);
-    EXPECT_TRUE(view_.header.running) << "a lost line ends only its own tile";
+    ASSERT_TRUE(RefreshUntil([&] { return view_.tiles[1].result == station::WAITING_FOR_PORT; }));
+    EXPECT_EQ(view_.tiles[1].tone, Tone::Waiting);
+    EXPECT_EQ(view_.tiles[1].device, gone);
+    EXPECT_TRUE(view_.header.running) << "a lost line holds up no other tile";
     EXPECT_EQ(view_.tiles[2].result, "Waiting");
 
     // Opened again, a new run of chances: one failure does not take it out, a good one follows.
@@ -214,6 +218,8 @@ TEST_F(StationPanelTest, APortThatKeepsFailingIsOutOfServiceUntilEnabledAgain) {
     EXPECT_EQ(RecordLines(), 4u) << "two failures, then the two after enabling; no phantom";
     panel_->RequestClose();
     ASSERT_TRUE(RefreshUntil([&] { return view_.closed; }));
+    EXPECT_EQ(view_.tiles[1].phase, "stopped") << "the close ends the wait too";
+    unsetenv("QVLINK_COM2");
 }
 
 // The header shows where the record stands with its database: a setting that is refused, and

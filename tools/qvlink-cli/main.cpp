@@ -53,13 +53,17 @@ int Run(const cli::CliOptions& options) {
         std::fprintf(stderr, "qvlink-cli: cannot write %s\n", options.tracePath.c_str());
         return cli::EXIT_USAGE;
     }
-    std::size_t opened = 0;
+    station::StationOptions run;
+    run.continuous = options.continuous;
+    run.count = options.count;
+    run.outOfServiceAfter = options.outOfServiceAfter;
+    std::size_t opened = 0;  // or waited for: a missing device in continuous serving
     for (std::size_t i = 0; i < line.PortCount(); ++i) {
-        if (const Status port = line.OpenPort(i); !port.ok())
+        const Status port = line.OpenPort(i);
+        if (!port.ok())
             std::fprintf(stderr, "%s\nqvlink-cli: %s\n", port.message().c_str(),
                          port.cause().c_str());
-        else
-            ++opened;
+        if (port.ok() || station::AwaitsItsDevice(port, run)) ++opened;
     }
     if (opened == 0 && line.PortCount() == 1) return cli::EXIT_NO_PORT;
 
@@ -70,10 +74,6 @@ int Run(const cli::CliOptions& options) {
     cli::StdioSink sink;
     cli::ScreenPrinter printer(line, mode, sink);
     line.SetObserver(&printer);
-    station::StationOptions run;
-    run.continuous = options.continuous;
-    run.count = options.count;
-    run.outOfServiceAfter = options.outOfServiceAfter;
     cli::WatchForStop(&line);
     cli::InstallStopHandlers();
     std::unique_ptr<records::RecordLink> database;
@@ -87,8 +87,9 @@ int Run(const cli::CliOptions& options) {
             database->SetLiveSource([&line] { return line.Live(); });
             line.SetLiveListener([link = database.get()] { link->LiveChanged(); });
         }
-        printer.Start();
         line.StartAll(run);
+        // After the start, so that the board has the ports that wait for their devices too.
+        printer.Start();
     }
     // A stop that came before the ports ran still ends them.
     if (cli::StopSignalled()) line.StopAll();

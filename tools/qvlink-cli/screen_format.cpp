@@ -14,7 +14,8 @@ using Kind = ScreenEvent::Kind;
 // Erases the rest of the cursor's row.
 constexpr const char* ERASE_LINE = "\x1b[K";
 
-// What an ended port's board line says in place of its status: the station's word for it.
+// What an ended port's board line (or one waiting for its device) says in place of its status:
+// the station's word for it.
 std::string EndedText(const station::PortSnapshot& port) {
     return station::WordOf(port).text;
 }
@@ -69,7 +70,9 @@ void OnePortLine(const ScreenInput& in, ScreenState& state, ScreenText& text) {
         return;
     }
     text.Out("\r");
-    text.Out(FitLine(StatusWithClock(in.status, in.elapsedSeconds), in.columns) + ERASE_LINE);
+    const std::string status = in.awaitingPort ? std::string(station::WAITING_FOR_PORT)
+                                               : StatusWithClock(in.status, in.elapsedSeconds);
+    text.Out(FitLine(status, in.columns) + ERASE_LINE);
     state.statusLine = true;
 }
 
@@ -77,7 +80,8 @@ std::string BoardLine(const station::PortSnapshot& port, std::size_t nameWidth) 
     std::string line = port.port;
     line.resize(nameWidth + 2, ' ');
     const bool ended = port.activity == station::PortActivity::Ended;
-    line += ended ? EndedText(port) : StatusWithClock(port.status, port.elapsedSeconds);
+    const bool awaiting = port.activity == station::PortActivity::AwaitingPort;
+    line += ended || awaiting ? EndedText(port) : StatusWithClock(port.status, port.elapsedSeconds);
     line += "   " + station::CountsText(port.counts, false);
     if (!ended && port.lastResult) line += "   last: " + port.lastResultText;
     return line;

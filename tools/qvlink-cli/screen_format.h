@@ -66,9 +66,10 @@ struct ScreenInput {
     // OnePort: the latest status, and the seconds since contact (-1 before contact).
     StatusReport status{STATUS_WAITING};
     int elapsedSeconds = -1;
-    std::size_t columns = 0;  // the terminal's width; 0 for no terminal: lines are not cut
-    std::size_t rows = 0;     // the terminal's height; read by Board only
-    bool last = false;        // the final draw: OnePort leaves no status line behind
+    bool awaitingPort = false;  // OnePort: the port waits for its device instead
+    std::size_t columns = 0;    // the terminal's width; 0 for no terminal: lines are not cut
+    std::size_t rows = 0;       // the terminal's height; read by Board only
+    bool last = false;          // the final draw: OnePort leaves no status line behind
 };
 
 // The text of one draw in `state.mode`, and `state` as the screen is after it.

@@ -82,8 +82,18 @@ void ScreenPrinter::OnReport(std::size_t port, const StatusReport& report, int e
         MutexLock lock(mutex_);
         latest_ = report;
         elapsed_ = elapsedSeconds;
+        awaiting_ = false;
     }
     Push({port, ScreenEvent::Kind::Status, StatusLineText(report)});
+}
+
+void ScreenPrinter::OnAwaitingPort(std::size_t port) {
+    {
+        MutexLock lock(mutex_);
+        awaiting_ = true;
+        elapsed_ = -1;
+    }
+    Push({port, ScreenEvent::Kind::Status, station::WAITING_FOR_PORT});
 }
 
 void ScreenPrinter::OnTick(std::size_t, int elapsedSeconds) {
@@ -144,6 +154,7 @@ void ScreenPrinter::Draw(bool last) {
         events_.clear();
         input.status = latest_;
         input.elapsedSeconds = elapsed_;
+        input.awaitingPort = awaiting_;
     }
     input.events = events;
     // Ports added since are named too.

@@ -43,10 +43,11 @@ class StdioSink final : public PrinterSink {
 class ScreenPrinter final : public station::StationObserver {
   public:
     using Mode = ScreenMode;
-    // `station` and `sink` must outlive the printer. The board shows the ports that are open at
-    // Start; lines name ports added later too. Lines never asks the terminal for its size; the
-    // other modes need one on stdout. `program` begins what the printer says on stderr; with
-    // `alwaysNamed`, Lines names the port on every line even when there is one.
+    // `station` and `sink` must outlive the printer. The board shows the ports that are open (or
+    // wait for their devices) at Start, so it starts after the station's ports; lines name ports
+    // added later too. Lines never asks the terminal for its size; the other modes need one on
+    // stdout. `program` begins what the printer says on stderr; with `alwaysNamed`, Lines names
+    // the port on every line even when there is one.
     ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink,
                   std::string program = "qvlink-cli", bool alwaysNamed = false);
     ~ScreenPrinter() override;
@@ -64,6 +65,7 @@ class ScreenPrinter final : public station::StationObserver {
     void OnTick(std::size_t port, int elapsedSeconds) override;
     void OnResult(std::size_t port, UpgradeResult result) override;
     void OnNote(std::size_t port, const station::PortNote& note) override;
+    void OnAwaitingPort(std::size_t port) override;
 
   private:
     void Push(ScreenEvent event);
@@ -89,6 +91,7 @@ class ScreenPrinter final : public station::StationObserver {
     bool clockMoved_ QV_GUARDED_BY(mutex_) = false;  // a shown clock moved on since the last draw
     StatusReport latest_ QV_GUARDED_BY(mutex_){STATUS_WAITING};  // OnePort: the status to redraw
     int elapsed_ QV_GUARDED_BY(mutex_) = -1;
+    bool awaiting_ QV_GUARDED_BY(mutex_) = false;  // OnePort: waits for its device
     bool stopping_ QV_GUARDED_BY(mutex_) = false;
     std::thread thread_;
 };

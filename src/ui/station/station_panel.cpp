@@ -206,7 +206,9 @@ void StationPanel::PollPorts(bool all) {
     station::Station::View view = station_->Look();
     for (std::size_t i = 0; i < view.ports.size(); ++i) {
         const PortSnapshot& port = view.ports[i];
-        anyRunning = anyRunning || port.activity == PortActivity::Running;
+        // A port waiting for its device still serves: the record stays open for it.
+        anyRunning = anyRunning || port.activity == PortActivity::Running ||
+                     port.activity == PortActivity::AwaitingPort;
         // A port out of service is unticked once; it stays out until the operator ticks it.
         if (port.activity == PortActivity::Ended && port.end == station::PortEnd::OutOfService &&
             !untickedOut_[i]) {
