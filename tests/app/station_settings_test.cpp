@@ -257,5 +257,15 @@ TEST(StationStart, TheSettingsStayWithTheStartFolder) {
     EXPECT_FALSE(BeginStation({"--speed", "9"}, &start).ok());
 }
 
+// The settings the Debian package ships for the service (packaging/station.json) are a settings
+// file the station uses as it is: no ports yet, and the record in the service's state folder.
+TEST(StationSettings, ThePackagedServiceSettingsAreUsedAsTheyAre) {
+    StationSetup setup;
+    const Status status = LoadStationSetup(QVLINK_PACKAGED_SETTINGS, &setup);
+    EXPECT_TRUE(status.ok()) << status.ToString();
+    EXPECT_TRUE(setup.ports.empty());
+    EXPECT_EQ(setup.recordPath, "/var/lib/quorvane-link/record.jsonl");
+}
+
 }  // namespace
 }  // namespace qvlink
