@@ -27,7 +27,19 @@ const char* const EXPLANATION =
     "\n"
     "Without arguments the window opens with the ports, firmware and record file of the last\n"
     "time, kept in QVLinkStation.json in the folder it was started from; what the command line\n"
-    "names replaces what was kept. F5 starts every port, F6 stops every port.\n"
+    "names replaces what was kept (--settings names another file). F5 starts every port, F6\n"
+    "stops every port.\n"
+    "\n"
+    "With --headless there is no window and no display is needed: every port starts at once and\n"
+    "serves receiver after receiver, every port event is a line on stdout (the port first), and\n"
+    "SIGTERM or SIGINT stops every port (a receiver in transfer is told to cancel), sends what is\n"
+    "left to the database and ends with status 0. SIGHUP rereads the settings file: ports added\n"
+    "start, ports removed stop after their receiver, a changed firmware file takes over between\n"
+    "receivers (a file that is refused is said and the old one stays), and a port that ended\n"
+    "(out of service) starts again. Started by a service manager (NOTIFY_SOCKET), it tells it\n"
+    "when it is ready, its totals, that it still answers (WATCHDOG_USEC) and that it stops. The\n"
+    "settings file is only read: a file that cannot be read or is damaged ends the start with\n"
+    "status 2, as does a damaged file named by --settings for the window.\n"
     "\n"
     "With --database (\"database\" in the settings) every record line goes to a PostgreSQL\n"
     "database as well, while the window is open: the record file is the outbox, FILE.sent beside\n"
@@ -39,7 +51,7 @@ const char* const EXPLANATION =
 struct Parser {
     CLI::App app{"Upgrades the receivers on many ports at once, in one window.", PROGRAM};
     StationArguments parsed;
-    std::string record, firmware, station, database;
+    std::string record, firmware, station, database, settings;
 
     Parser() {
         app.footer(EXPLANATION);
@@ -60,6 +72,11 @@ struct Parser {
                        "settings)")
             ->type_name("CONNINFO");
         app.add_flag("--start", parsed.start, "start every port at once");
+        app.add_flag("--headless", parsed.headless,
+                     "no window: serve at once and write every port event to stdout");
+        app.add_option("--settings", settings,
+                       "the settings file (default: QVLinkStation.json in the start folder)")
+            ->type_name("FILE");
         app.add_option("FIRMWARE", firmware, "the firmware file (.bin)")->type_name("");
     }
 
@@ -90,6 +107,11 @@ Status ParseStationArguments(const std::vector<std::string>& arguments, StationA
     *parsed = parser.parsed;
     if (parser.app.count("--record") > 0) parsed->recordPath = parser.record;
     if (parser.app.count("FIRMWARE") > 0) parsed->firmwarePath = parser.firmware;
+    if (parser.app.count("--settings") > 0) {
+        if (parser.settings.empty())
+            return Status::Error(StatusKind::Usage, "--settings: the file's name is empty");
+        parsed->settingsPath = parser.settings;
+    }
     if (parser.app.count("--station") > 0) {
         if (!station::IsStationName(parser.station))
             return Status::Error(StatusKind::Usage,
@@ -125,6 +147,10 @@ StationSetup StartingSetup(const std::filesystem::path& settingsFile,
     const bool firstStart = loaded.kind() == StatusKind::NotFound && !arguments.ports.empty();
     *notice = firstStart ? std::string() : loaded.message();
     return ApplyArguments(kept, arguments);
+}
+
+bool SettingsMustBeUsable(const StationArguments& arguments) {
+    return arguments.headless || arguments.settingsPath.has_value();
 }
 
 std::optional<int> AnswerStationArguments(int argc, char** argv) {

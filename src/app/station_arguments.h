@@ -1,6 +1,6 @@
 // The station window's command line, the same for the Qt and the Win32 window:
-//   qvlink-station [--port PORTS]... [--record FILE] [--station NAME] [--database CONNINFO]
-//                  [--start] [FIRMWARE]
+//   qvlink-station [--headless] [--settings FILE] [--port PORTS]... [--record FILE]
+//                  [--station NAME] [--database CONNINFO] [--start] [FIRMWARE]
 // What it names replaces what the settings file kept; --help and --version are answered on
 // stdout before any window or display is needed.
 #pragma once
@@ -21,7 +21,9 @@ struct StationArguments {
     std::optional<std::string> firmwarePath;
     std::optional<std::string> station;
     std::optional<std::string> database;
-    bool start = false;  // start every port at once
+    std::optional<std::string> settingsPath;  // the settings file instead of the start folder's
+    bool start = false;                       // start every port at once
+    bool headless = false;  // no window: serve at once, every port event a line on stdout
 };
 
 // Parses `arguments` (without the program's name). On a usage error the status says what is
@@ -38,6 +40,11 @@ StationSetup ApplyArguments(StationSetup setup, const StationArguments& argument
 // there yet and the command line names the ports.
 StationSetup StartingSetup(const std::filesystem::path& settingsFile,
                            const StationArguments& arguments, std::string* notice);
+
+// Whether settings that cannot be used end the start instead of giving way to the defaults: a
+// file the command line names, and any file of a station without a window (a service must not
+// start on defaults nobody chose).
+bool SettingsMustBeUsable(const StationArguments& arguments);
 
 // The status to end the program with when the arguments asked for the help or the version
 // (printed by then); nullopt when the window should open.

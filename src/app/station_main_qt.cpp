@@ -3,8 +3,12 @@
 // closed, and the setup is kept again for the next start.
 #include <QApplication>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "headless_station.h"
 #include "host_name.h"
 #include "program_version.h"
 #include "qt_close_on_signal.h"
@@ -13,19 +17,35 @@
 #include "station_startup.h"
 #include "write_signals.h"
 
+namespace {
+
+// Answers a start that cannot go on: the reason, and the usage after a usage error.
+int Refuse(const qvlink::Status& refused) {
+    std::fprintf(stderr, "qvlink-station: %s\n%s", refused.ToString().c_str(),
+                 refused.kind() == qvlink::StatusKind::Usage ? qvlink::StationUsage().c_str() : "");
+    return qvlink::STATION_EXIT_USAGE;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (const auto status = qvlink::AnswerStationArguments(argc, argv)) return *status;
     qvlink::station::IgnoreWriteSignals();
+    const std::vector<std::string> given(argv + 1, argv + argc);
+    if (std::find(given.begin(), given.end(), "--headless") != given.end()) {
+        // No window: no toolkit is started, so no display or GUI platform is needed.
+        qvlink::StationStart start;
+        if (const qvlink::Status refused = qvlink::BeginStation(given, &start); !refused.ok())
+            return Refuse(refused);
+        return qvlink::RunHeadlessStation(start);
+    }
     QApplication application(argc, argv);  // takes its own options (-platform, ...) out
     std::vector<std::string> arguments;
     for (const QString& argument : application.arguments().mid(1))
         arguments.push_back(argument.toStdString());
     qvlink::StationStart start;
-    if (const qvlink::Status usage = qvlink::BeginStation(arguments, &start); !usage.ok()) {
-        std::fprintf(stderr, "qvlink-station: %s\n%s", usage.ToString().c_str(),
-                     qvlink::StationUsage().c_str());
-        return qvlink::STATION_EXIT_USAGE;
-    }
+    if (const qvlink::Status refused = qvlink::BeginStation(arguments, &start); !refused.ok())
+        return Refuse(refused);
 
     qvlink::station::SystemClock clock;
     qvlink::QtStationWindow window;

@@ -63,7 +63,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*arguments
     if (const Status usage =
             BeginStation(std::vector<std::string>(arguments.begin() + 1, arguments.end()), &start);
         !usage.ok()) {
-        PlainBox(usage.ToString() + "\n\n" + StationUsage());
+        PlainBox(usage.kind() == StatusKind::Usage ? usage.ToString() + "\n\n" + StationUsage()
+                                                   : usage.ToString());
+        return STATION_EXIT_USAGE;
+    }
+    if (start.arguments.headless) {
+        PlainBox(
+            "--headless: a station without a window runs on Linux; on Windows the station is "
+            "this window.");
         return STATION_EXIT_USAGE;
     }
 

@@ -159,6 +159,22 @@ Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup) 
     return Status::Ok();
 }
 
+Status ReadStationSetup(const std::filesystem::path& file, StationSetup* setup) {
+    const std::string named = "the settings file " + file.string();
+    std::error_code error;
+    const fs::file_status found = fs::status(file, error);
+    if (error && error != std::errc::no_such_file_or_directory)
+        return Status::Error(KindOfError(error), named + " cannot be read", error.message());
+    if (!fs::exists(found)) return Status::Error(StatusKind::NotFound, named + " is not there");
+    if (!fs::is_regular_file(found))
+        return Status::Error(StatusKind::Foreign, named + " is not a regular file");
+    StationSetup read;
+    if (const Status checked = Check(file, &read); !checked.ok())
+        return Status::Error(checked.kind(), named + " cannot be used: " + checked.message());
+    *setup = std::move(read);
+    return Status::Ok();
+}
+
 Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& setup) {
     fs::path target;
     if (Status writable = WritablePath(file, &target); !writable.ok()) return writable;

@@ -24,6 +24,11 @@ inline constexpr const char* STATION_SETTINGS_FILE = "QVLinkStation.json";
 // (it could not be read).
 Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup);
 
+// Reads the setup kept in `file` into `setup`, for a start that must not go on without it: not
+// ok (`setup` untouched) with the reason alone when the file is not there (NotFound), is not a
+// regular file (Foreign), is damaged or hostile (Invalid) or cannot be read (Io).
+Status ReadStationSetup(const std::filesystem::path& file, StationSetup* setup);
+
 // Writes `setup` to `file` whole (a new file renamed over the old one), keeping a file there
 // that could not be used as `file`.damaged (or the first free .damaged.N) first.
 Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& setup);

@@ -24,10 +24,11 @@ struct StationStart {
     std::string notice;  // why the kept settings were not used; empty when they were
 };
 
-// `arguments` without the program's name. Fails only on a usage error.
+// `arguments` without the program's name. Not ok on a usage error (Usage), and when settings
+// that must be usable (SettingsMustBeUsable) are not: the status names the file and why.
 Status BeginStation(const std::vector<std::string>& arguments, StationStart* start);
 
-// Keeps `setup` in the settings file `start` chose.
+// Keeps `setup` in the settings file `start` chose; a station without a window keeps nothing.
 Status EndStation(const StationStart& start, const StationSetup& setup);
 
 }  // namespace qvlink

@@ -58,7 +58,9 @@ class UpgradeSession {
     Status LoadFirmware(const std::filesystem::path& path);
     // Sends `image` from now on instead of an image of the session's own: a checked payload
     // that several sessions share read-only (it must not change while any of them runs).
-    // Only while idle; a later LoadFirmware goes back to the session's own image.
+    // Only while idle, or in Finish's beforeNextRun (the run that sent the old image has posted
+    // its result; the caller keeps that image alive until the next run has started); a later
+    // LoadFirmware goes back to the session's own image.
     void ShareImage(std::shared_ptr<const FirmwareImage> image);
     const FirmwareImage& Image() const { return shared_ ? *shared_ : image_; }
 

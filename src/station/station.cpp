@@ -6,12 +6,45 @@ namespace qvlink::station {
 
 Station::Station(const std::vector<std::string>& ports, const StationClock& clock,
                  RecordSource source, LineOpener opener)
-    : ledger_(clock) {
+    : ledger_(clock),
+      opener_(std::move(opener)),
+      capacity_(ports.size() + MAX_ADDED_PORTS),
+      ports_(std::make_unique<std::unique_ptr<StationPort>[]>(capacity_)) {
     shared_.clock = &clock;
     shared_.ledger = &ledger_;
     shared_.source = std::move(source);
-    for (std::size_t i = 0; i < ports.size(); ++i)
-        ports_.push_back(std::make_unique<StationPort>(i, ports[i], shared_, opener));
+    for (const std::string& name : ports) (void)AddPort(name);
+}
+
+Status Station::AddPort(const std::string& name) {
+    const std::size_t index = PortCount();
+    if (index == capacity_)
+        return Status::Error(StatusKind::Exhausted, "cannot add " + name,
+                             "a station takes at most " + std::to_string(capacity_) + " ports");
+    ports_[index] = std::make_unique<StationPort>(index, name, shared_, opener_);
+    portCount_.store(index + 1, std::memory_order_release);
+    return Status::Ok();
+}
+
+void Station::RetirePort(std::size_t index) {
+    ports_[index]->Retire();
+}
+
+std::vector<std::size_t> Station::Unanswering(std::chrono::milliseconds limit) const {
+    std::vector<std::size_t> hung;
+    for (std::size_t i = 0; i < PortCount(); ++i)
+        if (ports_[i]->BusyLongerThan(limit)) hung.push_back(i);
+    return hung;
+}
+
+FirmwareFacts Station::Firmware() const {
+    const auto firmware = shared_.firmware.Current();
+    return firmware ? firmware->facts : FirmwareFacts{};
+}
+
+std::shared_ptr<const FirmwareImage> Station::Image() const {
+    const auto firmware = shared_.firmware.Current();
+    return firmware ? std::shared_ptr<const FirmwareImage>(firmware, &firmware->image) : nullptr;
 }
 
 Station::~Station() {
@@ -20,13 +53,14 @@ Station::~Station() {
 }
 
 Status Station::LoadFirmware(const std::filesystem::path& path) {
-    auto image = std::make_shared<FirmwareImage>();
+    auto firmware = std::make_shared<LoadedFirmware>();
     Sha256Digest digest{};
-    const Status loaded = LoadFirmwareFile(path, *image, &digest);
+    const Status loaded = LoadFirmwareFile(path, firmware->image, &digest);
     if (!loaded.ok()) return Status::Error(loaded.kind(), loaded.message(), path.string());
-    image_ = std::move(image);
-    shared_.firmware = DescribeFirmware(*image_, path.filename().string(), digest);
-    for (auto& port : ports_) port->Session().ShareImage(image_);
+    firmware->facts = DescribeFirmware(firmware->image, path.filename().string(), digest);
+    shared_.firmware.Replace(std::move(firmware));
+    // Ports that do not serve take it now; the others at their next receiver.
+    for (std::size_t i = 0; i < PortCount(); ++i) ports_[i]->TakeFirmwareWhenIdle();
     return Status::Ok();
 }
 
@@ -52,7 +86,8 @@ Status Station::OpenPort(std::size_t index) {
 std::size_t Station::StartAll(const StationOptions& options) {
     stopAll_.store(false);
     std::size_t started = 0;
-    for (auto& port : ports_) {
+    for (std::size_t i = 0; i < PortCount(); ++i) {
+        StationPort* port = ports_[i].get();
         if (port->Snapshot().activity == PortActivity::Ready && port->Start(options, false).ok()) {
             ++started;
             if (stopAll_.load()) port->RequestStop();
@@ -64,7 +99,7 @@ std::size_t Station::StartAll(const StationOptions& options) {
 std::size_t Station::StartPorts(const StationOptions& options, const std::vector<bool>& enabled) {
     stopAll_.store(false);
     std::size_t started = 0;
-    for (std::size_t i = 0; i < ports_.size() && i < enabled.size(); ++i)
+    for (std::size_t i = 0; i < PortCount() && i < enabled.size(); ++i)
         if (enabled[i] && StartPort(i, options).ok()) ++started;
     return started;
 }
@@ -80,24 +115,24 @@ Status Station::StartPort(std::size_t index, const StationOptions& options) {
 
 void Station::StopAll() {
     stopAll_.store(true);
-    for (auto& port : ports_) port->RequestStop();
+    for (std::size_t i = 0; i < PortCount(); ++i) ports_[i]->RequestStop();
 }
 
 void Station::WaitAll() {
-    for (auto& port : ports_) port->Join();
+    for (std::size_t i = 0; i < PortCount(); ++i) ports_[i]->Join();
 }
 
 Station::View Station::Look() const {
     View view;
     view.ports = ledger_.View(
-        ports_.size(), [&](std::size_t i) { return ports_[i]->Snapshot(); }, &view.totals);
+        PortCount(), [&](std::size_t i) { return ports_[i]->Snapshot(); }, &view.totals);
     return view;
 }
 
 std::vector<PortSummary> Station::Summary() const {
     std::vector<PortSummary> summary;
-    for (const auto& port : ports_) {
-        const PortSnapshot snapshot = port->Snapshot();
+    for (std::size_t i = 0; i < PortCount(); ++i) {
+        const PortSnapshot snapshot = ports_[i]->Snapshot();
         summary.push_back(
             {snapshot.port, snapshot.device, snapshot.counts, snapshot.end, snapshot.unrecorded});
     }

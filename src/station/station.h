@@ -4,11 +4,15 @@
 // failing, and sums up the run. Toolkit-free and silent: front ends are told through a
 // StationObserver and read views (every port and the totals at one moment); they present, the
 // station decides and keeps its own outcome.
-// Threading: construct, load, open, start and wait on one owner thread; StopAll from any
-// thread or a signal handler; Snapshot, Look, Totals and Summary from any thread.
+// Ports may be added while others serve (up to MAX_ADDED_PORTS beyond those it was made with;
+// a port's index never changes), and a new firmware file takes over between receivers.
+// Threading: construct, load, open, add, start, retire and wait on one owner thread; StopAll
+// from any thread or a signal handler; PortCount, Snapshot, Look, Totals, Summary, Firmware and
+// Unanswering from any thread.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -39,13 +43,24 @@ class Station {
     void CloseRecord();
 
     // Reads and checks the firmware file once for every port; on a refusal the operator's text
-    // (the dialog's) and nothing changes. Only while no port runs.
+    // (the dialog's) and nothing changes. While ports serve, each takes the new file for its
+    // next receiver: a receiver in progress ends with the file it began with, and its record
+    // line names that one.
     Status LoadFirmware(const std::filesystem::path& path);
-    const FirmwareFacts& Firmware() const { return shared_.firmware; }
+    // The facts of the file loaded last (empty before one was).
+    FirmwareFacts Firmware() const;
     // Shared by every port's session; null before a file was loaded.
-    std::shared_ptr<const FirmwareImage> Image() const { return image_; }
+    std::shared_ptr<const FirmwareImage> Image() const;
 
-    std::size_t PortCount() const { return ports_.size(); }
+    std::size_t PortCount() const { return portCount_.load(std::memory_order_acquire); }
+    // Adds a closed port named `name` at index PortCount(); Exhausted past MAX_ADDED_PORTS added.
+    Status AddPort(const std::string& name);
+    // Ends port `index` after the receiver in contact with it, at once when none is: no next
+    // receiver is awaited. A port that does not run is left as it is.
+    void RetirePort(std::size_t index);
+    // The ports whose thread has been busy (not asleep in one of its waits) for longer than
+    // `limit`: a port thread that no longer answers. Empty when every port answers.
+    std::vector<std::size_t> Unanswering(std::chrono::milliseconds limit) const;
     // Opens port `index`; a port that cannot be opened stays closed and says why.
     Status OpenPort(std::size_t index);
     // Starts every open port that does not run yet; the number started.
@@ -61,6 +76,7 @@ class Station {
     // call it. A port started later is stopped at once, until the next StartAll.
     void StopAll();
     void StopPort(std::size_t index) { ports_[index]->RequestStop(); }
+    const std::string& PortName(std::size_t index) const { return ports_[index]->Name(); }
     // Waits until every started port has ended.
     void WaitAll();
 
@@ -82,12 +98,18 @@ class Station {
         shared_.recorded = std::move(listener);
     }
 
+    static constexpr std::size_t MAX_ADDED_PORTS = 256;
+
   private:
     StationLedger ledger_;
     StationShared shared_;
-    std::shared_ptr<FirmwareImage> image_;
-    std::unique_ptr<RecordFile> record_;               // shared_.record while open
-    std::vector<std::unique_ptr<StationPort>> ports_;  // fixed from construction on
+    LineOpener opener_;
+    std::unique_ptr<RecordFile> record_;  // shared_.record while open
+    // Slots made once, so that a port added never moves another: [0, portCount_) are ports,
+    // written only by the owner thread before the count that shows them is published.
+    const std::size_t capacity_;
+    std::unique_ptr<std::unique_ptr<StationPort>[]> ports_;
+    std::atomic<std::size_t> portCount_{0};
     std::atomic<bool> stopAll_{false};
 };
 

@@ -1,5 +1,6 @@
 #include "station_port.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "port_names.h"
@@ -36,7 +37,10 @@ Status StationPort::Start(const StationOptions& options, bool reopen) {
         if (!reopen) return Status::Error(StatusKind::Usage, name_ + " is not open");
         if (Status opened = Open(); !opened.ok()) return opened;
     }
+    TakeFirmware();
+    retiring_.store(false);
     Change(port_event::Started{});
+    MarkBusy();
     running_.store(true);
     try {
         thread_ = std::thread([this, options] { Serve(options); });
@@ -48,6 +52,42 @@ Status StationPort::Start(const StationOptions& options, bool reopen) {
                              error.what());
     }
     return Status::Ok();
+}
+
+void StationPort::Retire() {
+    retiring_.store(true);
+    if (running_.load() && watch_.ElapsedSeconds() < 0) session_.RequestStop();
+}
+
+void StationPort::TakeFirmwareWhenIdle() {
+    if (!running_.load()) TakeFirmware();
+}
+
+void StationPort::TakeFirmware() {
+    auto current = shared_.firmware.Current();
+    if (current == firmware_) return;
+    previous_ = std::move(firmware_);
+    firmware_ = std::move(current);
+    if (firmware_)
+        session_.ShareImage(std::shared_ptr<const FirmwareImage>(firmware_, &firmware_->image));
+}
+
+namespace {
+
+std::int64_t SteadyNow() {
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+}  // namespace
+
+void StationPort::MarkBusy() {
+    busySince_.store(std::max<std::int64_t>(SteadyNow(), 1));
+}
+
+bool StationPort::BusyLongerThan(std::chrono::milliseconds limit) const {
+    const std::int64_t since = busySince_.load();
+    if (since == 0 || !running_.load()) return false;
+    return std::chrono::steady_clock::duration(SteadyNow() - since) > limit;
 }
 
 void StationPort::Join() {
@@ -127,7 +167,7 @@ void StationPort::Serve(StationOptions options) {
                 published = true;
                 BeginReceiver();
             },
-            end == PortEnd::Finished);
+            end == PortEnd::Finished || retiring_.load());
         if (!published) PublishResult(result);
     } while (outcome.Restarted());
     // How the port ended, decided here once: its own reasons first, then the session's.
@@ -153,7 +193,10 @@ void StationPort::Serve(StationOptions options) {
 
 UpgradeResult StationPort::AwaitResult(std::chrono::milliseconds tick) {
     for (;;) {
-        if (const auto result = watch_.AwaitResult(tick)) return *result;
+        MarkAsleep();
+        const auto result = watch_.AwaitResult(tick);
+        MarkBusy();
+        if (result) return *result;
         Change(port_event::Ticked{watch_.ElapsedSeconds()});
     }
 }
@@ -170,7 +213,8 @@ PortEnd StationPort::TakeResult(UpgradeResult result, const StationOptions& opti
     if (followUp.record && shared_.record != nullptr) {
         const int receiver = Receiver();
         const std::string line =
-            RecordLine(shared_.source, shared_.firmware, {name_, device_, receiver, result, facts});
+            RecordLine(shared_.source, firmware_ ? firmware_->facts : FirmwareFacts{},
+                       {name_, device_, receiver, result, facts});
         // The record is on disk before the session can start the next receiver.
         std::string notice;
         const Status written = shared_.record->Append(line, &notice);
@@ -199,6 +243,8 @@ void StationPort::PublishResult(UpgradeResult result) {
 }
 
 void StationPort::BeginReceiver() {
+    // The session's run has posted its result and the next has not begun: the image may change.
+    TakeFirmware();
     watch_.BeginRun();
     Change(port_event::NextReceiver{});
 }
@@ -208,6 +254,7 @@ void StationPort::Note(PortNote note) {
 }
 
 void StationPort::End(PortEnd end) {
+    MarkAsleep();
     running_.store(false);
     Change(port_event::Ended{end});
 }

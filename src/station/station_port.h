@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@
 #include "receiver_watch.h"
 #include "record_file.h"
 #include "record_line.h"
+#include "station_firmware.h"
 #include "station_ledger.h"
 #include "station_observer.h"
 #include "upgrade_session.h"
@@ -46,7 +48,7 @@ struct StationShared {
     std::function<void()> recorded;
     RecordFile* record = nullptr;  // may be null: no record
     RecordSource source;
-    FirmwareFacts firmware;
+    FirmwareSlot firmware;  // the file loaded last, which each port takes for its next receiver
 };
 
 class StationPort final : private WatchListener {
@@ -72,6 +74,15 @@ class StationPort final : private WatchListener {
     void RequestStop() {
         if (running_.load()) session_.RequestStop();
     }
+    // Ends the port after the receiver in contact, at once when none is (a receiver that makes
+    // contact at that very moment is stopped with the port). Until the next Start.
+    void Retire();
+    // Takes the station's firmware now when the port does not serve (it will at its next
+    // receiver otherwise). On the owner thread.
+    void TakeFirmwareWhenIdle();
+    // Whether the port's thread has been busy, not asleep in one of its waits, for longer than
+    // `limit`: it no longer answers. False for a port that does not run.
+    bool BusyLongerThan(std::chrono::milliseconds limit) const;
     // Waits until the port's thread has ended.
     void Join();
     PortSnapshot Snapshot() const;
@@ -89,6 +100,11 @@ class StationPort final : private WatchListener {
     void BeginReceiver();
     void Note(PortNote note);
     void End(PortEnd end);
+    // Takes the station's firmware for the next run when it changed; the one it replaces is
+    // kept for one more receiver, while the run that sent it may still be ending.
+    void TakeFirmware();
+    void MarkAsleep() { busySince_.store(0); }
+    void MarkBusy();
 
     const std::size_t index_;
     const std::string name_;
@@ -97,7 +113,15 @@ class StationPort final : private WatchListener {
     ReceiverWatch watch_;
     UpgradeSession session_;
     std::thread thread_;
-    std::atomic<bool> running_{false};  // from Start until the port's thread has ended
+    std::atomic<bool> running_{false};   // from Start until the port's thread has ended
+    std::atomic<bool> retiring_{false};  // no next receiver: set by Retire, cleared by Start
+    // Steady-clock nanoseconds since the port's thread last woke to work; 0 while it sleeps in
+    // a wait or does not run.
+    std::atomic<std::int64_t> busySince_{0};
+    // The firmware the port sends and names, and the one before it; the owner thread's while
+    // the port does not run, its own thread's while it does.
+    std::shared_ptr<const LoadedFirmware> firmware_;
+    std::shared_ptr<const LoadedFirmware> previous_;
     mutable Mutex mutex_;
     PortState state_ QV_GUARDED_BY(mutex_);  // changed only by Change
 };

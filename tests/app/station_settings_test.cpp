@@ -14,6 +14,13 @@
 namespace qvlink {
 namespace {
 
+std::filesystem::path WriteNamed(const test::ScratchDir& dir, const std::string& name,
+                                 const std::string& text) {
+    const auto path = dir.Path() / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
 std::filesystem::path WriteText(const test::ScratchDir& dir, const std::string& text) {
     const auto path = dir.Path() / STATION_SETTINGS_FILE;
     std::ofstream(path, std::ios::binary) << text;
@@ -257,11 +264,57 @@ TEST(StationStart, TheSettingsStayWithTheStartFolder) {
     EXPECT_FALSE(BeginStation({"--speed", "9"}, &start).ok());
 }
 
+// Settings a start must not go without: a file --settings names, and any file of a station
+// without a window. A window without --settings still starts on the defaults with a notice.
+TEST(StationStart, SettingsThatMustBeUsableEndTheStartWhenTheyAreNot) {
+    test::ScratchDir dir;
+    const std::string good = WriteNamed(dir, "good.json", "{\"ports\": [\"COM2\"]}").string();
+    const std::string damaged = WriteNamed(dir, "damaged.json", "{\"ports\": ").string();
+    const std::string missing = (dir.Path() / "missing.json").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        StatusKind refused;  // Usage for "not refused"
+        std::vector<std::string> ports;
+    };
+    const std::vector<Case> cases{
+        {{"--settings", good}, StatusKind::Usage, {"COM2"}},
+        {{"--headless", "--settings", good, "--port", "COM5"}, StatusKind::Usage, {"COM5"}},
+        {{"--settings", damaged}, StatusKind::Invalid, {}},
+        {{"--headless", "--settings", damaged, "--port", "COM5"}, StatusKind::Invalid, {}},
+        {{"--headless", "--settings", missing}, StatusKind::NotFound, {}},
+        // A first start that names its ports has missed nothing.
+        {{"--headless", "--settings", missing, "--port", "COM4"}, StatusKind::Usage, {"COM4"}},
+    };
+    for (const Case& c : cases) {
+        StationStart start;
+        const Status begun = BeginStation(c.arguments, &start);
+        const std::string named = c.arguments.back();
+        if (c.refused == StatusKind::Usage) {
+            EXPECT_TRUE(begun.ok()) << named << ": " << begun.ToString();
+            EXPECT_EQ(start.setup.ports, c.ports) << named;
+            EXPECT_TRUE(start.settingsFile.is_absolute());
+        } else {
+            EXPECT_EQ(begun.kind(), c.refused) << named << ": " << begun.ToString();
+            EXPECT_NE(begun.message().find(c.arguments[c.arguments[0] == "--headless" ? 2 : 1]),
+                      std::string::npos)
+                << "names the file: " << begun.message();
+        }
+    }
+    StationStart headless;
+    headless.arguments.headless = true;
+    headless.settingsFile = damaged;
+    EXPECT_TRUE(EndStation(headless, {}).ok());
+    std::ifstream kept(damaged);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "{\"ports\": ")
+        << "a station without a window keeps nothing";
+}
+
 // The settings the Debian package ships for the service (packaging/station.json) are a settings
-// file the station uses as it is: no ports yet, and the record in the service's state folder.
+// file that --settings reads as it is: no ports yet, and the record in the service's state
+// folder.
 TEST(StationSettings, ThePackagedServiceSettingsAreUsedAsTheyAre) {
     StationSetup setup;
-    const Status status = LoadStationSetup(QVLINK_PACKAGED_SETTINGS, &setup);
+    const Status status = ReadStationSetup(QVLINK_PACKAGED_SETTINGS, &setup);
     EXPECT_TRUE(status.ok()) << status.ToString();
     EXPECT_TRUE(setup.ports.empty());
     EXPECT_EQ(setup.recordPath, "/var/lib/quorvane-link/record.jsonl");

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <thread>
 
 #include "firmware_fixtures.h"
 #include "played_receivers.h"
@@ -239,7 +240,8 @@ TEST_F(StationTest, EveryPortSendsTheOneImageLoadedOnce) {
     Build({{}, {}, {}}, false);
     const auto image = station_->Image();
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image.use_count(), 5) << "the station's, one per port's session and this one";
+    EXPECT_EQ(image.use_count(), 8)
+        << "the station's, two per port (the port's and its session's) and this one";
     EXPECT_EQ(station_->Firmware().fileSize, std::filesystem::file_size(firmware_));
     RunToEnd();  // each port's only run is stopped while it waits: nothing to record
     for (std::size_t i = 0; i < 3; ++i) {
@@ -247,6 +249,34 @@ TEST_F(StationTest, EveryPortSendsTheOneImageLoadedOnce) {
         EXPECT_EQ(station_->Snapshot(i).end, PortEnd::Stopped);
     }
     EXPECT_EQ(VerdictOf(station_->Summary()), Verdict::Stopped);
+}
+
+// An observer that holds the port's thread in OnResult until released: a port thread that hangs.
+class HangingObserver final : public StationObserver {
+  public:
+    void OnResult(std::size_t, UpgradeResult) override { release_.wait(); }
+    std::latch release_{1};
+};
+
+TEST_F(StationTest, APortThreadThatHangsNoLongerAnswersAndOneAsleepInAWaitDoes) {
+    std::latch played{1};
+    Build({{Play::BlockCompleted}, {}}, false, &played);
+    HangingObserver observer;
+    station_->SetObserver(&observer);
+    StationOptions options;
+    options.continuous = true;
+    ASSERT_EQ(station_->StartAll(options), 2u);
+    const auto limit = std::chrono::milliseconds(50);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (station_->Unanswering(limit).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(station_->Unanswering(limit), std::vector<std::size_t>{0})
+        << "port 1 waits for a receiver all the while: asleep, it answers";
+    observer.release_.count_down();
+    played.count_down();
+    station_->StopAll();
+    station_->WaitAll();
+    EXPECT_TRUE(station_->Unanswering(limit).empty()) << "a port that ended is not hung";
 }
 
 TEST_F(StationTest, APortThatRunsAlreadyIsNotStartedTwiceNorCountedTwice) {

@@ -11,7 +11,6 @@ namespace {
 
 using Kind = ScreenEvent::Kind;
 
-constexpr const char* PROGRAM = "qvlink-cli: ";
 // Erases the rest of the cursor's row.
 constexpr const char* ERASE_LINE = "\x1b[K";
 
@@ -27,13 +26,13 @@ bool BoardFits(std::size_t ports, std::size_t rows) {
 }
 
 void LogLines(const ScreenInput& in, ScreenState& state, ScreenText& text) {
-    const bool several = in.names.size() > 1;
+    const bool several = in.names.size() > 1 || state.alwaysNamed;
     if (state.lastStatus.size() < in.names.size()) state.lastStatus.resize(in.names.size());
     const auto line = [&](const std::string& words) { return FitLine(words, in.columns) + "\n"; };
     for (auto event = in.events.begin(); event != in.events.end(); ++event) {
         const std::string prefix = several ? in.names[event->port] + ": " : "";
         if (event->kind == Kind::Message) {
-            text.Err(PROGRAM + prefix + event->text + "\n");
+            text.Err(state.program + ": " + prefix + event->text + "\n");
             continue;
         }
         if (event->kind == Kind::Result) {
@@ -60,7 +59,7 @@ void OnePortLine(const ScreenInput& in, ScreenState& state, ScreenText& text) {
         if (event.kind == Kind::Result)
             text.Out(FitLine(event.text, in.columns) + "\n");
         else
-            text.Err(PROGRAM + event.text + "\n");
+            text.Err(state.program + ": " + event.text + "\n");
         state.statusLine = false;
     }
     if (in.last) {
@@ -90,7 +89,7 @@ void Board(const ScreenInput& in, ScreenState& state, ScreenText& text) {
     for (const ScreenEvent& event : in.events) {
         if (event.kind != Kind::Message) continue;
         text.Out(ERASE_LINE);
-        text.Err(PROGRAM + in.names[event.port] + ": " + event.text + "\n");
+        text.Err(state.program + ": " + in.names[event.port] + ": " + event.text + "\n");
     }
     std::size_t width = std::string("total").size();
     for (const station::PortSnapshot& port : in.board) width = std::max(width, port.port.size());

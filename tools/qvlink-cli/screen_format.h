@@ -50,6 +50,10 @@ struct ScreenState {
     std::vector<std::string> lastStatus;  // Lines: per port, the status text last printed
     std::size_t boardRows = 0;            // Board: rows on the screen, to go back over
     bool statusLine = false;              // OnePort: a status line is shown, without its newline
+    // Set once, before the first draw: what begins a note on stderr, and whether Lines names the
+    // port even when there is one (a station's log, whose ports may be added later).
+    std::string program = "qvlink-cli";
+    bool alwaysNamed = false;
 };
 
 // What one draw is made of. The spans must stay valid for the call.

@@ -24,12 +24,6 @@ bool Write(std::FILE* stream, const std::string& text) {
     return std::fflush(stream) == 0 && written;
 }
 
-std::vector<std::string> PortNames(const station::Station& station) {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < station.PortCount(); ++i) names.push_back(station.Snapshot(i).port);
-    return names;
-}
-
 }  // namespace
 
 bool StdioSink::Out(const std::string& text) {
@@ -40,13 +34,16 @@ void StdioSink::Err(const std::string& text) {
     Write(stderr, text);
 }
 
-ScreenPrinter::ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink)
+ScreenPrinter::ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink,
+                             std::string program, bool alwaysNamed)
     : station_(station),
       sink_(sink),
+      program_(std::move(program)),
       onTerminal_(mode != Mode::Lines),
-      showsClock_(mode != Mode::Lines),
-      names_(PortNames(station)) {
+      showsClock_(mode != Mode::Lines) {
     screen_.mode = mode;
+    screen_.program = program_;
+    screen_.alwaysNamed = alwaysNamed;
 }
 
 ScreenPrinter::~ScreenPrinter() {
@@ -149,6 +146,9 @@ void ScreenPrinter::Draw(bool last) {
         input.elapsedSeconds = elapsed_;
     }
     input.events = events;
+    // Ports added since are named too.
+    for (std::size_t i = names_.size(); i < station_.PortCount(); ++i)
+        names_.push_back(station_.PortName(i));
     input.names = names_;
     input.last = last;
     if (onTerminal_) {
@@ -181,9 +181,9 @@ void ScreenPrinter::Out(const std::string& text) {
     if (text.empty() || outputClosed_.load()) return;
     if (sink_.Out(text)) return;
     outputClosed_.store(true);
-    sink_.Err(
-        "qvlink-cli: the output was closed: nothing more is shown; the run goes on "
-        "(Ctrl-C stops it)\n");
+    sink_.Err(program_ +
+              ": the output was closed: nothing more is shown; the run goes on (Ctrl-C stops "
+              "it)\n");
 }
 
 }  // namespace qvlink::cli

@@ -44,8 +44,11 @@ class ScreenPrinter final : public station::StationObserver {
   public:
     using Mode = ScreenMode;
     // `station` and `sink` must outlive the printer. The board shows the ports that are open at
-    // Start. Lines never asks the terminal for its size; the other modes need one on stdout.
-    ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink);
+    // Start; lines name ports added later too. Lines never asks the terminal for its size; the
+    // other modes need one on stdout. `program` begins what the printer says on stderr; with
+    // `alwaysNamed`, Lines names the port on every line even when there is one.
+    ScreenPrinter(const station::Station& station, Mode mode, PrinterSink& sink,
+                  std::string program = "qvlink-cli", bool alwaysNamed = false);
     ~ScreenPrinter() override;
     ScreenPrinter(const ScreenPrinter&) = delete;
     ScreenPrinter& operator=(const ScreenPrinter&) = delete;
@@ -71,11 +74,12 @@ class ScreenPrinter final : public station::StationObserver {
 
     const station::Station& station_;
     PrinterSink& sink_;
+    const std::string program_;
     const bool onTerminal_;
-    const bool showsClock_;                 // a terminal mode: the time since contact is on a line
-    const std::vector<std::string> names_;  // every port's
-    std::vector<std::size_t> shown_;        // the board's ports, from Start on
-    ScreenState screen_;                    // only the printer's thread uses it after Start
+    const bool showsClock_;           // a terminal mode: the time since contact is on a line
+    std::vector<std::string> names_;  // every port's, as far as seen; the printer's thread only
+    std::vector<std::size_t> shown_;  // the board's ports, from Start on
+    ScreenState screen_;              // only the printer's thread uses it after Start
     std::chrono::steady_clock::time_point lastDraw_{};  // the printer's thread only
     std::atomic<bool> outputClosed_{false};             // written by the printer's thread only
 
