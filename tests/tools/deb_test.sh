@@ -3,14 +3,15 @@
 # it and desktop-file-validate accepts its menu entries; installed on this machine, every file
 # is where the package says and as the package holds it, every program answers --version and
 # has a manual page, and the installed qvlink-cli upgrades a receiver played by the installed
-# qvlink-sim. The station's service: systemd-analyze verify accepts its unit, the user qvlink is
-# made in dialout and owns /var/lib/quorvane-link, and the unit is not enabled; the maintainer
-# scripts ask the service manager for a reload only, on the install and on an upgrade (the
-# package installed again), which keeps the settings as the operator edited them, and for a stop
-# on a removal. Removed, it leaves none of its files but the settings behind; purged, the
-# settings and the record's cursor go, and the record stays. Runs apt-get and dpkg, so needs
-# root (or sudo). A quorvane-link installed before the test is purged first; a user qvlink or a
-# /var/lib/quorvane-link the test made is taken away at its end.
+# qvlink-sim. The station's service: systemd-analyze verify accepts its unit, the user qvlink
+# is made in dialout and owns /var/lib/quorvane-link, the unit is not enabled, and the station
+# on the shipped settings (no ports yet) ends with status 2, which the unit never restarts; the
+# maintainer scripts ask the service manager for a reload only, on the install and on an
+# upgrade (the package installed again), which keeps the settings as the operator edited them,
+# and for a stop on a removal. Removed, it leaves none of its files but the settings behind;
+# purged, the settings and the record's cursor go, and the record stays. Runs apt-get and dpkg,
+# so needs root (or sudo). A quorvane-link installed before the test is purged first; a user
+# qvlink or a /var/lib/quorvane-link the test made is taken away at its end.
 # usage: deb_test.sh [BUILD-DEB ARGUMENTS...]   (given to scripts/build-deb.sh; -DQVLINK_WERROR=ON
 # unless told)
 set -u
@@ -181,6 +182,13 @@ check "$state belongs to qvlink" [ "$(stat -c %U:%G "$state" 2>&1)" = qvlink:qvl
 enabled=$(systemctl --root=/ is-enabled "$unit" 2>&1)
 check "the unit is not enabled ($enabled)" [ "$enabled" = disabled ]
 check "$settings is a conffile" grep -q "^ $settings " <(dpkg-query -W -f='${Conffiles}\n' quorvane-link)
+# Started before its settings are edited, the station ends at once with status 2, which the unit
+# does not restart.
+timeout 60 runuser -u qvlink -- /usr/bin/qvlink-station --headless --settings "$settings" \
+    > shipped.out 2> shipped.err
+status=$?
+check "the station on the shipped settings ends with status 2 ($status: $(head -n 1 shipped.err))" \
+    [ "$status" = 2 ]
 
 # An upgrade, on a station whose operator edited the settings: the package installed again.
 $sudo sh -c "jq '.station = \"rack-7\"' $settings > $settings.new && cat $settings.new > $settings && rm $settings.new"
