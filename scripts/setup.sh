@@ -21,7 +21,7 @@ tests=(
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 wine wine64 nsis
     xvfb xauth x11-utils xdotool openbox imagemagick zip unzip
-    dpkg-dev help2man lintian desktop-file-utils
+    dpkg-dev help2man lintian desktop-file-utils systemd
 )
 
 case "${1:-}" in

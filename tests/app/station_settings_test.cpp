@@ -309,5 +309,16 @@ TEST(StationStart, SettingsThatMustBeUsableEndTheStartWhenTheyAreNot) {
         << "a station without a window keeps nothing";
 }
 
+// The settings the Debian package ships for the service (packaging/station.json) are a settings
+// file that --settings reads as it is: no ports yet, and the record in the service's state
+// folder.
+TEST(StationSettings, ThePackagedServiceSettingsAreUsedAsTheyAre) {
+    StationSetup setup;
+    const Status status = ReadStationSetup(QVLINK_PACKAGED_SETTINGS, &setup);
+    EXPECT_TRUE(status.ok()) << status.ToString();
+    EXPECT_TRUE(setup.ports.empty());
+    EXPECT_EQ(setup.recordPath, "/var/lib/quorvane-link/record.jsonl");
+}
+
 }  // namespace
 }  // namespace qvlink

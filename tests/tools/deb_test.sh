@@ -3,8 +3,15 @@
 # it and desktop-file-validate accepts its menu entries; installed on this machine, every file
 # is where the package says and as the package holds it, every program answers --version and
 # has a manual page, and the installed qvlink-cli upgrades a receiver played by the installed
-# qvlink-sim; removed, it leaves none of its files behind. Runs apt-get, so needs root (or sudo).
-# A quorvane-link installed before the test is removed first.
+# qvlink-sim. The station's service: systemd-analyze verify accepts its unit, the user qvlink
+# is made in dialout and owns /var/lib/quorvane-link, the unit is not enabled, and the station
+# on the shipped settings (no ports yet) ends with status 2, which the unit never restarts; the
+# maintainer scripts ask the service manager for a reload only, on the install and on an
+# upgrade (the package installed again), which keeps the settings as the operator edited them,
+# and for a stop on a removal. Removed, it leaves none of its files but the settings behind;
+# purged, the settings and the record's cursor go, and the record stays. Runs apt-get and dpkg,
+# so needs root (or sudo). A quorvane-link installed before the test is purged first; a user
+# qvlink or a /var/lib/quorvane-link the test made is taken away at its end.
 # usage: deb_test.sh [BUILD-DEB ARGUMENTS...]   (given to scripts/build-deb.sh; -DQVLINK_WERROR=ON
 # unless told)
 set -u
@@ -15,23 +22,61 @@ here=$(dirname "$(realpath "$0")")
 cd "$here/../.." || exit 1
 sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
-apt_get() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@"; }
 
 programs=(qvlink qvlink-cli qvlink-pack qvlink-records qvlink-sim qvlink-station)  # at least these, in /usr/bin
 
+unit=quorvane-link-station.service
+state=/var/lib/quorvane-link
+settings=/etc/quorvane-link/station.json
 work=$(mktemp -d)
 chmod 755 "$work"  # apt reads the package as its own unprivileged user
 sim_pid=""
 installed=""
+had_user=""
+getent passwd qvlink >/dev/null && had_user=yes
+had_state=""
+[ -e "$state" ] && had_state=yes
 cleanup() {
     [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
-    [ -n "$installed" ] && apt_get remove -y -qq quorvane-link >/dev/null 2>&1
+    [ -n "$installed" ] && $sudo dpkg --purge quorvane-link >/dev/null 2>&1
+    if [ -z "$had_user" ] && getent passwd qvlink >/dev/null; then
+        $sudo userdel qvlink
+        ! getent group qvlink >/dev/null || $sudo groupdel qvlink
+    fi
+    [ -n "$had_state" ] || $sudo rm -rf "$state"
     rm -rf "$work"
 }
 trap cleanup EXIT
 
 is_installed() { dpkg-query -W -f='${Status}' quorvane-link 2>/dev/null | grep -q 'ok installed'; }
 not_installed() { ! is_installed; }
+
+# COMMAND as the maintainer scripts would run under systemd, with none running: in a mount
+# namespace of its own, /run/systemd/system is there (their sign of a running systemd), no
+# policy-rc.d holds a stop back, and each systemctl they call only logs its arguments to
+# systemctl.log (a line a call). Nothing outside the command sees any of it.
+mkdir "$work/shim"
+printf '#!/bin/sh\necho "$*" >> %q\n' "$work/systemctl.log" > "$work/shim/systemctl"
+printf '#!/bin/sh\nexit 0\n' > "$work/policy-rc.d"
+chmod 755 "$work/shim/systemctl" "$work/policy-rc.d"
+as_under_systemd() {
+    rm -f "$work/systemctl.log"
+    touch "$work/systemctl.log"
+    $sudo unshare --mount --propagation private sh -c '
+        mount -t tmpfs tmpfs /run/systemd && mkdir /run/systemd/system &&
+        if [ -e /usr/sbin/policy-rc.d ]; then mount --bind "$0/policy-rc.d" /usr/sbin/policy-rc.d; fi &&
+        exec env PATH="$0/shim:$PATH" DEBIAN_FRONTEND=noninteractive "$@"' "$work" "$@"
+}
+# What the maintainer scripts asked systemctl, one call a line, in order.
+asked() { cat "$work/systemctl.log"; }
+# systemd-analyze verify UNIT-FILE: true when it finds nothing to say (a setting it cannot parse
+# is only said, and still exits 0).
+verified() {
+    local said
+    said=$(cd "$work" && systemd-analyze verify "$1" 2>&1) && [ -z "$said" ] ||
+        { echo "$said" | sed 's/^/     systemd-analyze: /'; return 1; }
+}
+refused() { ! verified "$1"; }
 
 built() { bash scripts/build-deb.sh "${build_args[@]}" > "$work/build.log" 2>&1; }
 check "scripts/build-deb.sh ${build_args[*]} builds the package" built
@@ -67,15 +112,19 @@ for entry in "${entries[@]}"; do
         [ "$(identify -format '%wx%h' "root/usr/share/icons/hicolor/32x32/apps/$icon.png" 2>/dev/null)" = 32x32 ]
 done
 
-if is_installed; then
-    echo "     quorvane-link is installed on this machine; removing it to test the package"
-    apt_get remove -y -qq quorvane-link >/dev/null 2>&1
+if dpkg-query -W quorvane-link >/dev/null 2>&1; then
+    echo "     quorvane-link is on this machine; purging it to test the package"
+    $sudo dpkg --purge quorvane-link >/dev/null 2>&1
 fi
-apt_get install -y -qq "$deb" > install.log 2>&1
+# apt may give dpkg a PATH of its own (DPkg::Path): the shim goes first in that one too.
+as_under_systemd apt-get install -y -qq -o DPkg::Path="$work/shim:/usr/sbin:/usr/bin:/sbin:/bin" \
+    "$deb" > install.log 2>&1
 status=$?
 installed=yes
 check "apt-get install ./$(basename "$deb")" [ "$status" = 0 ]
 [ "$status" = 0 ] || tail -n 20 install.log
+check "the install asks systemd for a reload only ($(asked | paste -sd ';'))" \
+    [ "$(asked)" = "--system daemon-reload" ]
 
 # dpkg's record of the package against what the package holds, and each file against its copy.
 dpkg -L quorvane-link | grep -vx '/\.' | sort > listed
@@ -119,6 +168,40 @@ check "the copyright file is in /usr/share/doc/quorvane-link" [ -s /usr/share/do
 check "the README is in /usr/share/doc/quorvane-link" \
     cmp -s <(zcat /usr/share/doc/quorvane-link/README.md.gz) "$here/../../README.md"
 
+# The station's service.
+check "the unit is in /lib/systemd/system" [ -f "/lib/systemd/system/$unit" ]
+check "systemd-analyze verify accepts the unit" verified "/lib/systemd/system/$unit"
+# The check above, shown to fail on a unit with a fault planted in it.
+mkdir fault
+sed 's/^Type=notify$/Type=notfy/' "/lib/systemd/system/$unit" > "fault/$unit"
+check "systemd-analyze verify finds a planted fault" refused "fault/$unit"
+check "the user qvlink is in dialout ($(id -nG qvlink 2>&1))" grep -qw dialout <(id -nG qvlink)
+check "qvlink has no login and $state as home" \
+    [ "$(getent passwd qvlink | cut -d: -f6,7)" = "$state:/usr/sbin/nologin" ]
+check "$state belongs to qvlink" [ "$(stat -c %U:%G "$state" 2>&1)" = qvlink:qvlink ]
+enabled=$(systemctl --root=/ is-enabled "$unit" 2>&1)
+check "the unit is not enabled ($enabled)" [ "$enabled" = disabled ]
+check "$settings is a conffile" grep -q "^ $settings " <(dpkg-query -W -f='${Conffiles}\n' quorvane-link)
+# Started before its settings are edited, the station ends at once with status 2, which the unit
+# does not restart.
+timeout 60 runuser -u qvlink -- /usr/bin/qvlink-station --headless --settings "$settings" \
+    > shipped.out 2> shipped.err
+status=$?
+check "the station on the shipped settings ends with status 2 ($status: $(head -n 1 shipped.err))" \
+    [ "$status" = 2 ]
+
+# An upgrade, on a station whose operator edited the settings: the package installed again.
+$sudo sh -c "jq '.station = \"rack-7\"' $settings > $settings.new && cat $settings.new > $settings && rm $settings.new"
+as_under_systemd dpkg -i "$deb" > upgrade.log 2>&1 < /dev/null
+status=$?
+check "the package installs again over itself" [ "$status" = 0 ]
+[ "$status" = 0 ] || tail -n 20 upgrade.log
+check "the upgrade asks systemd for a reload only, no restart ($(asked | paste -sd ';'))" \
+    [ "$(asked)" = "--system daemon-reload" ]
+check "the upgrade says how to restart the station" \
+    grep -q "systemctl restart quorvane-link-station" upgrade.log
+check "the operator's settings survive the upgrade" [ "$(jq -r .station "$settings")" = rack-7 ]
+
 # The installed programs, end to end: a firmware file, a virtual receiver, an upgrade.
 head -c 1048576 /dev/urandom > image.raw
 packed() { /usr/bin/qvlink-pack pack image.raw fw.bin > /dev/null; }
@@ -139,16 +222,29 @@ check "installed qvlink-cli upgrades the installed qvlink-sim's receiver: exit $
 check "the receiver got exactly the image" [ "$sim_status" = 0 ]
 [ "$sim_status" = 0 ] || sed 's/^/     sim: /' sim.out sim.err
 
-apt_get remove -y -qq quorvane-link > remove.log 2>&1
+# A station's record and the cursor beside it, which a purge must tell apart.
+$sudo install -o qvlink -g qvlink -m 644 /dev/null "$state/record.jsonl"
+$sudo install -o qvlink -g qvlink -m 644 /dev/null "$state/record.jsonl.sent"
+as_under_systemd apt-get remove -y -qq -o DPkg::Path="$work/shim:/usr/sbin:/usr/bin:/sbin:/bin" \
+    quorvane-link > remove.log 2>&1
 status=$?
-installed=""
 check "apt-get remove quorvane-link" [ "$status" = 0 ]
+check "the removal stops the station ($(asked | paste -sd ';'))" grep -qx "stop $unit" <(asked)
 check "dpkg no longer has quorvane-link installed" not_installed
 left=0
 while read -r kind path; do
-    [ "$kind" = f ] && [ -e "$path" ] && { echo "     left behind: $path"; left=$((left + 1)); }
+    [ "$kind" = f ] && [ "$path" != "$settings" ] && [ -e "$path" ] &&
+        { echo "     left behind: $path"; left=$((left + 1)); }
 done < contents
-check "no file of the package is left" [ "$left" = 0 ]
+check "no file of the package is left but the settings" [ "$left" = 0 ]
+check "the settings stay until a purge" [ -f "$settings" ]
 check "/usr/share/doc/quorvane-link is gone" [ ! -e /usr/share/doc/quorvane-link ]
+$sudo dpkg --purge quorvane-link > purge.log 2>&1
+status=$?
+installed=""
+check "dpkg --purge quorvane-link" [ "$status" = 0 ]
+check "the purge takes the settings and their folder" [ ! -e /etc/quorvane-link ]
+check "the purge takes the record's cursor" [ ! -e "$state/record.jsonl.sent" ]
+check "the purge keeps the record" [ -f "$state/record.jsonl" ]
 
 report_checks
