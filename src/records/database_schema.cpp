@@ -128,7 +128,8 @@ CREATE OR REPLACE FUNCTION failure_causes_by_hour_between(since timestamptz, unt
 SELECT date_trunc('hour', start_time) AS hour, station, port, firmware, firmware_sha256,
        result_text, phase, count(*) AS count
 FROM records
-WHERE record_outcome(result) = 'failed' AND )SQL" + std::string(BETWEEN) + R"SQL(
+WHERE record_outcome(result) = 'failed' AND )SQL" +
+        std::string(BETWEEN) + R"SQL(
 GROUP BY 1, 2, 3, 4, 5, 6, 7
 $$;
 

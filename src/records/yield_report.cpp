@@ -95,20 +95,24 @@ YieldReport ReportCounter::Take() {
     return Ordered(yields_, causes_);
 }
 
-Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
-                          YieldReport& report) {
+const std::string& ReportSql() {
     static const std::string sql =
         "SELECT station, port, firmware, firmware_sha256, result, result_text, phase, count(*) "
         "FROM records "
         "WHERE start_time >= $1::timestamptz AND start_time < $2::timestamptz "
         "AND (NULLIF($3, '') IS NULL OR station = $3) "
         "GROUP BY station, port, firmware, firmware_sha256, result, result_text, phase";
+    return sql;
+}
+
+Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
+                          YieldReport& report) {
     PgResult result;
     // As bounds the planner sees (the statement is planned with its values), so that a bounded
     // report reads the index on start_time and an unbounded one the whole table.
     const std::string since = filter.since.empty() ? "-infinity" : filter.since;
     const std::string until = filter.until.empty() ? "infinity" : filter.until;
-    Status status = connection.Exec(sql, {since, until, filter.station}, nullptr,
+    Status status = connection.Exec(ReportSql(), {since, until, filter.station}, nullptr,
                                     std::chrono::seconds(300), &result);
     if (!status.ok()) return status;
     std::map<YieldKey, YieldRow> yields;

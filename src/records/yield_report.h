@@ -65,6 +65,10 @@ class ReportCounter {
     std::map<std::pair<std::string, std::string>, long long> causes_;
 };
 
+// The query ReportFromDatabase runs: $1 and $2 the bounds of start_time ("-infinity" and
+// "infinity" when unbounded), $3 the station or empty.
+const std::string& ReportSql();
+
 // The same report from the database (needs the SELECT right).
 Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
                           YieldReport& report);

@@ -548,10 +548,10 @@ TEST(ReportCounter, CountsEachRecordOnceWithYieldAndCausesInOrder) {
     EXPECT_EQ(FormatReport(report, true, ReportTable::Yield), yieldCsv);
     EXPECT_EQ(FormatReport(report, true, ReportTable::Causes),
               "result,phase,count,share,cumulative_share\n"
-                  "Checksum Error,transfer,2,0.4000,0.4000\n"
-                  "Burning Error,burn,1,0.2000,0.6000\n"
-                  "Port Lost,transfer,1,0.2000,0.8000\n"
-                  "Receiver Abort,done,1,0.2000,1.0000\n");
+              "Checksum Error,transfer,2,0.4000,0.4000\n"
+              "Burning Error,burn,1,0.2000,0.6000\n"
+              "Port Lost,transfer,1,0.2000,0.8000\n"
+              "Receiver Abort,done,1,0.2000,1.0000\n");
     const std::string table = FormatReport(report, false);
     EXPECT_NE(table.find("COM1  quorvane.bin  aaaaaaaaaaaa          2       2        1            "
                          "50.0 %\n"),
@@ -579,7 +579,9 @@ TEST(ReportCounter, ControlCharactersAreShownEscapedAndPrintableTextAsItIs) {
                     "burn\n"));
     const YieldReport report = counter.Take();
     for (const bool csv : {false, true}) {
-        const std::string text = FormatReport(report, csv);
+        const std::string text = csv ? FormatReport(report, true, ReportTable::Yield) +
+                                           FormatReport(report, true, ReportTable::Causes)
+                                     : FormatReport(report, false);
         const char* separator = csv ? "," : "  ";
         EXPECT_NE(text.find(std::string("\\x1b[31m线3\\x07") + separator + "COM1\\x0d\\x7f"),
                   std::string::npos)

@@ -14,7 +14,7 @@ int Report(const ReportRequest& request) {
     ReportFilter filter;
     filter.station = request.station;
     for (const auto& [option, given, time] : {std::tuple{"--since", &request.since, &filter.since},
-                                               {"--until", &request.until, &filter.until}}) {
+                                              {"--until", &request.until, &filter.until}}) {
         if (given->empty()) continue;
         if (const Status read = ReadUtcTime(*given, time); !read.ok()) {
             std::fprintf(stderr, "qvlink-records: %s %s: %s\n", option, given->c_str(),
