@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# qvlink-records against a throwaway PostgreSQL server: the schema applied twice and over version 1
-# with its rows, record files
+# qvlink-records against a throwaway PostgreSQL server: the schema applied twice, and twice over
+# versions 1 and 2 with their rows, record files
 # pushed twice with lines that are no record and an old line twice, the report from the database
-# against the report from the files, pushes killed at random moments, the roles stations and
+# against the report from the files (bounded by --since and --until, each CSV table read whole),
+# pushes killed at random moments, the roles stations and
 # dashboards log in with, the floor from the stations' live state, and a server that is away or
 # proves itself with a certificate.
 # usage: records_db_test.sh QVLINK_RECORDS RECORD_MAKER
