@@ -16,6 +16,42 @@ std::string ServiceWordsSql() {
     return words;
 }
 
+// The receivers a bounded query counts: started from `since` until before `until`, as a
+// condition on start_time that its index serves.
+constexpr const char* BETWEEN = "start_time >= since AND start_time < until";
+
+// The yield per hour, station, port and firmware of the records `where` chooses (every record
+// when empty): the view's query and the bounded function's.
+std::string YieldByHourSql(const std::string& where) {
+    return R"SQL(SELECT date_trunc('hour', start_time) AS hour, station, port, firmware, firmware_sha256,
+       count(*) FILTER (WHERE record_outcome(result) = 'completed') AS completed,
+       count(*) FILTER (WHERE record_outcome(result) = 'failed') AS failed,
+       count(*) FILTER (WHERE record_outcome(result) = 'stopped') AS stopped,
+       round(count(*) FILTER (WHERE record_outcome(result) = 'completed')::numeric
+             / nullif(count(*) FILTER (WHERE record_outcome(result) IN ('completed', 'failed')), 0),
+             4) AS first_pass_yield
+FROM records
+)SQL" + (where.empty() ? "" : "WHERE " + where + "\n") +
+           "GROUP BY 1, 2, 3, 4, 5";
+}
+
+// The failed receivers of the records `where` chooses by result and phase, with their share and
+// the cumulative share, most frequent first.
+std::string FailureCausesSql(const std::string& where) {
+    return R"SQL(WITH causes AS (
+    SELECT result_text, phase, count(*) AS count
+    FROM records WHERE record_outcome(result) = 'failed')SQL" +
+           (where.empty() ? "" : " AND " + where) + R"SQL(
+    GROUP BY result_text, phase
+)
+SELECT result_text, phase, count,
+       round(count::numeric / sum(count) OVER (), 4) AS share,
+       round(sum(count) OVER (ORDER BY count DESC, result_text, phase)::numeric
+             / sum(count) OVER (), 4) AS cumulative_share
+FROM causes
+ORDER BY count DESC, result_text, phase)SQL";
+}
+
 }  // namespace
 
 const char* DatabaseSchemaSql() {
@@ -55,29 +91,47 @@ $$;
 
 -- First-pass yield: completed receivers of those that completed or failed.
 CREATE OR REPLACE VIEW yield_by_hour AS
-SELECT date_trunc('hour', start_time) AS hour, station, port, firmware, firmware_sha256,
-       count(*) FILTER (WHERE record_outcome(result) = 'completed') AS completed,
-       count(*) FILTER (WHERE record_outcome(result) = 'failed') AS failed,
-       count(*) FILTER (WHERE record_outcome(result) = 'stopped') AS stopped,
-       round(count(*) FILTER (WHERE record_outcome(result) = 'completed')::numeric
-             / nullif(count(*) FILTER (WHERE record_outcome(result) IN ('completed', 'failed')), 0),
-             4) AS first_pass_yield
-FROM records
-GROUP BY 1, 2, 3, 4, 5;
+)SQL" + YieldByHourSql("") +
+        R"SQL(;
 
 -- The failed receivers by what they ended with, most frequent first.
 CREATE OR REPLACE VIEW failure_causes AS
-WITH causes AS (
-    SELECT result_text, phase, count(*) AS count
-    FROM records WHERE record_outcome(result) = 'failed'
-    GROUP BY result_text, phase
-)
-SELECT result_text, phase, count,
-       round(count::numeric / sum(count) OVER (), 4) AS share,
-       round(sum(count) OVER (ORDER BY count DESC, result_text, phase)::numeric
-             / sum(count) OVER (), 4) AS cumulative_share
-FROM causes
-ORDER BY count DESC, result_text, phase;
+)SQL" + FailureCausesSql("") +
+        R"SQL(;
+
+-- The same for the receivers started from `since` until before `until`, for a dashboard that
+-- shows a day or a shift: the bounds reach the index on start_time (the function is inlined
+-- into the query that calls it), so a day's query reads that day's rows however many years the
+-- table holds. An hour the bounds cut counts the part of it they take.
+CREATE OR REPLACE FUNCTION yield_by_hour_between(since timestamptz, until timestamptz)
+    RETURNS TABLE (hour timestamptz, station text, port text, firmware text,
+                   firmware_sha256 text, completed bigint, failed bigint, stopped bigint,
+                   first_pass_yield numeric)
+    LANGUAGE sql STABLE AS $$
+)SQL" + YieldByHourSql(BETWEEN) +
+        R"SQL(
+$$;
+
+CREATE OR REPLACE FUNCTION failure_causes_between(since timestamptz, until timestamptz)
+    RETURNS TABLE (result_text text, phase text, count bigint, share numeric,
+                   cumulative_share numeric)
+    LANGUAGE sql STABLE AS $$
+)SQL" + FailureCausesSql(BETWEEN) +
+        R"SQL(
+$$;
+
+-- The failed receivers per hour, station, port and firmware by what they ended with.
+CREATE OR REPLACE FUNCTION failure_causes_by_hour_between(since timestamptz, until timestamptz)
+    RETURNS TABLE (hour timestamptz, station text, port text, firmware text,
+                   firmware_sha256 text, result_text text, phase text, count bigint)
+    LANGUAGE sql STABLE AS $$
+SELECT date_trunc('hour', start_time) AS hour, station, port, firmware, firmware_sha256,
+       result_text, phase, count(*) AS count
+FROM records
+WHERE record_outcome(result) = 'failed' AND )SQL" +
+        std::string(BETWEEN) + R"SQL(
+GROUP BY 1, 2, 3, 4, 5, 6, 7
+$$;
 
 -- Each station's ports as they are now, one row per station and port: the port's word as the
 -- station shows it, its state, its receivers completed and failed, the firmware and program, and
@@ -173,6 +227,13 @@ GRANT EXECUTE ON FUNCTION record_outcome(integer) TO qvlink_read;
 REVOKE ALL ON FUNCTION station_live(json) FROM PUBLIC;
 GRANT EXECUTE ON FUNCTION station_live(json) TO qvlink_insert;
 GRANT SELECT ON station_health TO qvlink_read;
+-- The bounded queries are the readers' only (a function may be called by anyone unless revoked).
+REVOKE ALL ON FUNCTION yield_by_hour_between(timestamptz, timestamptz),
+    failure_causes_between(timestamptz, timestamptz),
+    failure_causes_by_hour_between(timestamptz, timestamptz) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION yield_by_hour_between(timestamptz, timestamptz),
+    failure_causes_between(timestamptz, timestamptz),
+    failure_causes_by_hour_between(timestamptz, timestamptz) TO qvlink_read;
 
 INSERT INTO schema_version (version) VALUES ()SQL" +
         std::to_string(DATABASE_SCHEMA_VERSION) + R"SQL() ON CONFLICT DO NOTHING;

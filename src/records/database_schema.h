@@ -7,8 +7,9 @@
 namespace qvlink::records {
 
 // 2 added each station's live state (station_ports, station_logins, station_live(),
-// station_health) to 1.
-inline constexpr int DATABASE_SCHEMA_VERSION = 2;
+// station_health) to 1; 3 the queries bounded in time (yield_by_hour_between(),
+// failure_causes_between(), failure_causes_by_hour_between()) to 2.
+inline constexpr int DATABASE_SCHEMA_VERSION = 3;
 
 // The SQL, one transaction, for psql or any client.
 const char* DatabaseSchemaSql();

@@ -78,11 +78,13 @@ std::string Fraction(long long part, long long whole) {
 
 ReportCounter::ReportCounter(ReportFilter filter) : filter_(std::move(filter)) {
     if (!filter_.since.empty()) sinceMicros_ = record::UtcMicros(filter_.since).value_or(0);
+    if (!filter_.until.empty()) untilMicros_ = record::UtcMicros(filter_.until).value_or(0);
 }
 
 void ReportCounter::Add(const record::RecordRow& row) {
     if (!filter_.station.empty() && row.station != filter_.station) return;
-    if (!filter_.since.empty() && record::UtcMicros(row.start).value_or(0) < sinceMicros_) return;
+    const std::int64_t start = record::UtcMicros(row.start).value_or(0);
+    if ((sinceMicros_ && start < *sinceMicros_) || (untilMicros_ && start >= *untilMicros_)) return;
     if (!seen_.insert(row.recordId).second) return;
     Count(yields_, causes_,
           {row.station, row.port, row.firmware, row.firmwareSha256, row.result, row.resultText,
@@ -93,16 +95,24 @@ YieldReport ReportCounter::Take() {
     return Ordered(yields_, causes_);
 }
 
-Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
-                          YieldReport& report) {
+const std::string& ReportSql() {
     static const std::string sql =
         "SELECT station, port, firmware, firmware_sha256, result, result_text, phase, count(*) "
         "FROM records "
-        "WHERE (NULLIF($1, '') IS NULL OR start_time >= NULLIF($1, '')::timestamptz) "
-        "AND (NULLIF($2, '') IS NULL OR station = $2) "
+        "WHERE start_time >= $1::timestamptz AND start_time < $2::timestamptz "
+        "AND (NULLIF($3, '') IS NULL OR station = $3) "
         "GROUP BY station, port, firmware, firmware_sha256, result, result_text, phase";
+    return sql;
+}
+
+Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
+                          YieldReport& report) {
     PgResult result;
-    Status status = connection.Exec(sql, {filter.since, filter.station}, nullptr,
+    // As bounds the planner sees (the statement is planned with its values), so that a bounded
+    // report reads the index on start_time and an unbounded one the whole table.
+    const std::string since = filter.since.empty() ? "-infinity" : filter.since;
+    const std::string until = filter.until.empty() ? "infinity" : filter.until;
+    Status status = connection.Exec(ReportSql(), {since, until, filter.station}, nullptr,
                                     std::chrono::seconds(300), &result);
     if (!status.ok()) return status;
     std::map<YieldKey, YieldRow> yields;
@@ -116,7 +126,7 @@ Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
     return Status::Ok();
 }
 
-std::string FormatReport(const YieldReport& report, bool csv) {
+std::string FormatReport(const YieldReport& report, bool csv, ReportTable table) {
     std::vector<std::vector<std::string>> yields = {
         {"station", "port", "firmware", "sha256", "completed", "failed", "stopped",
          csv ? "first_pass_yield" : "first-pass yield"}};
@@ -139,9 +149,14 @@ std::string FormatReport(const YieldReport& report, bool csv) {
                           csv ? Fraction(cause.count, failures) : Percent(cause.count, failures),
                           csv ? Fraction(cumulative, failures) : Percent(cumulative, failures)});
     }
-    std::string out = csv ? "" : "Yield\n";
-    out += Table(yields, 4, csv);
-    out += csv ? "\n" : "\nFailure causes\n";
+    if (table == ReportTable::Default && csv) table = ReportTable::Yield;
+    std::string out;
+    if (table != ReportTable::Causes) {
+        out += csv ? "" : "Yield\n";
+        out += Table(yields, 4, csv);
+    }
+    if (table == ReportTable::Yield) return out;
+    if (!csv) out += table == ReportTable::Causes ? "Failure causes\n" : "\nFailure causes\n";
     if (!csv && report.causes.empty()) return out + "none\n";
     return out + Table(causes, 2, csv);
 }

@@ -19,9 +19,14 @@
 
 namespace qvlink::records {
 
+// Which records a report counts: those of `station` (every station when empty) that started at
+// or after `since` and before `until` (record times as ReadUtcTime gives them; empty: unbounded).
+// The same rule for files and for the database, where it is a condition on start_time that its
+// index serves, so that a day's report reads that day's rows.
 struct ReportFilter {
-    std::string since;    // a record time (ReadUtcTime); empty: from the first record
-    std::string station;  // empty: every station
+    std::string since{};
+    std::string station{};
+    std::string until{};
 };
 
 struct YieldRow {
@@ -54,18 +59,27 @@ class ReportCounter {
 
   private:
     ReportFilter filter_;
-    std::int64_t sinceMicros_ = 0;
+    std::optional<std::int64_t> sinceMicros_, untilMicros_;
     std::unordered_set<std::string> seen_;
     std::map<std::tuple<std::string, std::string, std::string, std::string>, YieldRow> yields_;
     std::map<std::pair<std::string, std::string>, long long> causes_;
 };
 
+// The query ReportFromDatabase runs: $1 and $2 the bounds of start_time ("-infinity" and
+// "infinity" when unbounded), $3 the station or empty.
+const std::string& ReportSql();
+
 // The same report from the database (needs the SELECT right).
 Status ReportFromDatabase(PgConnection& connection, const ReportFilter& filter,
                           YieldReport& report);
 
-// As aligned columns for a terminal, or as CSV (two tables, a blank line between them); control
-// characters in a record's texts are shown as escapes ("\x1b"), printable UTF-8 as it is.
-std::string FormatReport(const YieldReport& report, bool csv);
+// The report's tables: both for a terminal unless one is asked for; CSV is always one table, the
+// yield unless the causes are asked for, so that a spreadsheet or a CSV reader takes it whole.
+enum class ReportTable { Default, Yield, Causes };
+
+// As aligned columns for a terminal, or as CSV; control characters in a record's texts are shown
+// as escapes ("\x1b"), printable UTF-8 as it is.
+std::string FormatReport(const YieldReport& report, bool csv,
+                         ReportTable table = ReportTable::Default);
 
 }  // namespace qvlink::records

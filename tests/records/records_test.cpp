@@ -536,20 +536,22 @@ TEST(ReportCounter, CountsEachRecordOnceWithYieldAndCausesInOrder) {
     for (const RecordRow& row : KnownRows()) counter.Add(row);
     const YieldReport report = counter.Take();
     const std::string sha(64, 'a');
-    EXPECT_EQ(FormatReport(report, true),
-              "station,port,firmware,sha256,completed,failed,stopped,first_pass_yield\n"
-              "st-a,COM1,quorvane.bin," +
-                  sha +
-                  ",2,2,1,0.5000\n"
-                  "st-a,COM2,quorvane.bin," +
-                  sha +
-                  ",1,3,0,0.2500\n"
-                  "\n"
-                  "result,phase,count,share,cumulative_share\n"
-                  "Checksum Error,transfer,2,0.4000,0.4000\n"
-                  "Burning Error,burn,1,0.2000,0.6000\n"
-                  "Port Lost,transfer,1,0.2000,0.8000\n"
-                  "Receiver Abort,done,1,0.2000,1.0000\n");
+    // CSV is one table: the yield unless the causes are asked for.
+    const std::string yieldCsv =
+        "station,port,firmware,sha256,completed,failed,stopped,first_pass_yield\n"
+        "st-a,COM1,quorvane.bin," +
+        sha +
+        ",2,2,1,0.5000\n"
+        "st-a,COM2,quorvane.bin," +
+        sha + ",1,3,0,0.2500\n";
+    EXPECT_EQ(FormatReport(report, true), yieldCsv);
+    EXPECT_EQ(FormatReport(report, true, ReportTable::Yield), yieldCsv);
+    EXPECT_EQ(FormatReport(report, true, ReportTable::Causes),
+              "result,phase,count,share,cumulative_share\n"
+              "Checksum Error,transfer,2,0.4000,0.4000\n"
+              "Burning Error,burn,1,0.2000,0.6000\n"
+              "Port Lost,transfer,1,0.2000,0.8000\n"
+              "Receiver Abort,done,1,0.2000,1.0000\n");
     const std::string table = FormatReport(report, false);
     EXPECT_NE(table.find("COM1  quorvane.bin  aaaaaaaaaaaa          2       2        1            "
                          "50.0 %\n"),
@@ -577,7 +579,9 @@ TEST(ReportCounter, ControlCharactersAreShownEscapedAndPrintableTextAsItIs) {
                     "burn\n"));
     const YieldReport report = counter.Take();
     for (const bool csv : {false, true}) {
-        const std::string text = FormatReport(report, csv);
+        const std::string text = csv ? FormatReport(report, true, ReportTable::Yield) +
+                                           FormatReport(report, true, ReportTable::Causes)
+                                     : FormatReport(report, false);
         const char* separator = csv ? "," : "  ";
         EXPECT_NE(text.find(std::string("\\x1b[31m线3\\x07") + separator + "COM1\\x0d\\x7f"),
                   std::string::npos)
@@ -603,7 +607,7 @@ TEST(ReportCounter, NoFailuresAndNoTriesReadAsSuch) {
     EXPECT_NE(table.find("Failure causes\nnone\n"), std::string::npos) << table;
 }
 
-TEST(ReportCounter, SinceAndStationChooseTheRecords) {
+TEST(ReportCounter, SinceUntilAndStationChooseTheRecords) {
     struct Case {
         ReportFilter filter;
         long long receivers;
@@ -615,6 +619,11 @@ TEST(ReportCounter, SinceAndStationChooseTheRecords) {
              Case{{"", "st-b"}, 2},
              Case{{"2026-01-05T06:00:10Z", "st-b"}, 1},
              Case{{"", "st-c"}, 0},
+             // A receiver started exactly at `until` is the next range's.
+             Case{{"", "", "2026-01-05T06:00:20Z"}, 5},
+             Case{{"2026-01-05T06:00:10Z", "", "2026-01-05T06:00:30Z"}, 4},
+             Case{{"2026-01-05T06:00:10Z", "st-b", "2026-01-05T06:00:50Z"}, 0},
+             Case{{"", "st-b", "2026-01-05T06:00:50.001Z"}, 2},
          }) {
         ReportCounter counter(c.filter);
         for (const RecordRow& row : KnownRows()) counter.Add(row);
@@ -623,7 +632,8 @@ TEST(ReportCounter, SinceAndStationChooseTheRecords) {
         long long receivers = 0;
         for (const YieldRow& row : counter.Take().yields)
             receivers += row.completed + row.failed + row.stopped;
-        EXPECT_EQ(receivers, c.receivers) << c.filter.since << " " << c.filter.station;
+        EXPECT_EQ(receivers, c.receivers)
+            << c.filter.since << " " << c.filter.station << " " << c.filter.until;
     }
 }
 

@@ -2,7 +2,9 @@
 // failure_causes count by, gives every result a record can hold the outcome record::CountedAs
 // gives it, in the database's words (record::SqlOutcome). The rights on the stations' live state:
 // a station's role sends its own station's state and does nothing else with it, a reading role
-// reads station_health, which says "silent" of a station not heard from for 3 minutes. Run by
+// reads station_health, which says "silent" of a station not heard from for 3 minutes. The
+// queries bounded in time count as the views over the same rows and read a day through the
+// index on start_time, as the report does. Run by
 // with_pg_cluster.sh, which makes the server with the schema applied: QVLINK_TEST_DATABASE is its
 // superuser's setting.
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include "live_send.h"
 #include "pg_connection.h"
 #include "record_counting.h"
+#include "yield_report.h"
 
 namespace qvlink::records {
 namespace {
@@ -164,6 +167,131 @@ TEST_F(LiveRightsTest, AStationNotHeardFromForThreeMinutesIsSilent) {
                                                   "line-b COM1 silent Waiting"}));
     ASSERT_TRUE(SendStationLive(b_, Live("line-b", "Waiting"), nullptr).ok());
     EXPECT_EQ(Health().back(), "line-b COM1 serving Waiting") << "heard from again";
+}
+
+class BoundedQueriesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(conninfo_, nullptr) << "run by with_pg_cluster.sh";
+        const Status opened = db_.Open(conninfo_, nullptr, std::chrono::seconds(60));
+        ASSERT_TRUE(opened.ok()) << opened.ToString();
+        ASSERT_TRUE(Run("TRUNCATE records").ok());
+    }
+    Status Run(const std::string& sql, const std::vector<std::string>& params = {},
+               PgResult* result = nullptr) {
+        return db_.Exec(sql, params, nullptr, std::chrono::seconds(120), result);
+    }
+    // Every row of `sql`'s result, its columns joined by "|".
+    std::vector<std::string> Rows(const std::string& sql,
+                                  const std::vector<std::string>& params = {}) {
+        PgResult result;
+        const Status read = Run(sql, params, &result);
+        EXPECT_TRUE(read.ok()) << sql << ": " << read.ToString();
+        std::vector<std::string> rows;
+        for (int i = 0; i < result.rows(); ++i) {
+            std::string row;
+            for (int j = 0; j < result.columns(); ++j) row += (j ? "|" : "") + result.Value(i, j);
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    // One record per receiver; the columns a count does not read are the same for all.
+    Status Insert(const std::string& station, const std::string& port, const std::string& start,
+                  int result, const std::string& text) {
+        return Run(
+            "INSERT INTO records (record_id, schema, station, start_time, end_time, port, device, "
+            "result, result_text, resent, firmware, firmware_size, firmware_crc32, "
+            "firmware_sha256, receiver, phase, host, program, version) VALUES "
+            "(gen_random_uuid(), 2, $1, $3::timestamptz, $3::timestamptz, $2, '/dev/ttyS0', "
+            "$4::integer, $5, 0, 'quorvane.bin', 1048576, '00000000', repeat('a', 64), 1, "
+            "'transfer', 'h', 'qvlink-cli', '1.1')",
+            {station, port, start, std::to_string(result), text});
+    }
+
+    const char* conninfo_ = std::getenv("QVLINK_TEST_DATABASE");
+    PgConnection db_;
+};
+
+TEST_F(BoundedQueriesTest, CountAsTheViewsOverTheRowsOfTheirRange) {
+    const std::string since = "2026-03-01T06:00:00Z", until = "2026-03-01T08:00:00Z";
+    struct Receiver {
+        const char *station, *port, *start;
+        int result;
+        const char* text;
+        bool inRange;
+    };
+    const Receiver receivers[] = {
+        {"line-1", "COM1", "2026-03-01T05:59:59.999Z", PORT_LOST, "Port Lost", false},
+        {"line-1", "COM1", "2026-03-01T06:00:00Z", BULK_COMPLETED, "Upgrade Completed", true},
+        {"line-1", "COM2", "2026-03-01T06:30:00Z", DEVICE_CHECKSUM_ERROR, "Checksum Error", true},
+        {"line-1", "COM2", "2026-03-01T06:31:00Z", BLOCK_COMPLETED, "Upgrade Completed", true},
+        {"line-2", "COM1", "2026-03-01T07:15:00Z", RECEIVER_ABORT, "Receiver Abort", true},
+        {"line-2", "COM1", "2026-03-01T07:59:59.999Z", USER_ABORT, "Stopped", true},
+        {"line-2", "COM1", "2026-03-01T07:59:59.999Z", PORT_LOST, "Port Lost", true},
+        {"line-3", "COM4", "2026-03-01T08:00:00Z", DEVICE_CHECKSUM_ERROR, "Checksum Error", false},
+        {"line-3", "COM4", "2026-02-28T07:00:00Z", PORT_LOST, "Port Lost", false},
+    };
+    // The causes of the range's receivers alone, as the view counts them, before the others come.
+    for (const Receiver& r : receivers) {
+        if (!r.inRange) continue;
+        ASSERT_TRUE(Insert(r.station, r.port, r.start, r.result, r.text).ok());
+    }
+    const std::vector<std::string> causes = Rows("SELECT * FROM failure_causes");
+    ASSERT_EQ(causes.size(), 3u);
+    for (const Receiver& r : receivers) {
+        if (r.inRange) continue;
+        ASSERT_TRUE(Insert(r.station, r.port, r.start, r.result, r.text).ok());
+    }
+
+    const std::vector<std::string> bounds = {since, until};
+    EXPECT_EQ(Rows("SELECT * FROM failure_causes_between($1, $2)", bounds), causes);
+    const std::vector<std::string> yields =
+        Rows("SELECT * FROM yield_by_hour WHERE hour >= $1 AND hour < $2 ORDER BY 1, 2, 3, 4, 5",
+             bounds);
+    ASSERT_EQ(yields.size(), 3u);
+    EXPECT_EQ(Rows("SELECT * FROM yield_by_hour_between($1, $2) ORDER BY 1, 2, 3, 4, 5", bounds),
+              yields);
+    // Per hour, the failed receivers of each port: line-1 COM2 at 06:00, line-2 COM1 twice at
+    // 07:00; summed over the hours, the causes' counts.
+    EXPECT_EQ(
+        Rows("SELECT to_char(hour AT TIME ZONE 'UTC', 'HH24'), station, port, result_text, "
+             "count FROM failure_causes_by_hour_between($1, $2) ORDER BY 1, 2, 3, 4",
+             bounds),
+        (std::vector<std::string>{"06|line-1|COM2|Checksum Error|1", "07|line-2|COM1|Port Lost|1",
+                                  "07|line-2|COM1|Receiver Abort|1"}));
+}
+
+TEST_F(BoundedQueriesTest, ADaysQueryReadsTheIndexOnStartTime) {
+    // A year of records, a receiver every half hour or so.
+    ASSERT_TRUE(Run("INSERT INTO records (record_id, schema, station, start_time, end_time, port, "
+                    "device, result, result_text, resent, firmware, firmware_size, "
+                    "firmware_crc32, firmware_sha256, receiver, phase, host, program, version) "
+                    "SELECT gen_random_uuid(), 2, 'line-' || i % 5, t, t, 'COM1', '/dev/ttyS0', "
+                    "(ARRAY[1000, 1000, 1003])[1 + i % 3], 'r', 0, 'q.bin', 1, '00000000', "
+                    "repeat('a', 64), i, 'transfer', 'h', 'qvlink-cli', '1.1' "
+                    "FROM generate_series(1, 20000) AS i, "
+                    "LATERAL (SELECT now() - interval '365 days' * i / 20000 AS t) AS at")
+                    .ok());
+    ASSERT_TRUE(Run("ANALYZE records").ok());
+    const std::string day = "now() - interval '1 day', now()";
+    const std::pair<std::string, std::vector<std::string>> queries[] = {
+        {"SELECT * FROM yield_by_hour_between(" + day + ")", {}},
+        {"SELECT * FROM failure_causes_between(" + day + ")", {}},
+        {"SELECT * FROM failure_causes_by_hour_between(" + day + ")", {}},
+        {ReportSql(), {"2026-01-05T00:00:00Z", "2026-01-06T00:00:00Z", ""}},
+        {ReportSql(), {"2026-01-05T00:00:00Z", "infinity", "line-1"}},
+    };
+    for (const auto& [query, params] : queries) {
+        // An index scan (on start_time, or on station and start_time) bounded by start_time.
+        std::string text;
+        bool bounded = false;
+        for (const std::string& line : Rows("EXPLAIN " + query, params)) {
+            text += line + "\n";
+            bounded = bounded || (line.find("Index Cond: ") != std::string::npos &&
+                                  line.find("start_time >= ") != std::string::npos);
+        }
+        EXPECT_TRUE(bounded) << query << "\n" << text;
+    }
 }
 
 }  // namespace

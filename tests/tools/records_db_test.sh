@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# qvlink-records against a throwaway PostgreSQL server: the schema applied twice and over version 1
-# with its rows, record files
+# qvlink-records against a throwaway PostgreSQL server: the schema applied twice, and twice over
+# versions 1 and 2 with their rows, record files
 # pushed twice with lines that are no record and an old line twice, the report from the database
-# against the report from the files, pushes killed at random moments, the roles stations and
+# against the report from the files (bounded by --since and --until, each CSV table read whole),
+# pushes killed at random moments, the roles stations and
 # dashboards log in with, the floor from the stations' live state, and a server that is away or
 # proves itself with a certificate.
 # usage: records_db_test.sh QVLINK_RECORDS RECORD_MAKER
@@ -51,21 +52,31 @@ check "the schema has its table, grants and roles" \
     grep -q "GRANT INSERT ON TABLE public.records TO qvlink_insert" schema1.txt
 check "applied again, nothing changed" cmp schema1.txt schema2.txt
 
-echo "== the schema applied over version 1, with its rows"
-PG_DB=postgres pg_sql "CREATE DATABASE qvlink_v1" || exit 1
-v1="host=$PG_DIR port=$PG_PORT user=postgres dbname=qvlink_v1"
-"$maker" 40 st-v1 > v1.jsonl
-check "version 1 applies" psql "$v1" -X -q -v ON_ERROR_STOP=1 -f "$here/records_schema_1.sql"
-run v1-push "$records" push --database "$v1" v1.jsonl
-check "version 1 takes records" ran v1-push 0
-check "today's schema applies over version 1" \
-    sh -c "'$records' schema | psql '$v1' -X -q -v ON_ERROR_STOP=1"
-check "over version 1: the records stay" \
-    [ "$(PG_DB=qvlink_v1 pg_sql "SELECT count(*) FROM records")" = 40 ]
-check "over version 1: it says both versions" \
-    [ "$(PG_DB=qvlink_v1 pg_sql "SELECT string_agg(version::text, ' ' ORDER BY version) FROM schema_version")" = "1 2" ]
+echo "== the schema applied over versions 1 and 2, with their rows, twice"
 dump() { "$PG_BIN/pg_dump" --schema-only "$1" | grep -vE '^\\(un)?restrict '; }
-check "over version 1: the same schema as made afresh" cmp <(dump "$db") <(dump "$v1")
+today=$(PG_DB=qvlink pg_sql "SELECT max(version) FROM schema_version")
+for version in 1 2; do
+    PG_DB=postgres pg_sql "CREATE DATABASE qvlink_v$version" || exit 1
+    old="host=$PG_DIR port=$PG_PORT user=postgres dbname=qvlink_v$version"
+    "$maker" 40 "st-v$version" > "v$version.jsonl"
+    check "version $version applies" \
+        psql "$old" -X -q -v ON_ERROR_STOP=1 -f "$here/records_schema_$version.sql"
+    run "v$version-push" "$records" push --database "$old" "v$version.jsonl"
+    check "version $version takes records" ran "v$version-push" 0
+    for time in once twice; do
+        check "today's schema applies over version $version $time" \
+            sh -c "'$records' schema | psql '$old' -X -q -v ON_ERROR_STOP=1"
+        check "over version $version $time: the records stay" \
+            [ "$(PG_DB=qvlink_v$version pg_sql "SELECT count(*) FROM records")" = 40 ]
+        check "over version $version $time: it says both versions" \
+            [ "$(PG_DB=qvlink_v$version pg_sql "SELECT string_agg(version::text, ' ' ORDER BY version) FROM schema_version")" = "$version $today" ]
+        check "over version $version $time: the same schema as made afresh" \
+            cmp <(dump "$db") <(dump "$old")
+    done
+    run "v$version-report" "$records" report --database "$old" --format csv
+    check "over version $version: the report counts the records" \
+        [ "$(awk -F, 'NR > 1 { n += $5 + $6 + $7 } END { print n }' "v$version-report.out")" = 40 ]
+done
 
 echo "== two files pushed twice"
 "$maker" 500 st-a > made-a.jsonl
@@ -101,6 +112,38 @@ run db-some "$records" report --database "$db" --since 2026-01-05T06:30 --statio
 run files-some "$records" report --since 2026-01-05T06:30 --station st-a --format csv a.jsonl b.jsonl
 check "--since and --station: the database's equals the files'" cmp db-some.out files-some.out
 check "--since and --station: some records" [ "$(awk -F, 'NR > 1 && NF == 8 { n += $5 + $6 + $7 } END { print n }' db-some.out)" = 242 ]
+for table in yield causes; do
+    for format in table csv; do
+        bounds=(--since 2026-01-05T06:10 --until "2026-01-05 06:40" --table "$table" --format "$format")
+        run "db-$table-$format" "$records" report --database "$db" "${bounds[@]}"
+        run "files-$table-$format" "$records" report "${bounds[@]}" a.jsonl b.jsonl
+        check "--until, --table $table as $format: the database's equals the files'" \
+            cmp "db-$table-$format.out" "files-$table-$format.out"
+    done
+done
+# Each file's receivers start every 7 s from 06:00:00: from 06:10:00 until before 06:40:00 are the
+# 87th to the 343rd of st-a's (257) and the 87th to the 300th of st-b's (214).
+check "--until: the receivers of the range" \
+    [ "$(awk -F, 'NR > 1 { n += $5 + $6 + $7 } END { print n }' db-yield-csv.out)" = 471 ]
+check "--table causes: the causes alone" says db-causes-table.out "Failure causes"
+check "--table causes: no yield" not_says db-causes-table.out "first-pass yield"
+run until-early "$records" report --database "$db" --since 2026-01-05T06:40 --until 2026-01-05T06:40
+check "--until not after --since: a usage error" ran until-early 2
+check "--until not after --since: said" says until-early.err "is not after --since"
+# A CSV reader takes each table whole: PostgreSQL's own, as a table of the same columns.
+for table in yield causes; do
+    run "whole-$table" "$records" report --database "$db" --format csv --table "$table"
+done
+read_csv() {  # read_csv FILE COLUMNS SUM: SUM over the rows of FILE read as a table of COLUMNS
+    pg_sql "CREATE TEMP TABLE t ($2); COPY t FROM STDIN (FORMAT csv, HEADER match);
+            SELECT sum($3) FROM t" < "$1"
+}
+check "the yield's CSV read whole counts every record" [ "$(read_csv whole-yield.out "station text,
+    port text, firmware text, sha256 text, completed int, failed int, stopped int,
+    first_pass_yield numeric" "completed + failed + stopped")" = 801 ]
+check "the causes' CSV read whole counts every failed record" [ "$(read_csv whole-causes.out \
+    "result text, phase text, count int, share numeric, cumulative_share numeric" count)" = \
+    "$(awk -F, 'NR > 1 { n += $6 } END { print n }' whole-yield.out)" ]
 
 echo "== push: a file that cannot be read among others, and the progress of a slow one"
 pg_sql "TRUNCATE records"
@@ -176,6 +219,16 @@ run rd-report "$records" report --database "$tcp user=dashboard" --format csv
 check "a dashboard's role reports" ran rd-report 0
 check "a dashboard's role reports the records" \
     [ "$(awk -F, 'NR > 1 && NF == 8 { n += $5 + $6 + $7 } END { print n }' rd-report.out)" = 50 ]
+run rd-day "$records" report --database "$tcp user=dashboard" --format csv --since 2026-01-05 --until 2026-01-06
+check "a dashboard's role reports a day" ran rd-day 0
+for query in "yield_by_hour_between(now() - interval '1 day', now())" \
+    "failure_causes_between(now() - interval '1 day', now())" \
+    "failure_causes_by_hour_between(now() - interval '1 day', now())"; do
+    check "a dashboard's role reads $query" \
+        psql "$tcp user=dashboard" -X -q -o /dev/null -v ON_ERROR_STOP=1 -c "SELECT * FROM $query"
+    run st-bounded psql "$tcp user=station1" -X -q -v ON_ERROR_STOP=1 -c "SELECT * FROM $query"
+    check "a station's role may not read $query" says st-bounded.err "permission denied for function"
+done
 run rd-push "$records" push --database "$tcp user=dashboard" small.jsonl
 check "a dashboard's role may not push" ran rd-push 2
 check "a dashboard's role may not push: said" says rd-push.err "permission denied for table records"

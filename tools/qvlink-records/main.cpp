@@ -17,14 +17,22 @@ const char* const EXPLANATION =
     "is never given here: it goes in ~/.pgpass (on Windows %APPDATA%\\postgresql\\pgpass.conf),\n"
     "or the file PGPASSFILE names.\n"
     "\n"
-    "  schema   prints the SQL that makes the database: tables, views and the roles\n"
+    "  schema   prints the SQL that makes the database: tables, views, the functions a\n"
+    "           dashboard bounds in time (yield_by_hour_between(since, until),\n"
+    "           failure_causes_between, failure_causes_by_hour_between) and the roles\n"
     "           qvlink_insert (stations) and qvlink_read (reports, dashboards). Applying it\n"
-    "           again changes nothing: qvlink-records schema | psql -d DB -v ON_ERROR_STOP=1\n"
+    "           again, or over an earlier version, keeps every row and changes nothing else:\n"
+    "           qvlink-records schema | psql -d DB -v ON_ERROR_STOP=1\n"
     "  push     sends record files (a station that ran offline, files brought from elsewhere).\n"
     "           Each record is kept once however often it is sent; a line that is no record is\n"
     "           skipped and named by its number.\n"
     "  report   yield per station, port and firmware, and the causes of failures, from the\n"
-    "           database or from record files.\n"
+    "           database (--database CONNINFO) or from record files (FILE...). --since TIME\n"
+    "           and --until TIME count the receivers started at or after the one and before\n"
+    "           the other (UTC: 2025-03-01, 2025-03-01T08:00), and from the database read only\n"
+    "           those rows; --station NAME one station's. --format table (aligned, both tables\n"
+    "           unless --table yield or --table causes names one) or csv (one table: the\n"
+    "           yield unless --table causes).\n"
     "  status   the floor now: one line per station (its ports serving, waiting for their port,\n"
     "           out of service, not serving, and when it was last heard from; \"silent\" after 3\n"
     "           minutes without a word), then the ports that need a hand.\n"
@@ -69,10 +77,20 @@ int main(int argc, char** argv) {
                      "only receivers started at or after TIME (UTC: 2025-03-01, "
                      "2025-03-01T08:00)")
         ->type_name("TIME");
+    report
+        ->add_option("--until", request.until,
+                     "only receivers started before TIME (UTC, as --since)")
+        ->type_name("TIME");
     report->add_option("--station", request.station, "only this station")->type_name("NAME");
     report->add_option("--format", format, "table (default) or csv")
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"table", "csv"}));
+    std::string table;
+    report
+        ->add_option("--table", table,
+                     "only this table: yield or causes (csv: one table, yield by default)")
+        ->type_name("TABLE")
+        ->check(CLI::IsMember({"yield", "causes"}));
 
     std::string statusDatabase;
     CLI::App* status = app.add_subcommand("status", "every station's ports now");
@@ -97,5 +115,8 @@ int main(int argc, char** argv) {
     }
     request.database = database->count() > 0;
     request.csv = format == "csv";
+    if (!table.empty())
+        request.table = table == "causes" ? qvlink::records::ReportTable::Causes
+                                          : qvlink::records::ReportTable::Yield;
     return qvlink::records::Report(request);
 }

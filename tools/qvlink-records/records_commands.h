@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "yield_report.h"
+
 namespace qvlink::records {
 
 inline constexpr int EXIT_LINES_SKIPPED = 1;
@@ -17,9 +19,10 @@ struct ReportRequest {
     std::string conninfo;  // with `database`: from the database
     bool database = false;
     std::vector<std::string> files;  // else from these
-    std::string since;               // as given
+    std::string since, until;        // as given
     std::string station;
     bool csv = false;
+    ReportTable table = ReportTable::Default;
 };
 int Report(const ReportRequest& request);
 

@@ -1,9 +1,11 @@
 #include <cstdio>
+#include <tuple>
 
 #include "conninfo_check.h"
 #include "outbox_reader.h"
 #include "record_time.h"
 #include "records_commands.h"
+#include "utc_time.h"
 #include "yield_report.h"
 
 namespace qvlink::records {
@@ -11,12 +13,20 @@ namespace qvlink::records {
 int Report(const ReportRequest& request) {
     ReportFilter filter;
     filter.station = request.station;
-    if (!request.since.empty()) {
-        if (const Status read = ReadUtcTime(request.since, &filter.since); !read.ok()) {
-            std::fprintf(stderr, "qvlink-records: --since %s: %s\n", request.since.c_str(),
+    for (const auto& [option, given, time] : {std::tuple{"--since", &request.since, &filter.since},
+                                              {"--until", &request.until, &filter.until}}) {
+        if (given->empty()) continue;
+        if (const Status read = ReadUtcTime(*given, time); !read.ok()) {
+            std::fprintf(stderr, "qvlink-records: %s %s: %s\n", option, given->c_str(),
                          read.message().c_str());
             return EXIT_FAILED;
         }
+    }
+    if (!filter.since.empty() && !filter.until.empty() &&
+        record::UtcMicros(filter.until) <= record::UtcMicros(filter.since)) {
+        std::fprintf(stderr, "qvlink-records: --until %s is not after --since %s\n",
+                     request.until.c_str(), request.since.c_str());
+        return EXIT_FAILED;
     }
     YieldReport report;
     if (request.database) {
@@ -48,7 +58,7 @@ int Report(const ReportRequest& request) {
                          skipped == 1 ? "was" : "were");
         report = counter.Take();
     }
-    std::fputs(FormatReport(report, request.csv).c_str(), stdout);
+    std::fputs(FormatReport(report, request.csv, request.table).c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : EXIT_FAILED;
 }
 
