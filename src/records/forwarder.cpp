@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "back_off.h"
 #include "live_send.h"
 #include "record_time.h"
 #include "row_batch.h"
@@ -18,6 +19,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds LAST_BACK_OFF{30000};
 // While a Drain waits, the server is tried at least this often.
 constexpr std::chrono::milliseconds DRAIN_BACK_OFF{2000};
+// Due before any moment that is asked about.
+constexpr Clock::time_point AT_ONCE = Clock::time_point::min();
 // The first lines read for the oldest unsent line's time.
 constexpr std::size_t OLDEST_LOOK = 8;
 
@@ -220,9 +223,10 @@ std::uint64_t Forwarder::Look(std::string* notice) {
         // No file yet is no fault: nothing was recorded.
         if (!followed.ok() && followed.kind() != StatusKind::NotFound) state.error = followed;
         ++looksDone_;
-        // A live state waiting to go holds a Drain while there is a connection to send it on:
-        // the last one of a run goes too. A server that is away holds it no longer than before.
-        const bool livePending = liveSet_ && liveChanged_ && state.connected;
+        // A live state waiting to go holds a Drain while there is a connection to send it on,
+        // or one to be made (closed for want of use, not for a failure): the last one of a run
+        // goes too. A server that is away holds it no longer than before.
+        const bool livePending = liveSet_ && liveChanged_ && (state.connected || state.error.ok());
         if (draining_ && looksDone_ > drainFrom_ && backlog == 0 && !livePending) drained_.Raise();
     });
     notice->clear();
@@ -235,6 +239,7 @@ bool Forwarder::Connect() {
     const Status opened = connection_.Open(settings_.conninfo, &wake_, settings_.connectLimit);
     if (opened.ok()) {
         ++connections_;
+        lastUse_ = Clock::now();
         Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) { state.connected = true; });
         return true;
     }
@@ -260,6 +265,7 @@ Forwarder::Sent Forwarder::SendBatch() {
     }
     if (settings_.afterCommit && !settings_.afterCommit()) return Sent::Ended;
     cursor_ = batch.next;
+    lastUse_ = Clock::now();
     const Status saved = TakeFurtherSavedCursor() ? Status::Ok() : SaveCursor(cursorPath_, cursor_);
     Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) {
         published_ = cursor_;
@@ -281,7 +287,9 @@ Clock::time_point Forwarder::LiveDue(bool* changed) {
         *changed = liveChanged_;
         if (!liveSet_) return Clock::time_point::max();
     }
-    if (liveConnection_ != connections_ || !connection_.connected()) return Clock::now();
+    // A new connection hears the state first; one never sent is due at once.
+    if (connection_.connected() && liveConnection_ != connections_) return AT_ONCE;
+    if (liveConnection_ == 0) return AT_ONCE;
     return liveSentAt_ + (*changed ? settings_.liveSpacing : settings_.liveRefresh);
 }
 
@@ -307,6 +315,7 @@ bool Forwarder::SendLive() {
         return false;
     }
     liveSentAt_ = Clock::now();
+    lastUse_ = liveSentAt_;
     liveConnection_ = connections_;
     if (sent.ok())
         liveSent_ = std::move(live);
@@ -319,13 +328,19 @@ bool Forwarder::SendLive() {
     return true;
 }
 
+void Forwarder::CloseIdle() {
+    connection_.Close();
+    Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) { state.connected = false; });
+}
+
 bool Forwarder::BackOff() {
     bool draining;
     {
         MutexLock lock(mutex_);
         draining = draining_;
     }
-    const auto span = draining ? std::min(backOff_, DRAIN_BACK_OFF) : backOff_;
+    const auto span =
+        SpreadBackOff(draining ? std::min(backOff_, DRAIN_BACK_OFF) : backOff_, spread_());
     Publish([&](ForwarderState& state) QV_REQUIRES(mutex_) { state.retryIn = span; });
     backOff_ = std::min(backOff_ * 2, std::max(LAST_BACK_OFF, settings_.firstBackOff));
     return Rest(span, false, true);
@@ -346,12 +361,22 @@ void Forwarder::Run() {
         const Clock::time_point liveDue = LiveDue(&liveChanged);
         const Clock::time_point now = Clock::now();
         if (backlog == 0 && liveDue > now) {
+            // Nothing to send: a connection unused for long enough goes.
+            Clock::time_point until = liveDue;
+            if (connection_.connected()) {
+                const Clock::time_point idleEnd = lastUse_ + settings_.idleClose;
+                if (idleEnd <= now) {
+                    CloseIdle();
+                    continue;
+                }
+                until = std::min(until, idleEnd);
+            }
             // A change already waiting keeps its due time: it does not wake the rest again.
             const auto span =
-                liveDue == Clock::time_point::max()
+                until == Clock::time_point::max()
                     ? settings_.look
                     : std::min(settings_.look,
-                               std::chrono::ceil<std::chrono::milliseconds>(liveDue - now));
+                               std::chrono::ceil<std::chrono::milliseconds>(until - now));
             if (!Rest(span, true, false, !liveChanged)) break;
             continue;
         }
@@ -359,7 +384,8 @@ void Forwarder::Run() {
             if (!BackOff()) break;
             continue;
         }
-        if (liveDue <= now) {
+        // Asked again: a connection just made hears the live state first.
+        if (LiveDue(&liveChanged) <= Clock::now()) {
             if (!SendLive()) {
                 if (!BackOff()) break;
                 continue;

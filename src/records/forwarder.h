@@ -1,16 +1,21 @@
 // Sends a station's record file to the database, line by line as receivers are recorded: the
 // file is the outbox, and a cursor beside it (saved only after the database committed) says how
 // far it got, so nothing is lost when the server is away and nothing is doubled when a batch goes
-// twice. Runs on its own thread with its own connection; nothing a port, a stop or a window does
-// ever waits for it. When the server cannot be reached it tries again after 0.5 s, 1 s, 2 s, ...
-// up to 30 s, and at once when a Drain begins. A record the server refuses for what is in it is
-// left out alone and named by its line number; every other line goes.
+// twice. Runs on its own thread; nothing a port, a stop or a window does ever waits for it. It
+// holds a connection only while it has something to send (unsent lines, a live state due) and
+// closes it when it has had nothing to send for `idleClose` (FORWARDER_IDLE_CLOSE), so that a
+// factory's stations need no more connections than are sending at once. When the server cannot
+// be reached, or has no connection free (too many clients), it tries again after about 0.5 s,
+// 1 s, 2 s, ... up to 30 s, each wait spread at random over its upper half so that stations
+// turned away together come back apart, and at once when a Drain begins. A record the server
+// refuses for what is in it is left out alone and named by its line number; every other line
+// goes.
 // Given a source of the station's live state, it keeps the database's rows of the station's ports
-// up to date while it is connected: it holds no queue of states, only the last one it sent, and
-// asks the source for the current one when it sends: when told of a change (no more than once a
-// second), at least once a minute unchanged (the rows say when the station was last seen), and at
-// once on each new connection. Before the record's lines, so a server that was away hears of the
-// station as it is now first, then gets the lines that waited. A state the server refuses (its
+// up to date: it holds no queue of states, only the last one it sent, and asks the source for the
+// current one when it sends: when told of a change (no more than once a second), at least once a
+// minute unchanged (the rows say when the station was last seen; a connection is made for it),
+// and at once on each new connection. Before the record's lines, so a server that was away hears of
+// the station as it is now first, then gets the lines that waited. A state the server refuses (its
 // station's rows come from another role, a schema without live state) is said in the state and
 // tried again with the next change or after a minute; the record's lines go on as before.
 //
@@ -25,6 +30,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,16 +44,21 @@
 
 namespace qvlink::records {
 
+// How long a connection with nothing to send stays open.
+inline constexpr std::chrono::seconds FORWARDER_IDLE_CLOSE{10};
+
 struct ForwarderSettings {
     std::string conninfo;    // libpq's connection settings (checked: no password)
     std::string recordPath;  // the station's record file
     std::string cursorPath;  // empty: CursorPathFor(recordPath)
-    std::size_t batchLines = 1000;
+    std::size_t batchLines = 10000;
     // How often the file is looked at when no Nudge says it grew (lines from other programs).
     std::chrono::milliseconds look{2000};
     std::chrono::milliseconds connectLimit{10000};
+    // A connection that has sent nothing for this long is closed.
+    std::chrono::milliseconds idleClose{FORWARDER_IDLE_CLOSE};
     // The first wait after a failure; it doubles with every failure after it, up to 30 s (or
-    // this, when longer).
+    // this, when longer); each wait taken is spread over its upper half (SpreadBackOff).
     std::chrono::milliseconds firstBackOff{500};
     // For tests: called after each COMMIT, before the cursor is saved; false ends the thread
     // there, as if the program had been killed at that moment.
@@ -122,10 +133,13 @@ class Forwarder {
     // Sleeps until `span` has passed or a stop, or a Nudge (`onNudge`) or a Drain (`onDrain`)
     // wakes it; false on a stop.
     bool Rest(std::chrono::milliseconds span, bool onNudge, bool onDrain, bool onLive = false);
-    // When the live state is due next, and whether a change is waiting; max() without a source.
+    // When the live state is due next (min() for at once), and whether a change is waiting;
+    // max() without a source.
     Clock::time_point LiveDue(bool* changed);
     // Sends the live state; false when the connection was lost (the failure is published).
     bool SendLive();
+    // Closes the connection that has had nothing to send.
+    void CloseIdle();
     // Publishes a failure, unless it is only the stop cutting a try short: then the last real
     // error stays, or with none, a connection tried for `connecting` is one left unanswered.
     void PublishFailure(const Status& status, std::chrono::steady_clock::duration connecting);
@@ -148,6 +162,8 @@ class Forwarder {
     OutboxCursor cursor_;  // what the database has (and where the file is)
     PgConnection connection_;
     std::chrono::milliseconds backOff_;
+    std::mt19937_64 spread_{std::random_device{}()};  // draws for each back-off's spread
+    Clock::time_point lastUse_{};       // when the connection last sent something (or was made)
     std::uint64_t connections_ = 0;     // connections made: a new one hears the live state first
     std::uint64_t liveConnection_ = 0;  // the connection the last live state went on
     Clock::time_point liveSentAt_{};    // when it was last sent (or refused)

@@ -46,6 +46,13 @@ std::string PassfileOf(const std::string& conninfo) {
     return passfile;
 }
 
+// The server turned the connection away because every one it allows is taken (SQLSTATE 53300,
+// which libpq keeps no result of at this stage: its words, as the server says them).
+bool TooManyClients(const std::string& failure) {
+    return failure.find("too many clients") != std::string::npos ||
+           failure.find("remaining connection slots are reserved") != std::string::npos;
+}
+
 // libpq prints the server's notices on stderr unless told otherwise, from whatever thread runs
 // the connection: over a terminal's board, among a station's messages. What matters of them
 // comes back as a command's error.
@@ -134,6 +141,11 @@ Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
     }
     if (!failure.empty()) {
         PQfinish(conn);
+        if (TooManyClients(failure))
+            return Status::Error(StatusKind::Exhausted,
+                                 "the database at " + where_ +
+                                     " has no connection free (too many clients); waiting for one",
+                                 failure);
         if (!passwordFile.ok()) failure += "; " + passwordFile.ToString();
         return Status::Error(StatusKind::Lost, "cannot reach the database at " + where_, failure);
     }
@@ -147,45 +159,51 @@ Status PgConnection::Lost(std::string what) {
     return Status::Error(StatusKind::Lost, "lost the database at " + where_, std::move(what));
 }
 
-Status PgConnection::Exec(const std::string& sql, const std::vector<std::string>& params,
-                          const StopWake* stop, std::chrono::milliseconds limit, PgResult* result) {
-    if (!conn_) return Status::Error(StatusKind::Lost, "not connected to the database");
-    std::vector<const char*> values;
-    for (const std::string& param : params) values.push_back(param.c_str());
-    if (!PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                           values.data(), nullptr, nullptr, 0))
-        return Lost(Words(PQerrorMessage(conn_)));
-    const auto deadline = Clock::now() + limit;
-    const auto wait = [&](bool forWrite) -> std::string {
-        switch (WaitForSocket(PQsocket(conn_), forWrite, stop, deadline)) {
-            case SocketWait::Ready:
-                return {};
-            case SocketWait::Stopped:
-                return "stopped";
-            case SocketWait::TimedOut:
-                return "no answer within " + std::to_string(limit.count() / 1000) + " s";
-            case SocketWait::Failed:
-                break;
-        }
-        return "cannot wait on the connection";
-    };
+std::string PgConnection::Wait(bool forWrite, const StopWake* stop, Deadline deadline,
+                               std::chrono::milliseconds limit) {
+    switch (WaitForSocket(PQsocket(conn_), forWrite, stop, deadline)) {
+        case SocketWait::Ready:
+            return {};
+        case SocketWait::Stopped:
+            return "stopped";
+        case SocketWait::TimedOut:
+            return "no answer within " + std::to_string(limit.count() / 1000) + " s";
+        case SocketWait::Failed:
+            break;
+    }
+    return "cannot wait on the connection";
+}
+
+Status PgConnection::Flush(const StopWake* stop, Deadline deadline,
+                           std::chrono::milliseconds limit) {
     // Send it all, taking in what the server says meanwhile.
     for (int flushed; (flushed = PQflush(conn_)) != 0;) {
         if (flushed < 0) return Lost(Words(PQerrorMessage(conn_)));
-        if (std::string failed = wait(true); !failed.empty()) return Lost(failed);
+        if (std::string failed = Wait(true, stop, deadline, limit); !failed.empty())
+            return Lost(failed);
         if (!PQconsumeInput(conn_)) return Lost(Words(PQerrorMessage(conn_)));
     }
+    return Status::Ok();
+}
+
+Status PgConnection::Collect(const StopWake* stop, Deadline deadline,
+                             std::chrono::milliseconds limit, PgResult* result, bool stopAtCopyIn) {
     std::shared_ptr<pg_result> last;
     std::string refused;
     StatusKind refusal = StatusKind::Denied;
     for (;;) {
         while (PQisBusy(conn_)) {
-            if (std::string failed = wait(false); !failed.empty()) return Lost(failed);
+            if (std::string failed = Wait(false, stop, deadline, limit); !failed.empty())
+                return Lost(failed);
             if (!PQconsumeInput(conn_)) return Lost(Words(PQerrorMessage(conn_)));
         }
         PGresult* next = PQgetResult(conn_);
         if (!next) break;
         const ExecStatusType status = PQresultStatus(next);
+        if (status == PGRES_COPY_IN && stopAtCopyIn) {
+            PQclear(next);
+            return Status::Ok();
+        }
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && refused.empty()) {
             const char* primary = PQresultErrorField(next, PG_DIAG_MESSAGE_PRIMARY);
             refused = Words(primary ? primary : PQresultErrorMessage(next));
@@ -197,8 +215,55 @@ Status PgConnection::Exec(const std::string& sql, const std::vector<std::string>
         return Lost(refused.empty() ? Words(PQerrorMessage(conn_)) : refused);
     if (!refused.empty())
         return Status::Error(refusal, "the database at " + where_ + " refused", refused);
+    if (stopAtCopyIn)
+        return Status::Error(StatusKind::Io, "the database at " + where_ + " refused",
+                             "it did not take the copy");
     if (result) result->result_ = std::move(last);
     return Status::Ok();
+}
+
+Status PgConnection::Exec(const std::string& sql, const std::vector<std::string>& params,
+                          const StopWake* stop, std::chrono::milliseconds limit, PgResult* result) {
+    if (!conn_) return Status::Error(StatusKind::Lost, "not connected to the database");
+    std::vector<const char*> values;
+    for (const std::string& param : params) values.push_back(param.c_str());
+    if (!PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                           values.data(), nullptr, nullptr, 0))
+        return Lost(Words(PQerrorMessage(conn_)));
+    const auto deadline = Clock::now() + limit;
+    if (Status flushed = Flush(stop, deadline, limit); !flushed.ok()) return flushed;
+    return Collect(stop, deadline, limit, result, false);
+}
+
+Status PgConnection::CopyIn(const std::string& sql, std::string_view data, const StopWake* stop,
+                            std::chrono::milliseconds limit, PgResult* result) {
+    if (!conn_) return Status::Error(StatusKind::Lost, "not connected to the database");
+    if (!PQsendQuery(conn_, sql.c_str())) return Lost(Words(PQerrorMessage(conn_)));
+    const auto deadline = Clock::now() + limit;
+    if (Status flushed = Flush(stop, deadline, limit); !flushed.ok()) return flushed;
+    // The server says it takes the data, or why not (then that is all it says).
+    if (Status taking = Collect(stop, deadline, limit, nullptr, true); !taking.ok()) return taking;
+    // Queued a piece at a time; 0 is a full buffer: wait until the socket takes more.
+    constexpr std::size_t PIECE = 256 * 1024;
+    const auto put = [&](const auto& once) -> Status {
+        for (int done; (done = once()) != 1;) {
+            if (done < 0) return Lost(Words(PQerrorMessage(conn_)));
+            if (std::string failed = Wait(true, stop, deadline, limit); !failed.empty())
+                return Lost(failed);
+            if (PQflush(conn_) < 0 || !PQconsumeInput(conn_))
+                return Lost(Words(PQerrorMessage(conn_)));
+        }
+        return Status::Ok();
+    };
+    for (std::size_t at = 0; at < data.size(); at += PIECE) {
+        const std::string_view piece = data.substr(at, PIECE);
+        const Status queued =
+            put([&] { return PQputCopyData(conn_, piece.data(), static_cast<int>(piece.size())); });
+        if (!queued.ok()) return queued;
+    }
+    if (Status ended = put([&] { return PQputCopyEnd(conn_, nullptr); }); !ended.ok()) return ended;
+    if (Status flushed = Flush(stop, deadline, limit); !flushed.ok()) return flushed;
+    return Collect(stop, deadline, limit, result, false);
 }
 
 }  // namespace qvlink::records

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "status.h"
@@ -48,7 +49,8 @@ class PgConnection {
 
     // Connects with libpq's settings: `conninfo` is a URI or "key=value ..." string, completed by
     // the PG* environment variables and ~/.pgpass (or PGPASSFILE). An error says where it tried
-    // to go and what the server or the network said. `stop` may be null.
+    // to go and what the server or the network said; a server with every connection taken is
+    // Exhausted, "... has no connection free (too many clients) ...". `stop` may be null.
     Status Open(const std::string& conninfo, const StopWake* stop, std::chrono::milliseconds limit);
     bool connected() const { return conn_ != nullptr; }
     void Close();
@@ -59,11 +61,26 @@ class PgConnection {
     Status Exec(const std::string& sql, const std::vector<std::string>& params,
                 const StopWake* stop, std::chrono::milliseconds limit, PgResult* result = nullptr);
 
+    // Runs a COPY ... FROM STDIN and sends `data` (in COPY's format) as its rows; the result,
+    // the limit and the errors as Exec's.
+    Status CopyIn(const std::string& sql, std::string_view data, const StopWake* stop,
+                  std::chrono::milliseconds limit, PgResult* result = nullptr);
+
     // "host:port/database" of this connection, or of the last attempt.
     const std::string& where() const { return where_; }
 
   private:
+    using Deadline = std::chrono::steady_clock::time_point;
     Status Lost(std::string what);
+    // Waits for the socket; empty when it is ready, else why not.
+    std::string Wait(bool forWrite, const StopWake* stop, Deadline deadline,
+                     std::chrono::milliseconds limit);
+    // Sends what libpq holds, taking in what the server says meanwhile.
+    Status Flush(const StopWake* stop, Deadline deadline, std::chrono::milliseconds limit);
+    // Takes the command's results up to the end (or, with `stopAtCopyIn`, up to the server's
+    // readiness for COPY data): the last one in `result`, the first refusal as the error.
+    Status Collect(const StopWake* stop, Deadline deadline, std::chrono::milliseconds limit,
+                   PgResult* result, bool stopAtCopyIn);
 
     pg_conn* conn_ = nullptr;
     std::string where_;

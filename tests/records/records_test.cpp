@@ -12,7 +12,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 
+#include "back_off.h"
 #include "conninfo_check.h"
 #include "firmware_fixtures.h"
 #include "forwarder.h"
@@ -763,6 +765,35 @@ TEST(StationStatus, OneLinePerStationThenThePortsThatNeedAHand) {
               "line-3         1        0               0            0    4 s ago\n"
               "\nPorts that need a hand\nnone\n");
     EXPECT_EQ(FormatFloor({}), "No station has sent its live state.\n");
+}
+
+// Each back-off lies in the upper half of its span, wherever the draw puts it, and draws put
+// stations turned away together at different moments.
+TEST(SpreadBackOff, StaysInTheUpperHalfAndSpreadsTheDraws) {
+    using std::chrono::milliseconds;
+    constexpr std::uint64_t MAX = std::numeric_limits<std::uint64_t>::max();
+    const struct {
+        milliseconds span, low, high;  // the wait in (low, high]
+    } cases[] = {
+        {milliseconds(0), milliseconds(-1), milliseconds(0)},
+        {milliseconds(1), milliseconds(0), milliseconds(1)},
+        {milliseconds(2), milliseconds(1), milliseconds(2)},
+        {milliseconds(3), milliseconds(1), milliseconds(3)},
+        {milliseconds(500), milliseconds(250), milliseconds(500)},
+        {milliseconds(30000), milliseconds(15000), milliseconds(30000)},
+    };
+    for (const auto& c : cases)
+        for (const std::uint64_t draw :
+             {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{7}, MAX}) {
+            const milliseconds wait = SpreadBackOff(c.span, draw);
+            EXPECT_TRUE(wait > c.low && wait <= c.high)
+                << c.span.count() << " ms, draw " << draw << ": " << wait.count() << " ms";
+        }
+    std::set<long long> waits;
+    for (std::uint64_t draw = 0; draw < 100; ++draw)
+        waits.insert(SpreadBackOff(milliseconds(30000), draw).count());
+    EXPECT_GE(waits.size(), 95u) << "a hundred stations come back at a hundred moments";
+    EXPECT_GT(*waits.rbegin() - *waits.begin(), 10000) << "over most of the span";
 }
 
 }  // namespace

@@ -153,12 +153,12 @@ check "a file that cannot be read: named" says gap.err "missing.jsonl"
 check "a file that cannot be read: the file after it is sent" says gap.out \
     "b.jsonl: 302 lines: 300 sent, 2 already there, 0 skipped"
 check "a file that cannot be read: the total" says gap.out "total: 801 sent, 3 already there, 1 skipped"
-# Every batch takes the server 2.5 s, so the progress line comes after the first batch of 1000
+# Every batch takes the server 2.5 s, so the progress line comes after the first batch of 10,000
 # lines, of which 200 are there already and one is no record.
 pg_sql "TRUNCATE records"
 head -n 200 made-a.jsonl > first200.jsonl
 run first200 "$records" push --database "$db" first200.jsonl
-{ cat made-a.jsonl; echo garbage; "$maker" 1000 st-c; } > slow.jsonl
+{ cat made-a.jsonl; echo garbage; "$maker" 10000 st-c; } > slow.jsonl
 pg_sql "CREATE FUNCTION slow_batch() RETURNS trigger LANGUAGE plpgsql AS
             \$\$ BEGIN PERFORM pg_sleep(2.5); RETURN NULL; END \$\$;
         CREATE TRIGGER slow_batch AFTER INSERT ON records FOR EACH STATEMENT
@@ -167,9 +167,9 @@ run slow "$records" push --database "$db" slow.jsonl
 pg_sql "DROP TRIGGER slow_batch ON records; DROP FUNCTION slow_batch()"
 check "a slow push: done" ran slow 1
 check "a slow push: its progress counts what was sent, there and skipped" says slow.err \
-    "slow.jsonl: 1000 lines so far: 799 sent, 200 already there, 1 skipped"
+    "slow.jsonl: 10000 lines so far: 9799 sent, 200 already there, 1 skipped"
 check "a slow push: the summary" says slow.out \
-    "slow.jsonl: 1501 lines: 1300 sent, 200 already there, 1 skipped"
+    "slow.jsonl: 10501 lines: 10300 sent, 200 already there, 1 skipped"
 
 echo "== pushes killed at random moments"
 "$maker" 200000 big > big.jsonl
@@ -183,8 +183,8 @@ for _ in $(seq 20); do
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     n=$(rows)
-    # Each batch of 1000 lines is one transaction: a kill leaves whole batches.
-    [ $((n % 1000)) = 0 ] || torn=$((torn + 1))
+    # Each batch of 10,000 lines is one transaction: a kill leaves whole batches.
+    [ $((n % 10000)) = 0 ] || torn=$((torn + 1))
     echo "     killed after ${n} rows"
 done
 check "a killed push leaves whole batches" [ "$torn" = 0 ]

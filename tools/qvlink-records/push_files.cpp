@@ -11,7 +11,7 @@
 namespace qvlink::records {
 namespace {
 
-constexpr std::size_t BATCH_LINES = 1000;
+constexpr std::size_t BATCH_LINES = 10000;
 constexpr std::size_t SKIPPED_SHOWN = 10;
 
 struct Tally {
