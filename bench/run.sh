@@ -12,5 +12,6 @@ bash bench/multiport.sh build/release/tools
 bash bench/station_window.sh build/release
 bash bench/records_drain.sh build/release
 bash bench/records_multiport.sh build/release/tools
+bash bench/records_fleet.sh build/release
 bash bench/records_bounded.sh build/release
 bash bench/headless_station.sh build/release
