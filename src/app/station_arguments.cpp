@@ -49,7 +49,9 @@ const char* const EXPLANATION =
     "or on the command line.";
 
 struct Parser {
-    CLI::App app{"Upgrades the receivers on many ports at once, in one window.", PROGRAM};
+    CLI::App app{
+        "Upgrades the receivers on many ports at once, in one window or (--headless) none.",
+        PROGRAM};
     StationArguments parsed;
     std::string record, firmware, station, database, settings;
 
