@@ -1,5 +1,6 @@
 #include "station_status.h"
 
+#include <cstdio>
 #include <map>
 
 #include "live_state.h"
@@ -53,7 +54,12 @@ bool NeedsAHand(const PortHealth& port) {
 
 std::string SpanText(long long seconds) {
     if (seconds < 0) seconds = 0;
-    const auto two = [](long long n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    // Two digits by snprintf: GCC 12 at -O3 misreads "0" + std::string as an overlapping copy.
+    const auto two = [](long long n) {
+        char digits[24];
+        std::snprintf(digits, sizeof digits, "%02lld", n);
+        return std::string(digits);
+    };
     if (seconds < 60) return std::to_string(seconds) + " s";
     if (seconds < 3600) return std::to_string(seconds / 60) + " min " + two(seconds % 60) + " s";
     if (seconds < 86400)
