@@ -267,8 +267,8 @@ echo "== the floor from the stations' live state"
 live() {  # live STATION PORT:STATE:WORD...: the state a station sends, as JSON
     local station="$1" ports="" port state word
     shift
-    for spec in "$@"; do
-        IFS=: read -r port state word <<< "$spec"
+    for given in "$@"; do
+        IFS=: read -r port state word <<< "$given"
         ports="$ports${ports:+,}{\"port\":\"$port\",\"word\":\"$word\",\"state\":\"$state\",\"completed\":7,\"failed\":1}"
     done
     echo "{\"station\":\"$station\",\"program\":\"qvlink-cli\",\"version\":\"1.1\",\"ports\":[$ports]}"
