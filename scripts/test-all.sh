@@ -110,7 +110,7 @@ normal() {
 }
 
 windows() {
-    bash scripts/build-windows.sh "${launcher[@]}"
+    bash scripts/build-windows.sh -DQVLINK_WERROR=ON "${launcher[@]}"
     export WINEPREFIX="$PWD/build/win/wineprefix" WINEDEBUG=-all
     # A running server keeps Wine's services from holding ctest's output open.
     mkdir -p "$WINEPREFIX"

@@ -77,15 +77,19 @@ Status RecordFile::AppendLocked(const std::string& line) {
     if (handle_->disk &&
         (!GetFileSizeEx(file, &start) || !SetFilePointerEx(file, start, nullptr, FILE_BEGIN)))
         return SystemFailure(WRITE_FAILED);
-    std::string text = line;
+    // A file that ends in a partial line (a crash in the middle of a write) gets its line
+    // ended first, so that the new line stands whole on its own.
+    std::string text;
+    text.reserve(line.size() + 1);
     if (handle_->disk && start.QuadPart > 0 &&
         SetFilePointerEx(file, Offset(start.QuadPart - 1), nullptr, FILE_BEGIN)) {
         char last = '\n';
         DWORD read = 0;
         if (ReadFile(file, &last, 1, &read, nullptr) && read == 1 && last != '\n')
-            text.insert(0, "\n");
+            text.push_back('\n');
         if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return SystemFailure(WRITE_FAILED);
     }
+    text += line;
     DWORD written = 0;
     if (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
         written != text.size()) {
