@@ -218,7 +218,7 @@ int RemoveStationService() {
         return 1;
     }
     std::printf("%s\n", wasThere
-                            ? "the service QVLinkStation is stopped and removed"
+                            ? "the service QVLinkStation is removed"
                             : "the service QVLinkStation is not registered: nothing to remove");
     return 0;
 }

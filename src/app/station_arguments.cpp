@@ -42,6 +42,7 @@ const char* const EXPLANATION =
     "status 2, as does a damaged file named by --settings for the window.\n"
     "\n"
 #ifdef _WIN32
+    "On Windows Ctrl+C, Ctrl+Break or closing the console stop --headless as SIGINT does.\n"
     "With --service it runs as the Windows service \"QVLinkStation\" as --headless does, with\n"
     "the settings in %ProgramData%\\Quorvane Link\\station.json and what it would print\n"
     "appended to station.log beside them. --install-service registers it (started by hand or\n"

@@ -88,7 +88,7 @@ check "the service has its description and a minute at a shutdown" \
 timeout 60 wine sc query QVLinkStation 2>&1 | tr -d '\r' > query.txt
 check "the service is not running" grep -qE "STATE +: 1 +STOPPED" query.txt
 check "its folder has a sample station.json" \
-    jq -e '.ports == [] and (.record | endswith("Quorvane Link\\record.jsonl"))' "$service_folder/station.json"
+    eval 'jq -e ".ports == [] and (.record | endswith(\"Quorvane Link\\\\record.jsonl\"))" "$service_folder/station.json" > /dev/null'
 echo '{"ports":["COM3"],"firmware":"C:\\fw.bin"}' > "$service_folder/station.json"
 echo '{"port":"COM3"}' > "$service_folder/record.jsonl"
 timeout 300 wine "$setup" /S /SERVICE
