@@ -7,11 +7,21 @@
 ; "Quorvane Link" in the public Documents, which every user may write to, and the uninstaller
 ; removes exactly the files it installed, so those stay.
 ;
+; The station as a Windows service is a component, off unless chosen (on the components page, or
+; "/SERVICE" beside "/S"): qvlink-station.exe --install-service registers it, not started, and
+; makes %ProgramData%\Quorvane Link with a sample station.json when there is none. The
+; uninstaller stops and removes the service whether or not it was chosen (nothing to do when it
+; is not there) and leaves %ProgramData%\Quorvane Link, the station's settings and record.
+;
 ; makensis -DVERSION=1.1 -DPACKAGE=DIR -DICON=FILE -DOUTFILE=FILE installer.nsi
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
+
+!include FileFunc.nsh
+!include LogicLib.nsh
+!include Sections.nsh
 
 !define PRODUCT "Quorvane Link"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuorvaneLink"
@@ -25,6 +35,7 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
 ShowInstDetails show
 ShowUninstDetails show
 
+Page components
 Page directory
 Page instfiles
 UninstPage uninstConfirm
@@ -40,15 +51,12 @@ UninstPage instfiles
     ${VERB} "$INSTDIR\libpq-COPYRIGHT.txt"
 !macroend
 
-Function .onInit
-    SetShellVarContext all
-FunctionEnd
-
 Function un.onInit
     SetShellVarContext all
 FunctionEnd
 
-Section "Install"
+Section "Programs" PROGRAMS_SECTION
+    SectionIn RO
     SetOutPath "$INSTDIR"
     File "${PACKAGE}\qvlink.exe"
     File "${PACKAGE}\qvlink-station.exe"
@@ -78,7 +86,31 @@ Section "Install"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+Section /o "Station as a Windows service" SERVICE_SECTION
+    ExecWait '"$INSTDIR\qvlink-station.exe" --install-service' $0
+    ${If} $0 != 0
+        DetailPrint "The service could not be registered (status $0)."
+        SetErrorLevel 1
+    ${EndIf}
+SectionEnd
+
+; After the sections, whose numbers it needs: "/SERVICE" chooses the service.
+Function .onInit
+    SetShellVarContext all
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/SERVICE" $1
+    ${IfNot} ${Errors}
+        !insertmacro SelectSection ${SERVICE_SECTION}
+    ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
+    ; Before its program goes; harmless when the service is not there.
+    ExecWait '"$INSTDIR\qvlink-station.exe" --remove-service' $0
+    ${If} $0 != 0
+        DetailPrint "The service could not be removed (status $0)."
+    ${EndIf}
     !insertmacro INSTALLED_FILES Delete
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"  ; only when empty: nothing of an operator's is removed

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "host_name.h"
 #include "port_list.h"
@@ -21,10 +22,6 @@ namespace {
 constexpr const char* PROGRAM = "qvlink-station";
 // What is unsent at a stop goes within this time; the unit's stop timeout allows for it.
 constexpr auto DATABASE_WAIT = std::chrono::seconds(10);
-
-void Say(const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", PROGRAM, text.c_str());
-}
 
 // "3 of 4 ports serving; completed 12  failed 1  ...": the station's state on one line.
 std::string StatusLine(const station::Station& station) {
@@ -72,7 +69,10 @@ Status CheckServable(const StationSetup& setup, std::vector<std::string>* ports)
 
 }  // namespace
 
-int RunHeadlessStation(const StationStart& start) {
+int RunHeadlessStation(const StationStart& start, ServiceManager manager, cli::PrinterSink& sink) {
+    const auto Say = [&sink](const std::string& text) {
+        sink.Err(std::string(PROGRAM) + ": " + text + "\n");
+    };
     // Before any thread: the signals are taken by Wait alone.
     ServiceSignals signals;
     if (const Status ready = signals.Ready(); !ready.ok()) {
@@ -97,7 +97,6 @@ int RunHeadlessStation(const StationStart& start) {
         return STATION_EXIT_USAGE;
     }
 
-    cli::StdioSink sink;
     cli::ScreenPrinter printer(line, cli::ScreenMode::Lines, sink, PROGRAM, true);
     line.SetObserver(&printer);
     std::unique_ptr<records::RecordLink> database;
@@ -116,7 +115,7 @@ int RunHeadlessStation(const StationStart& start) {
     options.continuous = true;
     options.outOfServiceAfter = setup.outOfServiceAfter;
 
-    ServiceReporter reporter(ServiceManager::FromEnvironment(), Say);
+    ServiceReporter reporter(std::move(manager), Say);
     printer.Start();
     // A port that cannot be opened says why on its line; the others serve.
     line.StartPorts(options, std::vector<bool>(line.PortCount(), true));
@@ -152,10 +151,12 @@ int RunHeadlessStation(const StationStart& start) {
     line.WaitAll();
     printer.Stop();
     std::string databaseEnd;
-    if (database) databaseEnd = database->Finish(DATABASE_WAIT, nullptr) + "\n";
-    std::fputs(cli::SummaryText(line.Summary(), line.Totals()).c_str(), stdout);
-    std::fputs(databaseEnd.c_str(), stdout);
-    std::fflush(stdout);
+    if (database) {
+        // Room for the last attempt to end after the wait.
+        reporter.Draining(DATABASE_WAIT + std::chrono::seconds(5));
+        databaseEnd = database->Finish(DATABASE_WAIT, nullptr) + "\n";
+    }
+    (void)sink.Out(cli::SummaryText(line.Summary(), line.Totals()) + databaseEnd);
     return 0;
 }
 

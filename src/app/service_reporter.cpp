@@ -42,6 +42,13 @@ void ServiceReporter::Stopping() {
     if (Present()) Tell("STOPPING=1\nSTATUS=stopping: every port stops");
 }
 
+void ServiceReporter::Draining(std::chrono::milliseconds wait) {
+    if (Present())
+        Tell("EXTEND_TIMEOUT_USEC=" +
+             std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(wait).count()) +
+             "\nSTATUS=stopping: sending what is left to the database");
+}
+
 std::optional<ServiceReporter::Clock::time_point> ServiceReporter::Tend(
     Clock::time_point now, const std::string& status, const std::vector<std::string>& unanswering) {
     if (!Present()) return std::nullopt;

@@ -1,7 +1,9 @@
 // What a station tells its service manager, and when: "READY=1" once its ports are open, its
 // totals as "STATUS=" whenever they change but at most once a second, "WATCHDOG=1" at half the
 // interval the manager asked for while every port's thread answers (one that hangs stops the
-// pings, so the manager restarts a station that no longer serves), and "STOPPING=1" on a stop.
+// pings, so the manager restarts a station that no longer serves), "STOPPING=1" on a stop, and
+// while what is unsent goes to the database after the ports have stopped, how long that may
+// take ("EXTEND_TIMEOUT_USEC=", which a service control manager takes as its next checkpoint).
 // A manager that cannot be reached is said once, and said again only after it was reached in
 // between; the station serves on regardless. Threading: one owner.
 #pragma once
@@ -28,6 +30,8 @@ class ServiceReporter {
 
     void Ready(const std::string& status, Clock::time_point now);
     void Stopping();
+    // The ports have stopped; what is left may take up to `wait` more.
+    void Draining(std::chrono::milliseconds wait);
     // Does what is due at `now` with the totals as they stand and the names of the ports whose
     // thread does not answer; returns when something will next be due (nullopt: nothing will
     // until the totals change).

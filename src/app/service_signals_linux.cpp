@@ -44,6 +44,12 @@ ServiceSignals::~ServiceSignals() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
+void ServiceSignals::Deliver(Event event) {
+    // Pending for the process while blocked: the signalfd takes it.
+    if (event == Event::Stop) kill(getpid(), SIGTERM);
+    if (event == Event::Reload) kill(getpid(), SIGHUP);
+}
+
 ServiceSignals::Event ServiceSignals::Wait(std::optional<std::chrono::milliseconds> timeout) {
     for (;;) {
         signalfd_siginfo info{};

@@ -41,6 +41,18 @@ const char* const EXPLANATION =
     "settings file is only read: a file that cannot be read or is damaged ends the start with\n"
     "status 2, as does a damaged file named by --settings for the window.\n"
     "\n"
+#ifdef _WIN32
+    "On Windows Ctrl+C, Ctrl+Break or closing the console stop --headless as SIGINT does.\n"
+    "With --service it runs as the Windows service \"QVLinkStation\" as --headless does, with\n"
+    "the settings in %ProgramData%\\Quorvane Link\\station.json and what it would print\n"
+    "appended to station.log beside them. --install-service registers it (started by hand or\n"
+    "at boot, restarted after a crash; not started now) and makes that folder and a sample\n"
+    "station.json when there is none; --remove-service stops it and removes it. Start it with\n"
+    "\"net start QVLinkStation\", at boot with \"sc config QVLinkStation start= auto\";\n"
+    "\"net stop QVLinkStation\" stops every port as Stop all does; \"sc control QVLinkStation\n"
+    "paramchange\" rereads the settings.\n"
+    "\n"
+#endif
     "With --database (\"database\" in the settings) every record line goes to a PostgreSQL\n"
     "database as well, while the window is open: the record file is the outbox, FILE.sent beside\n"
     "it says how far it got, and the header shows \"all sent\" or the lines still unsent and\n"
@@ -76,6 +88,14 @@ struct Parser {
         app.add_flag("--start", parsed.start, "start every port at once");
         app.add_flag("--headless", parsed.headless,
                      "no window: serve at once and write every port event to stdout");
+#ifdef _WIN32
+        app.add_flag("--service", parsed.service,
+                     "run as the Windows service (started by the service control manager)");
+        app.add_flag("--install-service", parsed.installService,
+                     "register the Windows service (demand start) and its settings folder");
+        app.add_flag("--remove-service", parsed.removeService,
+                     "stop the Windows service and remove its registration");
+#endif
         app.add_option("--settings", settings,
                        "the settings file (default: QVLinkStation.json in the start folder)")
             ->type_name("FILE");
@@ -152,7 +172,7 @@ StationSetup StartingSetup(const std::filesystem::path& settingsFile,
 }
 
 bool SettingsMustBeUsable(const StationArguments& arguments) {
-    return arguments.headless || arguments.settingsPath.has_value();
+    return arguments.headless || arguments.service || arguments.settingsPath.has_value();
 }
 
 std::optional<int> AnswerStationArguments(int argc, char** argv) {

@@ -24,6 +24,11 @@ struct StationArguments {
     std::optional<std::string> settingsPath;  // the settings file instead of the start folder's
     bool start = false;                       // start every port at once
     bool headless = false;  // no window: serve at once, every port event a line on stdout
+    // Windows: run by the service control manager (as headless, its settings and log in the
+    // service's folder), or register or remove that service.
+    bool service = false;
+    bool installService = false;
+    bool removeService = false;
 };
 
 // Parses `arguments` (without the program's name). On a usage error the status says what is

@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
         qvlink::StationStart start;
         if (const qvlink::Status refused = qvlink::BeginStation(given, &start); !refused.ok())
             return Refuse(refused);
-        return qvlink::RunHeadlessStation(start);
+        qvlink::cli::StdioSink sink;
+        return qvlink::RunHeadlessStation(start, qvlink::ServiceManager::FromEnvironment(), sink);
     }
     QApplication application(argc, argv);  // takes its own options (-platform, ...) out
     std::vector<std::string> arguments;
