@@ -38,6 +38,7 @@ UninstPage instfiles
     ${VERB} "$INSTDIR\qvlink-records.exe"
     ${VERB} "$INSTDIR\README.txt"
     ${VERB} "$INSTDIR\libpq-COPYRIGHT.txt"
+    ${VERB} "$INSTDIR\openssl-LICENSE.txt"
 !macroend
 
 Function .onInit
@@ -57,6 +58,7 @@ Section "Install"
     File "${PACKAGE}\qvlink-records.exe"
     File "${PACKAGE}\README.txt"
     File "${PACKAGE}\libpq-COPYRIGHT.txt"
+    File "${PACKAGE}\openssl-LICENSE.txt"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; The entries start in the operators' folder (a shortcut starts in the output path).
