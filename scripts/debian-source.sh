@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that build a library for Windows from Debian's own source package.
 # debian_source PACKAGE VERSION WORK: unpacks PACKAGE's source into WORK/source and prints the
 # version unpacked: VERSION while the archive still has it, else the newest version of this Debian
@@ -9,6 +10,7 @@ debian_source() {
     local package="$1" wanted="$2" work="$3"
     mkdir -p "$work/apt/lists/partial" "$work/apt/parts"
     # deb-src entries for the Debian archives apt already knows (their release files name Debian).
+    # shellcheck disable=SC2016 # apt fills in the $(...) fields
     apt-get indextargets --format '$(ORIGIN) $(REPO_URI) $(RELEASE) $(COMPONENT)' |
         awk '$1 == "Debian" { print "deb-src", $2, $3, $4 }' | sort -u > "$work/apt/sources.list"
     if [ ! -s "$work/apt/sources.list" ]; then
@@ -19,7 +21,7 @@ debian_source() {
         -o "Dir::Etc::SourceParts=$work/apt/parts" -o "Dir::State::Lists=$work/apt/lists"
         -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Sandbox::User=root
         -o Debug::NoLocking=1)
-    apt-get "${apt_private[@]}" -qq update || return 1
+    apt-get "${apt_private[@]}" -qq update >&2 || return 1
     local versions version
     versions=$({
         echo "$wanted"
