@@ -1,54 +1,43 @@
 #!/usr/bin/env bash
 # Builds libpq, PostgreSQL's client library, for 64-bit Windows with mingw-w64, from Debian's own
 # source package of PostgreSQL 15: the version the Linux libpq-dev came from while the archive
-# still has it, else the newest postgresql-15 of this Debian release. Only libpq is built, with the
-# parts of PostgreSQL's own libraries it needs, and without TLS, zlib, readline, ICU, LDAP or
-# GSSAPI. The result in DIR: include/ (libpq-fe.h and the headers it includes) and lib/ (libpq.a,
-# a static library, with libpgcommon_shlib.a and libpgport_shlib.a beside it).
-#
-# The source comes through apt with a list and a state of its own (deb-src entries made from the
-# Debian archives this machine already uses, under DIR/work): the machine's apt setup is left as
-# it is. DIR/stamp names what was built: a second run with the same version and this same script
-# does nothing.
-# usage: libpq-windows.sh DIR
+# still has it, else the newest postgresql-15 of this Debian release that can be fetched
+# (scripts/debian-source.sh). Only libpq is built, with the parts of PostgreSQL's own libraries it
+# needs, with TLS from the OpenSSL in OPENSSL_DIR (scripts/openssl-windows.sh), and without zlib,
+# readline, ICU, LDAP or GSSAPI. The result in DIR: include/ (libpq-fe.h and the headers it
+# includes) and lib/ (libpq.a, a static library, with libpgcommon_shlib.a and libpgport_shlib.a
+# beside it, and OpenSSL's libssl.a and libcrypto.a, which programs link after them), and
+# OpenSSL's licence as openssl-LICENSE.txt beside libpq's COPYRIGHT.
+# DIR/stamp names what was built: a second run with the same version, these same scripts and the
+# same OpenSSL does nothing.
+# usage: libpq-windows.sh DIR OPENSSL_DIR
 set -euo pipefail
 dir=$(realpath -m "$1")
+openssl=$(realpath "$2")
 script=$(realpath "$0")
+here=$(dirname "$script")
+. "$here/debian-source.sh"
 wanted=$(dpkg-query -W -f='${Version}' libpq-dev)
-stamp="postgresql-15 $wanted, $(sha256sum "$script" | cut -c 1-16)"
+stamp="postgresql-15 $wanted, $(cat "$script" "$here/debian-source.sh" | sha256sum | cut -c 1-16)"
+stamp="$stamp with $(cat "$openssl/stamp")"
 if [ -f "$dir/stamp" ] && [ "$(cat "$dir/stamp")" = "$stamp" ] && [ -f "$dir/lib/libpq.a" ]; then
     exit 0
 fi
 echo "libpq for Windows: building from postgresql-15 (wanted $wanted) in $dir"
 rm -rf "$dir"
 work="$dir/work"
-mkdir -p "$work/apt/lists/partial" "$work/apt/parts"
-
-# deb-src entries for the Debian archives apt already knows (their release files name Debian).
-apt-get indextargets --format '$(ORIGIN) $(REPO_URI) $(RELEASE) $(COMPONENT)' |
-    awk '$1 == "Debian" { print "deb-src", $2, $3, $4 }' | sort -u > "$work/apt/sources.list"
-if [ ! -s "$work/apt/sources.list" ]; then
-    echo "libpq for Windows: apt knows no Debian archive to take the source from" >&2
-    exit 1
-fi
-apt_private=(-o "Dir::Etc::SourceList=$work/apt/sources.list" -o "Dir::Etc::SourceParts=$work/apt/parts"
-    -o "Dir::State::Lists=$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
-    -o APT::Sandbox::User=root -o Debug::NoLocking=1)
-apt-get "${apt_private[@]}" -qq update
-(cd "$work" && { apt-get "${apt_private[@]}" -qq source --download-only "postgresql-15=$wanted" ||
-    apt-get "${apt_private[@]}" -qq source --download-only postgresql-15; }) > "$work/fetch.log" 2>&1 ||
-    { cat "$work/fetch.log"; exit 1; }
-dpkg-source -x "$work"/postgresql-15_*.dsc "$work/source" > "$work/unpack.log" 2>&1 ||
-    { cat "$work/unpack.log"; exit 1; }
-got=$(basename "$work"/postgresql-15_*.dsc .dsc)
-echo "libpq for Windows: ${got#postgresql-15_} unpacked"
+got=$(debian_source postgresql-15 "$wanted" "$work")
+echo "libpq for Windows: $got unpacked"
 
 cc=x86_64-w64-mingw32-gcc-posix
 command -v ccache > /dev/null && cc="ccache $cc"
 mkdir -p "$work/build"
 cd "$work/build"
+# The static OpenSSL needs these system libraries for configure's test programs to link.
 ../source/configure --host=x86_64-w64-mingw32 --without-readline --without-zlib --without-icu \
-    --without-openssl --without-ldap --without-gssapi --disable-nls CC="$cc" > configure.log 2>&1 ||
+    --with-ssl=openssl --without-ldap --without-gssapi --disable-nls CC="$cc" \
+    CPPFLAGS="-I$openssl/include" LDFLAGS="-L$openssl/lib" \
+    LIBS="-lws2_32 -lcrypt32 -lbcrypt -luser32 -ladvapi32" > configure.log 2>&1 ||
     { tail -n 40 configure.log; exit 1; }
 # Only what the static library needs: the generated headers, the variants of the two support
 # libraries that libpq is built with, and libpq's objects (no DLL, so not its version resource).
@@ -83,8 +72,10 @@ fi
 cp src/common/libpgcommon_shlib.a src/port/libpgport_shlib.a "$dir/lib/"
 cp ../source/src/interfaces/libpq/libpq-fe.h ../source/src/include/postgres_ext.h \
     src/include/pg_config_ext.h "$dir/include/"
+cp "$openssl/lib/libssl.a" "$openssl/lib/libcrypto.a" "$dir/lib/"
 cp ../source/COPYRIGHT "$dir/COPYRIGHT"
+cp "$openssl/LICENSE.txt" "$dir/openssl-LICENSE.txt"
 cd "$dir"
 rm -rf "$work"
 echo "$stamp" > "$dir/stamp"
-echo "libpq for Windows: ${got#postgresql-15_} in $dir"
+echo "libpq for Windows: $got in $dir"

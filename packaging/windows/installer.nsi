@@ -49,6 +49,7 @@ UninstPage instfiles
     ${VERB} "$INSTDIR\qvlink-records.exe"
     ${VERB} "$INSTDIR\README.txt"
     ${VERB} "$INSTDIR\libpq-COPYRIGHT.txt"
+    ${VERB} "$INSTDIR\openssl-LICENSE.txt"
 !macroend
 
 Function un.onInit
@@ -65,6 +66,7 @@ Section "Programs" PROGRAMS_SECTION
     File "${PACKAGE}\qvlink-records.exe"
     File "${PACKAGE}\README.txt"
     File "${PACKAGE}\libpq-COPYRIGHT.txt"
+    File "${PACKAGE}\openssl-LICENSE.txt"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; The entries start in the operators' folder (a shortcut starts in the output path).

@@ -1,7 +1,8 @@
 // What a database setting may hold: libpq's connection settings, but never a password, which
 // belongs in the password file libpq reads (~/.pgpass on Linux, %APPDATA%\postgresql\pgpass.conf
-// on Windows, or the file PGPASSFILE names), readable by its owner only. A client built without
-// TLS (the Windows programs) refuses a setting that insists on TLS, in words, before it is used.
+// on Windows, or the file PGPASSFILE names), readable by its owner only. A client built with a
+// libpq without TLS refuses a setting that insists on TLS, in words, before it is used; the Linux
+// and Windows programs speak TLS, so sslmode require, verify-ca and verify-full pass.
 #pragma once
 
 #include <string>

@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 
+#include <utility>
+
 #include "password_file.h"
 #include "socket_wait.h"
 
@@ -51,6 +53,20 @@ std::string PassfileOf(const std::string& conninfo) {
 bool TooManyClients(const std::string& failure) {
     return failure.find("too many clients") != std::string::npos ||
            failure.find("remaining connection slots are reserved") != std::string::npos;
+}
+
+// libpq's words, with what its TLS failures mean to the operator added where they leave it
+// unsaid (OpenSSL's words name no file and no remedy).
+std::string Explained(std::string failure) {
+    static const std::pair<const char*, const char*> meanings[] = {
+        {"certificate verify failed",
+         "the server's certificate is not signed by the CA in sslrootcert, or is out of date"},
+        {"SSL SYSCALL error: EOF detected", "the server ended the connection"},
+    };
+    for (const auto& [words, meaning] : meanings)
+        if (failure.find(words) != std::string::npos)
+            return failure.append(" (").append(meaning).append(")");
+    return failure;
 }
 
 // libpq prints the server's notices on stderr unless told otherwise, from whatever thread runs
@@ -147,7 +163,8 @@ Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
                                      " has no connection free (too many clients); waiting for one",
                                  failure);
         if (!passwordFile.ok()) failure += "; " + passwordFile.ToString();
-        return Status::Error(StatusKind::Lost, "cannot reach the database at " + where_, failure);
+        return Status::Error(StatusKind::Lost, "cannot reach the database at " + where_,
+                             Explained(std::move(failure)));
     }
     PQsetnonblocking(conn, 1);
     conn_ = conn;
@@ -156,7 +173,8 @@ Status PgConnection::Open(const std::string& conninfo, const StopWake* stop,
 
 Status PgConnection::Lost(std::string what) {
     Close();
-    return Status::Error(StatusKind::Lost, "lost the database at " + where_, std::move(what));
+    return Status::Error(StatusKind::Lost, "lost the database at " + where_,
+                         Explained(std::move(what)));
 }
 
 std::string PgConnection::Wait(bool forWrite, const StopWake* stop, Deadline deadline,

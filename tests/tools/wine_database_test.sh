@@ -3,9 +3,12 @@
 # on 127.0.0.1 (passwords from a PGPASSFILE, as a station keeps them) and qvlink-sim receivers on
 # Wine's COM ports. qvlink-cli.exe on four ports puts every record line into the database once,
 # while the server is killed and started again in the middle of the run; qvlink-records.exe
-# reports from the database what the Linux qvlink-records reports from the file; settings that ask
-# for TLS or hold a password are refused in words. qvlink-station.exe shows the database in its
-# header: all sent, then the unsent lines while the server is away, then all sent again.
+# reports from the database what the Linux qvlink-records reports from the file; a setting that
+# holds a password is refused in words. The server speaks TLS with a certificate of a CA made here:
+# qvlink-records.exe push with sslmode verify-full and that CA sends a line (over TLS only, as the
+# server allows that role), with another CA it is refused in words, and sslmode require passes.
+# qvlink-station.exe shows the database in its header: all sent, then the unsent lines while the
+# server is away, then all sent again.
 # usage: wine_database_test.sh WINDOWS_BUILD_DIR QVLINK_SIM QVLINK_PACK QVLINK_RECORDS [LOG_DIR]
 set -u
 here=$(dirname "$(realpath "$0")")
@@ -43,14 +46,38 @@ require() {  # require NAME CONDITION-COMMAND...: a check the rest depends on; e
 head -c 1048576 /dev/urandom > image.raw
 "$pack" pack image.raw fw.bin > /dev/null
 
-# The server: the stations' role may only add rows, the report's only read them; both come in
-# over TCP with a password from the password file.
-require "a throwaway PostgreSQL server runs" eval 'pg_cluster_init "$PG_DIR" && pg_cluster_start'
+# Two CAs: the line's, which signs the server's certificate (for 127.0.0.1 and localhost), and
+# another.
+certificate() {  # certificate NAME OPENSSL-REQ-ARGS...: NAME.key and NAME.pem (or a request)
+    local name="$1"
+    shift
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+        -keyout "$name.key" -out "$name.pem" "$@" 2> "$name.log"
+}
+certificate ca -x509 -subj "/CN=Line CA"
+certificate other-ca -x509 -subj "/CN=Another CA"
+certificate server -subj "/CN=localhost" -addext "subjectAltName=IP:127.0.0.1,DNS:localhost"
+openssl x509 -req -in server.pem -CA ca.pem -CAkey ca.key -days 2 -out server.crt \
+    -copy_extensions copy 2>> server.log
+
+# The server, with TLS: the stations' role may only add rows, the report's only read them; both
+# come in over TCP with a password from the password file; the role tlsline only over TLS.
+pg_tls() {
+    install -m 600 server.crt "$PG_DIR/data/server.crt" &&
+        install -m 600 server.key "$PG_DIR/data/server.key" &&
+        if [ "$(id -u)" = 0 ]; then chown postgres: "$PG_DIR"/data/server.*; fi &&
+        echo "ssl = on" >> "$PG_DIR/data/postgresql.conf" &&
+        sed -i '1i hostnossl all tlsline all reject' "$PG_DIR/data/pg_hba.conf"
+}
+require "a throwaway PostgreSQL server with TLS runs" \
+    eval 'pg_cluster_init "$PG_DIR" && pg_tls && pg_cluster_start'
 pg_records_database "$records"
 pg_sql "CREATE ROLE station LOGIN PASSWORD 'line-secret' IN ROLE qvlink_insert;
+    CREATE ROLE tlsline LOGIN PASSWORD 'tls-secret' IN ROLE qvlink_insert;
     CREATE ROLE reader LOGIN PASSWORD 'read-secret' IN ROLE qvlink_read" > /dev/null
-printf '127.0.0.1:%s:qvlink:station:line-secret\n127.0.0.1:%s:qvlink:reader:read-secret\n' \
-    "$PG_PORT" "$PG_PORT" > pgpass
+for role in station:line-secret tlsline:tls-secret reader:read-secret; do
+    echo "127.0.0.1:$PG_PORT:qvlink:$role"
+done > pgpass
 chmod 600 pgpass
 set_up_wine_prefix
 PGPASSFILE=$(winepath -w "$work/pgpass" 2>/dev/null)
@@ -59,13 +86,7 @@ db="host=127.0.0.1 port=$PG_PORT dbname=qvlink"
 rows() { pg_sql "SELECT count(*) || '/' || count(DISTINCT record_id) FROM records WHERE station = '$1'"; }
 ids_in_db() { pg_sql "SELECT record_id FROM records WHERE station = '$1' ORDER BY 1"; }
 
-# Settings the programs cannot use are refused before anything is sent, in words.
-timeout 120 wine "$cli_exe" --port COM1 --record refused.jsonl \
-    --database "$db user=station sslmode=require" fw.bin \
-    > tls.out 2> tls.err
-status=$?
-check "sslmode=require is refused with exit 2, naming TLS" \
-    eval '[ $status = 2 ] && grep -q "asks for TLS (sslmode require), which this build cannot speak" tls.err'
+# A setting the programs cannot use is refused before anything is sent, in words.
 timeout 120 wine "$cli_exe" --port COM1 --record refused.jsonl \
     --database "$db user=station password=x" fw.bin \
     > password.out 2> password.err
@@ -120,7 +141,28 @@ timeout 120 wine "$records_exe" report --database "$db user=reader" --station wi
 check "qvlink-records.exe report --database equals the Linux report of the file" \
     eval 'grep -q "^win-line " report-db.txt && cmp -s report-file.txt report-db.txt'
 
-# 3. The station window's header: all sent; the unsent lines while the server is away; all sent
+# 3. TLS (tlsline comes in over TLS only): sslmode verify-full with the line's CA sends a line;
+# with another CA it is refused in the operator's words, and nothing is sent; sslmode require
+# (TLS without checking the server) is accepted.
+head -n 1 cli.jsonl | jq -c --arg id "$(cat /proc/sys/kernel/random/uuid)" \
+    '.station = "win-tls" | .record_id = $id' > tls.jsonl
+tls_cases=(  # TLS settings, exit status, words on stderr, rows of station win-tls afterwards
+    "sslmode=verify-full sslrootcert=other-ca.pem|2|certificate verify failed (the server's certificate is not signed by the CA in sslrootcert|0"
+    "sslmode=verify-full sslrootcert=ca.pem|0||1"
+    "sslmode=require|0||1"
+)
+for i in "${!tls_cases[@]}"; do
+    IFS='|' read -r tls want words want_rows <<< "${tls_cases[$i]}"
+    timeout 120 wine "$records_exe" push --database "$db user=tlsline $tls" tls.jsonl \
+        > "tls-$i.out" 2> "tls-$i.err"
+    status=$?
+    tr -d '\r' < "tls-$i.err" | sed 's/^/     /'
+    check "push with $tls ends with $want${words:+, saying $words}" \
+        eval '[ $status = $want ] && { [ -z "$words" ] || grep -qF "$words" "tls-$i.err"; } &&
+            [ "$(rows win-tls | cut -d/ -f1)" = "$want_rows" ]'
+done
+
+# 4. The station window's header: all sent; the unsent lines while the server is away; all sent
 # once it is back.
 start_window_manager openbox.log
 read_window() { probe window "$title" > window.txt && [ -s window.txt ]; }
