@@ -37,7 +37,8 @@ DWORD CALLBACK OnInterface(cm_notify::Notification, void* context, int action, v
 }  // namespace
 
 struct DeviceWatch::Events {
-    HANDLE arrived = nullptr;  // auto-reset: set by OnInterface, taken by AwaitEvent
+    HMODULE library = nullptr;  // cfgmgr32.dll, held while registered
+    HANDLE arrived = nullptr;   // auto-reset: set by OnInterface, taken by AwaitEvent
     cm_notify::Unregister unregister = nullptr;
     cm_notify::Notification registrations[2] = {};
 
@@ -46,6 +47,7 @@ struct DeviceWatch::Events {
         for (cm_notify::Notification registration : registrations)
             if (registration != nullptr) unregister(registration);
         if (arrived != nullptr) CloseHandle(arrived);
+        if (library != nullptr) FreeLibrary(library);
     }
 };
 
@@ -55,15 +57,17 @@ void DeviceWatch::EventsDeleter::operator()(Events* events) const {
 
 std::unique_ptr<DeviceWatch::Events, DeviceWatch::EventsDeleter> DeviceWatch::OpenEvents() {
     if (UnderWine()) return nullptr;
-    // Imported by this library already (the ports' locations): no search for it.
-    const HMODULE cfgmgr = GetModuleHandleW(L"cfgmgr32.dll");
+    // From the system's folder only. Windows 7 without its loader update refuses the flag; it
+    // has no notices to register for either.
+    const HMODULE cfgmgr = LoadLibraryExW(L"cfgmgr32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (cfgmgr == nullptr) return nullptr;
+    std::unique_ptr<Events, EventsDeleter> events(new Events);
+    events->library = cfgmgr;
     const auto registerFor = reinterpret_cast<cm_notify::Register>(
         reinterpret_cast<void (*)()>(GetProcAddress(cfgmgr, "CM_Register_Notification")));
     const auto unregister = reinterpret_cast<cm_notify::Unregister>(
         reinterpret_cast<void (*)()>(GetProcAddress(cfgmgr, "CM_Unregister_Notification")));
     if (registerFor == nullptr || unregister == nullptr) return nullptr;  // before Windows 8
-    std::unique_ptr<Events, EventsDeleter> events(new Events);
     events->unregister = unregister;
     events->arrived = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (events->arrived == nullptr) return nullptr;
