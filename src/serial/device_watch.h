@@ -4,8 +4,10 @@
 // kernel name such as /dev/ttyUSB7, or a /dev/serial/by-path link) leads to a device again; the
 // waiting port then opens it itself, and waits again when that fails.
 // How it learns: on Linux it follows udev's tty events where udev runs (its control socket
-// exists), and a device that is there when its waiter comes (held by another program, say) is
-// looked at again once a second; where no udev sends events (a container, CI) and on Windows,
+// exists); on Windows 8 and later the configuration manager's notices of COM port interfaces
+// that arrive (a location path, see port_names.h, is there while a COM port is plugged in at
+// it). A device that is there when its waiter comes (held by another program, say) is looked at
+// again once a second. Where no events come (no udev in a container or on CI; Windows 7; Wine),
 // every awaited path is looked at once a second.
 // Threading: AwaitDevice from any number of threads at once; the watcher's own thread starts at
 // the first wait and sleeps while nobody waits. The waiters are guarded by mutex_.
@@ -39,8 +41,9 @@ class DeviceWatch {
     Wait AwaitDevice(const std::string& path, const StopWake& stop,
                      const std::atomic<bool>& stopped);
 
-    // Whether device events are followed (udev); else every awaited path is looked at once a
-    // second. Known after the first AwaitDevice; false before.
+    // Whether device events are followed (udev; the configuration manager's notices on
+    // Windows); else every awaited path is looked at once a second. Known after the first
+    // AwaitDevice; false before.
     bool FollowsEvents() const { return followsEvents_.load(); }
 
     // How often a path is looked at without events.

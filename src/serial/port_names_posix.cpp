@@ -21,6 +21,12 @@ std::string DisplayDevice(const std::string& device) {
     return device;
 }
 
+Status DeviceToOpen(const std::string& device, std::string* target) {
+    // The kernel follows a by-path link itself.
+    *target = device;
+    return Status::Ok();
+}
+
 std::string ResolveDevice(const std::string& device) {
     std::error_code error;
     const std::filesystem::path resolved = std::filesystem::canonical(device, error);

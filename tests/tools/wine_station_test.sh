@@ -94,7 +94,7 @@ kept() { jq -e "$1" run/QVLinkStation.json > /dev/null 2>&1; }  # kept JQ-CONDIT
 
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort)
 check "qvlink-station.exe imports only system DLLs: $(echo $imports)" \
-    test -z "$(echo "$imports" | grep -vxE 'KERNEL32.DLL|USER32.DLL|GDI32.DLL|COMCTL32.DLL|COMDLG32.DLL|SHELL32.DLL|ADVAPI32.DLL|WINMM.DLL|MSVCRT.DLL|WS2_32.DLL|SECUR32.DLL|OLE32.DLL')"
+    test -z "$(echo "$imports" | grep -vxE 'KERNEL32.DLL|USER32.DLL|GDI32.DLL|COMCTL32.DLL|COMDLG32.DLL|SHELL32.DLL|ADVAPI32.DLL|WINMM.DLL|MSVCRT.DLL|WS2_32.DLL|SECUR32.DLL|OLE32.DLL|SETUPAPI.DLL')"
 
 # --version and --help are answered on stdout, before any window.
 version=$(sed -n 's/^project(QuorvaneLink VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")

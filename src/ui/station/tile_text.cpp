@@ -13,8 +13,9 @@ using station::PortSnapshot;
 TileView TileOf(const PortSnapshot& port, bool enabled) {
     TileView tile;
     tile.name = port.port;
-    // Windows opens COM3 as \\.\COM3; that says nothing the name does not.
-    if (DisplayDevice(port.device) != port.port) tile.device = port.device;
+    // Windows opens COM3 as \\.\COM3; that says nothing the name does not. A slot's location
+    // shows the COM port it leads to as the operator names it.
+    if (DisplayDevice(port.device) != port.port) tile.device = DisplayDevice(port.device);
     if (port.activity == PortActivity::Running) {
         tile.phase = StatusLineText(port.status);
         const bool moving = port.status.kind == STATUS_TRANSFER || port.status.kind == STATUS_BURN;

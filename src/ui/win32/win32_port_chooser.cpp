@@ -3,17 +3,49 @@
 #include <algorithm>
 
 #include "port_list.h"
+#include "port_locations.h"
+#include "port_names.h"
 #include "station_resource.h"
 #include "wide_text.h"
 
 namespace qvlink {
 namespace {
 
+// One row of the list: the name a pick puts in the line, and what the row reads.
+struct Choice {
+    std::string name;
+    std::string text;
+};
+
 struct Chooser {
     const std::vector<std::string>& current;
-    const std::vector<std::string>& offered;
+    std::vector<Choice> offered;
     std::vector<std::string> chosen;
 };
+
+// The offered ports, each with the USB location it is plugged in at beside it ("COM7  at
+// USBROOT(0)#USB(1)#USB(4), Port_#0004.Hub_#0001"); after a located port, its location as a
+// name of its own, which stays with the slot whatever COM port the adapter there gets.
+std::vector<Choice> ChoicesOf(const std::vector<std::string>& offered,
+                              const std::vector<PortLocation>& locations) {
+    std::vector<Choice> choices;
+    for (const std::string& port : offered) {
+        const auto located =
+            std::find_if(locations.begin(), locations.end(),
+                         [&port](const PortLocation& each) { return each.port == port; });
+        if (located == locations.end() || (located->path.empty() && located->information.empty())) {
+            choices.push_back({port, port});
+            continue;
+        }
+        std::string where = located->path.empty() ? "" : SlotNames({located->path}).front();
+        if (!located->information.empty())
+            where += (where.empty() ? "" : ", ") + located->information;
+        choices.push_back({port, port + "  at " + where});
+        if (!located->path.empty())
+            choices.push_back({located->path, located->path + "  (now " + port + ")"});
+    }
+    return choices;
+}
 
 // Port names are compared as Windows compares them: without case.
 bool SameName(const std::string& a, const std::string& b) {
@@ -24,6 +56,11 @@ bool SameName(const std::string& a, const std::string& b) {
 bool Names(const std::vector<std::string>& names, const std::string& name) {
     return std::any_of(names.begin(), names.end(),
                        [&name](const std::string& each) { return SameName(each, name); });
+}
+
+bool Offers(const std::vector<Choice>& choices, const std::string& name) {
+    return std::any_of(choices.begin(), choices.end(),
+                       [&name](const Choice& choice) { return SameName(choice.name, name); });
 }
 
 std::string JoinPorts(const std::vector<std::string>& items) {
@@ -45,10 +82,10 @@ void Init(HWND dialog, const Chooser& chooser) {
     std::vector<std::string> items;
     for (const std::string& entry : chooser.current)
         for (std::string& item : station::SplitPortList(entry)) items.push_back(std::move(item));
-    for (const std::string& port : chooser.offered) {
+    for (const Choice& choice : chooser.offered) {
         const auto at = SendMessageW(list, LB_ADDSTRING, 0,
-                                     reinterpret_cast<LPARAM>(WideFromUtf8(port).c_str()));
-        if (at >= 0 && Names(items, port)) SendMessageW(list, LB_SETSEL, TRUE, at);
+                                     reinterpret_cast<LPARAM>(WideFromUtf8(choice.text).c_str()));
+        if (at >= 0 && Names(items, choice.name)) SendMessageW(list, LB_SETSEL, TRUE, at);
     }
     SetDlgItemTextW(dialog, IDC_PORTS_EDIT, WideFromUtf8(JoinPorts(items)).c_str());
 }
@@ -58,10 +95,10 @@ void Init(HWND dialog, const Chooser& chooser) {
 void TakePicks(HWND dialog, const Chooser& chooser) {
     std::vector<std::string> items;
     for (std::string& item : station::SplitPortList(LineText(dialog)))
-        if (!Names(chooser.offered, item)) items.push_back(std::move(item));
+        if (!Offers(chooser.offered, item)) items.push_back(std::move(item));
     const HWND list = GetDlgItem(dialog, IDC_PORTS_OFFERED);
     for (std::size_t i = 0; i < chooser.offered.size(); ++i)
-        if (SendMessageW(list, LB_GETSEL, i, 0) > 0) items.push_back(chooser.offered[i]);
+        if (SendMessageW(list, LB_GETSEL, i, 0) > 0) items.push_back(chooser.offered[i].name);
     SetDlgItemTextW(dialog, IDC_PORTS_EDIT, WideFromUtf8(JoinPorts(items)).c_str());
 }
 
@@ -94,7 +131,7 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 std::optional<std::vector<std::string>> ChoosePortsModal(HINSTANCE instance, HWND owner,
                                                          const std::vector<std::string>& current,
                                                          const std::vector<std::string>& offered) {
-    Chooser chooser{current, offered, {}};
+    Chooser chooser{current, ChoicesOf(offered, SystemPortLocations()), {}};
     const INT_PTR answer = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_STATION_PORTS), owner,
                                            &ChooserProc, reinterpret_cast<LPARAM>(&chooser));
     if (answer != IDOK) return std::nullopt;
