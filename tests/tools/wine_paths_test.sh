@@ -50,17 +50,21 @@ check "qvlink-pack.exe packs Линия/образ.raw into $firmware and says s
     eval '[ -f "$firmware" ] &&
         grep -qF "into $firmware (1048614 bytes)" <(tr -d "\r" < pack.out)'
 
-rm -f sim.out
-"$sim" --devices 0 --timeout 120 "$firmware" > sim.out 2> sim.err &
-sim_pid=$!
-pids+=("$sim_pid")
-require "the receiver starts" await_lines sim.out 1 "$sim_pid" 30
-map_com_ports 60 1="$(head -n 1 sim.out)" || exit 1
+# One receiver for each program run, each on a port of its own (COM1 for qvlink-cli.exe, COM2 and
+# COM3 for the two runs of the station), so that none of them meets the next receiver.
+for n in 1 2 3; do
+    "$sim" --timeout 120 "$firmware" > "sim$n.out" 2> "sim$n.err" &
+    pids+=($!)
+    printf -v "sim${n}_pid" '%s' $!
+    require "receiver $n starts" await_lines "sim$n.out" 1 $! 30
+done
+map_com_ports 60 1="$(head -n 1 sim1.out)" 2="$(head -n 1 sim2.out)" 3="$(head -n 1 sim3.out)" ||
+    exit 1
 
-# received N: the receiver has checked N upgrades, every one of them byte for byte.
+# received N: receiver N has checked its upgrade byte for byte.
 received() {
-    await_lines sim.out $(($1 + 1)) "$sim_pid" 90 &&
-        [ "$(tail -n +2 sim.out | grep -c ': OK: ')" = "$1" ]
+    local pid="sim${1}_pid"
+    await_lines "sim$1.out" 2 "${!pid}" 90 && [ "$(sed -n 2p "sim$1.out" | grep -c ': OK: ')" = 1 ]
 }
 
 timeout 120 wine "$cli_exe" --port COM1 --record "$record" --trace Линия/trace.txt "$firmware" \
@@ -108,9 +112,10 @@ station_record="产线3/站.jsonl"
 for run in 1 2; do
     if [ "$run" = 1 ]; then
         require "the station window opens in Линия" \
-            start_station --port COM1 --record "../$station_record" --start "../$firmware"
+            start_station --port COM2 --record "../$station_record" --start "../$firmware"
     else
-        require "the station window opens again with its kept settings" start_station --start
+        require "the station window opens again, on COM3, with its kept firmware and record" \
+            start_station --port COM3 --start
     fi
     check "run $run: its header names Übung.bin" grep -qF "Übung.bin" window.txt
     check "run $run: a receiver served from $firmware and recorded in $station_record" \
