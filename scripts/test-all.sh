@@ -125,6 +125,7 @@ windows() {
     bash tests/tools/wine_comeback_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack
     bash tests/tools/wine_database_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack \
         build/release/tools/qvlink-records
+    bash tests/tools/wine_paths_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-records
     bash tests/tools/wine_installer_test.sh build/win
     bash tests/tools/wine_service_test.sh build/win build/release/tools/qvlink-sim build/release/tools/qvlink-pack
 }

@@ -10,6 +10,7 @@
 #include "link_settings.h"
 #include "upgrade_app.h"
 #include "upgrade_dialog.h"
+#include "utf8_arguments.h"
 #include "win32_boxes.h"
 #include "win32_dialog_window.h"
 
@@ -28,7 +29,9 @@ void ReachParentConsole() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*arguments*/, int /*show*/) {
     if (__argc > 1) {
         ReachParentConsole();
-        if (const auto status = qvlink::AnswerDialogArguments(__argc, __argv)) return *status;
+        qvlink::Utf8Arguments arguments(__argc, __argv);
+        if (const auto status = qvlink::AnswerDialogArguments(arguments.Argc(), arguments.Argv()))
+            return *status;
     }
     qvlink::UpgradeApp app(
         [instance](qvlink::UpgradeDialog& dialog) {

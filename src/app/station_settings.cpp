@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "durable_file.h"
+#include "file_path.h"
 #include "os_error.h"
 #include "port_list.h"
 #include "record_line.h"
@@ -96,13 +97,13 @@ Status WritablePath(const fs::path& file, fs::path* target) {
         // A missing file, or a link to one: the link is left to name what is written.
         *target =
             fs::is_symlink(fs::symlink_status(file, error)) ? fs::read_symlink(file, error) : file;
-        if (target->is_relative() && target->string() != file.string())
+        if (target->is_relative() && target->native() != file.native())
             *target = file.parent_path() / *target;
         return Status::Ok();
     }
     if (!fs::is_regular_file(found))
         return Status::Error(StatusKind::Foreign, "cannot save the station's settings",
-                             file.string() + " is not a regular file");
+                             Utf8FromPath(file) + " is not a regular file");
     *target = fs::canonical(file, error);
     if (error) *target = file;
     return Status::Ok();
@@ -138,7 +139,7 @@ fs::path DamagedPath(const fs::path& file) {
 
 Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup) {
     *setup = {};
-    const std::string name = file.filename().string();
+    const std::string name = Utf8FromPath(file.filename());
     std::error_code error;
     const fs::file_status found = fs::status(file, error);
     if (!fs::exists(found))
@@ -153,14 +154,14 @@ Status LoadStationSetup(const std::filesystem::path& file, StationSetup* setup) 
     if (const Status checked = Check(file, &read); !checked.ok()) {
         return Status::Error(checked.kind(), name + " was not used (" + checked.message() +
                                                  "): starting with the defaults; it is kept as " +
-                                                 DamagedPath(file).filename().string());
+                                                 Utf8FromPath(DamagedPath(file).filename()));
     }
     *setup = std::move(read);
     return Status::Ok();
 }
 
 Status ReadStationSetup(const std::filesystem::path& file, StationSetup* setup) {
-    const std::string named = "the settings file " + file.string();
+    const std::string named = "the settings file " + Utf8FromPath(file);
     std::error_code error;
     const fs::file_status found = fs::status(file, error);
     if (error && error != std::errc::no_such_file_or_directory)
@@ -186,8 +187,8 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
         fs::rename(target, damaged, error);
         if (error)
             return Status::Error(KindOfError(error), "cannot save the station's settings",
-                                 "cannot keep " + target.string() + " as " + damaged.string() +
-                                     ": " + error.message());
+                                 "cannot keep " + Utf8FromPath(target) + " as " +
+                                     Utf8FromPath(damaged) + ": " + error.message());
     }
     json root = {{"ports", setup.ports},
                  {"firmware", setup.firmwarePath},
@@ -196,7 +197,8 @@ Status SaveStationSetup(const std::filesystem::path& file, const StationSetup& s
     if (!setup.station.empty()) root["station"] = setup.station;
     if (!setup.database.empty()) root["database"] = setup.database;
     // Made new beside the target, never through something planted where a temporary goes.
-    if (const Status saved = ReplaceFileDurably(target.string(), root.dump(2) + "\n"); !saved.ok())
+    if (const Status saved = ReplaceFileDurably(Utf8FromPath(target), root.dump(2) + "\n");
+        !saved.ok())
         return Status::Error(saved.kind(), "cannot save the station's settings", saved.ToString());
     return Status::Ok();
 }

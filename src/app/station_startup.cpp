@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "file_path.h"
 #include "station_settings.h"
 
 namespace qvlink {
@@ -12,7 +13,7 @@ Status BeginStation(const std::vector<std::string>& arguments, StationStart* sta
         return usage;
     // The settings stay with the folder the station was started from, wherever a chooser goes.
     const std::filesystem::path named =
-        start->arguments.settingsPath.value_or(STATION_SETTINGS_FILE);
+        PathFromUtf8(start->arguments.settingsPath.value_or(STATION_SETTINGS_FILE));
     std::error_code error;
     start->settingsFile = std::filesystem::absolute(named, error);
     if (error) start->settingsFile = named;

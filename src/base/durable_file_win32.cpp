@@ -1,12 +1,13 @@
 // On Windows: written to a temporary beside PATH made with CREATE_NEW (which never opens what
 // is there already, a file or a link), flushed to the disk with FlushFileBuffers, and moved over
 // PATH with MoveFileEx, which returns only once the move is on the disk
-// (MOVEFILE_WRITE_THROUGH). Paths are taken in the system's code page, as the record file and
-// the cursor's reader take them, so that all three name the same files.
+// (MOVEFILE_WRITE_THROUGH). Paths are UTF-8, handed to the system's wide calls as the record file
+// and the cursor's reader hand theirs, so that all three name the same files.
 #include <windows.h>
 
 #include "durable_file.h"
 #include "os_error.h"
+#include "wide_text.h"
 
 namespace qvlink {
 namespace {
@@ -17,13 +18,14 @@ constexpr int NAMES_TRIED = 1000;
 }  // namespace
 
 Status ReplaceFileDurably(const std::string& path, const std::string& contents) {
-    std::string fresh;
+    std::wstring fresh;
     HANDLE file = INVALID_HANDLE_VALUE;
     DWORD error = ERROR_FILE_EXISTS;
-    const std::string stem = path + ".new." + std::to_string(GetCurrentProcessId()) + ".";
+    const std::wstring stem =
+        WideFromUtf8(path) + L".new." + std::to_wstring(GetCurrentProcessId()) + L".";
     for (int tried = 0; tried < NAMES_TRIED && file == INVALID_HANDLE_VALUE; ++tried) {
-        fresh = stem + std::to_string(tried);
-        file = CreateFileA(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        fresh = stem + std::to_wstring(tried);
+        file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
@@ -35,7 +37,7 @@ Status ReplaceFileDurably(const std::string& path, const std::string& contents) 
     const auto failed = [&](const char* what) {
         const DWORD failure = GetLastError();
         if (open) CloseHandle(file);
-        DeleteFileA(fresh.c_str());
+        DeleteFileW(fresh.c_str());
         return Status::Error(KindOfLastError(failure), "cannot save " + path,
                              std::string(what) + ": " + LastErrorText(failure));
     };
@@ -54,7 +56,7 @@ Status ReplaceFileDurably(const std::string& path, const std::string& contents) 
     if (!FlushFileBuffers(file)) return failed("flush");
     CloseHandle(file);
     open = false;
-    if (!MoveFileExA(fresh.c_str(), path.c_str(),
+    if (!MoveFileExW(fresh.c_str(), WideFromUtf8(path).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return failed("rename");
     return Status::Ok();

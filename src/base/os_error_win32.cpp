@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "os_error.h"
+#include "wide_text.h"
 
 namespace qvlink {
 namespace {
@@ -54,10 +55,12 @@ StatusKind KindOfLastError(unsigned long error) {
 }
 
 std::string LastErrorText(unsigned long error) {
-    char text[256] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, text, sizeof text, nullptr);
-    std::string words(text, length);
+    // In the system's language, which may need more than the ANSI code page: taken wide, kept as
+    // UTF-8 like every other text.
+    wchar_t text[256] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, text, 256, nullptr);
+    std::string words = Utf8FromWide(std::wstring(text, length));
     while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' '))
         words.pop_back();
     return words.empty() ? "Windows error " + std::to_string(error) : words;

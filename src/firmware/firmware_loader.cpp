@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include "file_path.h"
 #include "firmware_format.h"
 #include "os_error.h"
 
@@ -19,7 +20,7 @@ constexpr const char* FULLWIDTH_BANG = "\xEF\xBC\x81";
 std::string FullPath(const std::filesystem::path& path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return (error ? path : absolute).string();
+    return Utf8FromPath(error ? path : absolute);
 }
 
 Status Unopenable(const std::filesystem::path& path, StatusKind kind, std::string cause) {

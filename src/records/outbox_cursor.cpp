@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "durable_file.h"
+#include "file_path.h"
 #include "sha256.h"
 
 namespace qvlink::records {
@@ -19,7 +20,7 @@ std::string CursorPathFor(const std::string& recordPath) {
 }
 
 OutboxCursor LoadCursor(const std::string& path, std::string* notice) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     if (!in) return {};
     std::stringstream text;
     text << in.rdbuf();

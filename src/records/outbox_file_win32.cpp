@@ -7,6 +7,7 @@
 
 #include "os_error.h"
 #include "outbox_file.h"
+#include "wide_text.h"
 
 namespace qvlink::records {
 namespace {
@@ -37,8 +38,8 @@ void OutboxFile::Close() {
 
 Status OutboxFile::Open(const std::string& path) {
     Close();
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, SHARE_ALL, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         const StatusKind kind = KindOfLastError(error);
@@ -87,25 +88,19 @@ std::string OutboxFile::CurrentPath() const {
         file, wide.data(), static_cast<DWORD>(wide.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0 || length >= wide.size()) return {};
     wide.resize(length);
-    // "\\?\C:\..." as the call gives it; "C:\..." as the operator writes it, in the code page
-    // the record was opened with.
+    // "\\?\C:\..." as the call gives it; "C:\..." as the operator writes it, in UTF-8 as the
+    // record was opened with.
     if (wide.rfind(L"\\\\?\\UNC\\", 0) == 0)
         wide = L"\\\\" + wide.substr(8);
     else if (wide.rfind(L"\\\\?\\", 0) == 0)
         wide = wide.substr(4);
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                          nullptr, 0, nullptr, nullptr);
-    std::string path(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes <= 0 || WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                          path.data(), bytes, nullptr, nullptr) != bytes)
-        return {};
-    return path;
+    return Utf8FromWide(wide);
 }
 
 std::string OutboxFile::IdentityAt(const std::string& path) {
     // No access asked: only the file's information is read, whoever has it open.
-    const HANDLE file = CreateFileA(path.c_str(), 0, SHARE_ALL, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), 0, SHARE_ALL, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     BY_HANDLE_FILE_INFORMATION about{};
     const bool known = GetFileInformationByHandle(file, &about) != 0;

@@ -16,6 +16,7 @@
 
 #include "os_error.h"
 #include "serial_port.h"
+#include "wide_text.h"
 
 namespace qvlink {
 namespace {
@@ -81,8 +82,8 @@ DWORD Finish(HANDLE port, OVERLAPPED& request, DWORD timeoutMs, DWORD& error) {
 Status SerialPort::OpenDevice(const std::string& device, int baud) {
     if (isOpen) Close();
     HANDLE opened =
-        CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(WideFromUtf8(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return OpenError(device, "open", GetLastError());
     handle = opened;
     readRequest = {};

@@ -2,6 +2,7 @@
 
 #include "os_error.h"
 #include "record_file.h"
+#include "wide_text.h"
 
 namespace qvlink::station {
 namespace {
@@ -43,9 +44,9 @@ RecordFile::~RecordFile() = default;
 Status RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* file) {
     // Without FILE_SHARE_DELETE the file cannot be moved or deleted while it is open here, so
     // its path always names the open file.
-    const HANDLE handle =
-        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return SystemFailure("cannot append to the record file " + path);
     auto opened = std::make_unique<Handle>();  // owns the handle from here on

@@ -1,5 +1,6 @@
 #include "station.h"
 
+#include "file_path.h"
 #include "firmware_loader.h"
 #include "port_names.h"
 #include "station_live.h"
@@ -64,13 +65,17 @@ Status Station::LoadFirmware(const std::filesystem::path& path) {
     auto firmware = std::make_shared<LoadedFirmware>();
     Sha256Digest digest{};
     const Status loaded = LoadFirmwareFile(path, firmware->image, &digest);
-    if (!loaded.ok()) return Status::Error(loaded.kind(), loaded.message(), path.string());
-    firmware->facts = DescribeFirmware(firmware->image, path.filename().string(), digest);
+    if (!loaded.ok()) return Status::Error(loaded.kind(), loaded.message(), Utf8FromPath(path));
+    firmware->facts = DescribeFirmware(firmware->image, Utf8FromPath(path.filename()), digest);
     shared_.firmware.Replace(std::move(firmware));
     // Ports that do not serve take it now; the others at their next receiver.
     for (std::size_t i = 0; i < PortCount(); ++i) ports_[i]->TakeFirmwareWhenIdle();
     if (shared_.liveChanged) shared_.liveChanged();
     return Status::Ok();
+}
+
+Status Station::LoadFirmware(const std::string& utf8Path) {
+    return LoadFirmware(PathFromUtf8(utf8Path));
 }
 
 Status Station::OpenRecord(const std::string& path) {

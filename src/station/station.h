@@ -51,6 +51,8 @@ class Station {
     // next receiver: a receiver in progress ends with the file it began with, and its record
     // line names that one.
     Status LoadFirmware(const std::filesystem::path& path);
+    // The same for a path as the settings, a chooser and the command line hold it: UTF-8.
+    Status LoadFirmware(const std::string& utf8Path);
     // The facts of the file loaded last (empty before one was).
     FirmwareFacts Firmware() const;
     // Shared by every port's session; null before a file was loaded.

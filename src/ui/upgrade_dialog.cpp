@@ -1,7 +1,6 @@
 #include "upgrade_dialog.h"
 
-#include <filesystem>
-
+#include "file_path.h"
 #include "status_texts.h"
 
 namespace qvlink {
@@ -64,9 +63,7 @@ void UpgradeDialog::OnStartStop() {
 int UpgradeDialog::LoadFirmwareFile() {
     const auto path = view_->ChooseFirmwareFile();
     if (!path) return 0;
-    // The view's texts are UTF-8; on Windows a plain string would be read in the ANSI code page.
-    const std::u8string utf8Path(path->begin(), path->end());
-    const Status loaded = session_.LoadFirmware(std::filesystem::path(utf8Path));
+    const Status loaded = session_.LoadFirmware(PathFromUtf8(*path));
     if (!loaded.ok()) {
         view_->ShowMessage(BoxForRefusal(loaded.kind()), loaded.message());
         return 0;

@@ -1,14 +1,17 @@
 // The record database's Windows files under Wine: the waits on a socket and on stop wakes end for
 // the reason they should (never by running out the clock when a stop or the socket came first),
 // the outbox reads a record while the station appends to it and follows it when it is moved, and
-// the cursor's file is replaced whole.
+// the cursor's file is replaced whole; and all of them live in folders named in any script.
 #include <winsock2.h>
 // after winsock2.h
 #include <gtest/gtest.h>
 #include <windows.h>
+// windows.h names the mouse's cursor so; ours is the note of what was sent.
+#undef LoadCursor
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -16,10 +19,13 @@
 #include <thread>
 
 #include "durable_file.h"
+#include "file_path.h"
+#include "outbox_cursor.h"
 #include "outbox_file.h"
 #include "record_file.h"
 #include "socket_wait.h"
 #include "stop_wake.h"
+#include "wide_text.h"
 
 namespace qvlink::records {
 namespace {
@@ -182,6 +188,49 @@ TEST_F(RecordFolder, ACursorFileIsReplacedWhole) {
         EXPECT_EQ(text.str(), contents);
     }
     EXPECT_EQ(GetFileAttributesA((cursor + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The record, the outbox that reads it and the cursor beside it in folders named in three
+// scripts, of which a Western system's ANSI code page holds only the first: each name reaches
+// the system as written and comes back from it as written.
+TEST(ScriptNames, TheRecordItsReaderAndItsCursorLiveInAnyFolder) {
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    std::string ending = "-";  // appended, not prefixed: GCC 12 misreads the latter as overlapping
+    ending += std::to_string(GetCurrentProcessId());
+    const struct {
+        std::string utf8{};
+        std::wstring wide{};
+    } names[] = {{"Prüfstand", L"Prüfstand"}, {"产线3", L"产线3"}, {"Линия", L"Линия"}};
+    for (const auto& name : names) {
+        SCOPED_TRACE(name.utf8);
+        const std::string folder = Utf8FromWide(temp) + name.utf8 + ending;
+        EXPECT_EQ(PathFromUtf8(folder).filename().wstring(), name.wide + WideFromUtf8(ending));
+        EXPECT_EQ(Utf8FromPath(PathFromUtf8(folder)), folder);
+        ASSERT_TRUE(std::filesystem::create_directory(PathFromUtf8(folder)));
+        const std::string path = folder + "\\记录.jsonl";
+        {
+            std::unique_ptr<station::RecordFile> record;
+            ASSERT_TRUE(station::RecordFile::Open(path, &record).ok());
+            ASSERT_TRUE(record->Append("{\"n\":1}").ok());
+        }
+        EXPECT_TRUE(std::filesystem::is_regular_file(PathFromUtf8(folder) / L"记录.jsonl"));
+        {
+            OutboxFile outbox;
+            ASSERT_TRUE(outbox.Open(path).ok());
+            EXPECT_EQ(ReadAll(outbox), "{\"n\":1}\n");
+            // The record's path as the system gives it back, for the cursor of a moved file.
+            EXPECT_TRUE(outbox.CurrentPath().ends_with(name.utf8 + ending + "\\记录.jsonl"))
+                << outbox.CurrentPath();
+            const OutboxCursor cursor{outbox.identity(), 8, 1, TailPrint("{\"n\":1}\n"), ""};
+            ASSERT_TRUE(SaveCursor(CursorPathFor(path), cursor).ok());
+            std::string notice;
+            EXPECT_EQ(LoadCursor(CursorPathFor(path), &notice), cursor) << notice;
+        }
+        EXPECT_TRUE(std::filesystem::is_regular_file(PathFromUtf8(folder) / L"记录.jsonl.sent"));
+        std::error_code error;
+        EXPECT_EQ(std::filesystem::remove_all(PathFromUtf8(folder), error), 3u) << error.message();
+    }
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "file_path.h"
+
 namespace qvlink::tools {
 
 Status ReadFileBytes(const std::filesystem::path& path, std::vector<std::uint8_t>* bytes) {
-    const Status cannot = Status::Error(StatusKind::Io, "cannot read " + path.string());
+    const Status cannot = Status::Error(StatusKind::Io, "cannot read " + Utf8FromPath(path));
     std::ifstream in(path, std::ios::binary);
     if (!in) return cannot;
     std::vector<std::uint8_t> read((std::istreambuf_iterator<char>(in)),
@@ -21,7 +23,7 @@ Status WriteFileBytes(const std::filesystem::path& path, const std::uint8_t* byt
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
     out.close();
-    if (out.fail()) return Status::Error(StatusKind::Io, "cannot write " + path.string());
+    if (out.fail()) return Status::Error(StatusKind::Io, "cannot write " + Utf8FromPath(path));
     return Status::Ok();
 }
 

@@ -1,12 +1,14 @@
 #include "transcript.h"
 
+#include "file_path.h"
+
 namespace qvlink::tools {
 
 namespace {
 constexpr std::size_t BYTES_PER_LINE = 32;
 }
 
-Transcript::Transcript(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {}
+Transcript::Transcript(const std::string& path) : file_(OpenFile(path, "w")) {}
 
 Transcript::~Transcript() {
     if (file_ != nullptr) std::fclose(file_);

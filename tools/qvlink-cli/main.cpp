@@ -16,6 +16,8 @@
 #include "stop_signals.h"
 #include "terminal.h"
 #include "tracing_line.h"
+#include "utf8_arguments.h"
+#include "utf8_output.h"
 #include "write_signals.h"
 
 namespace {
@@ -42,15 +44,15 @@ int Run(const cli::CliOptions& options) {
                           MakeOpener(transcript, tracing));
     // Refused before any port is opened, so that no receiver is upgraded without its record.
     if (const Status opened = line.OpenRecord(options.recordPath); !opened.ok()) {
-        std::fprintf(stderr, "qvlink-cli: %s\n", opened.ToString().c_str());
+        WriteUtf8(stderr, "qvlink-cli: " + opened.ToString() + "\n");
         return cli::EXIT_USAGE;
     }
     if (const Status loaded = line.LoadFirmware(options.firmwarePath); !loaded.ok()) {
-        std::fprintf(stderr, "%s\n", loaded.message().c_str());
+        WriteUtf8(stderr, loaded.message() + "\n");
         return cli::EXIT_REFUSED;
     }
     if (tracing && !transcript.Active()) {
-        std::fprintf(stderr, "qvlink-cli: cannot write %s\n", options.tracePath.c_str());
+        WriteUtf8(stderr, "qvlink-cli: cannot write " + options.tracePath + "\n");
         return cli::EXIT_USAGE;
     }
     station::StationOptions run;
@@ -60,9 +62,7 @@ int Run(const cli::CliOptions& options) {
     std::size_t opened = 0;  // or waited for: a missing device in continuous serving
     for (std::size_t i = 0; i < line.PortCount(); ++i) {
         const Status port = line.OpenPort(i);
-        if (!port.ok())
-            std::fprintf(stderr, "%s\nqvlink-cli: %s\n", port.message().c_str(),
-                         port.cause().c_str());
+        if (!port.ok()) WriteUtf8(stderr, port.message() + "\nqvlink-cli: " + port.cause() + "\n");
         if (port.ok() || station::AwaitsItsDevice(port, run)) ++opened;
     }
     if (opened == 0 && line.PortCount() == 1) return cli::EXIT_NO_PORT;
@@ -115,14 +115,18 @@ int Run(const cli::CliOptions& options) {
     const auto summary = line.Summary();
     // With stdout gone the summary still reaches the operator, on stderr.
     std::FILE* const out = printer.OutputClosed() ? stderr : stdout;
-    if (line.PortCount() > 1) std::fputs(cli::SummaryText(summary, line.Totals()).c_str(), out);
-    std::fputs(databaseEnd.c_str(), out);
+    if (line.PortCount() > 1) WriteUtf8(out, cli::SummaryText(summary, line.Totals()));
+    WriteUtf8(out, databaseEnd);
     return cli::ExitStatus(station::VerdictOf(summary));
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int rawArgc, char** rawArgv) {
+    // Paths on the command line as written, whatever the system's code page.
+    qvlink::Utf8Arguments arguments(rawArgc, rawArgv);
+    const int argc = arguments.Argc();
+    char** const argv = arguments.Argv();
     if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-cli")) return 0;
     cli::CliOptions options;
     bool helpAsked = false;
@@ -132,8 +136,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!parsed.ok()) {
-        std::fprintf(stderr, "qvlink-cli: %s\n%s", parsed.message().c_str(),
-                     cli::CliUsage().c_str());
+        qvlink::WriteUtf8(stderr, "qvlink-cli: " + parsed.message() + "\n" + cli::CliUsage());
         return cli::EXIT_USAGE;
     }
     station::IgnoreWriteSignals();

@@ -5,10 +5,13 @@
 #include <vector>
 
 #include "file_bytes.h"
+#include "file_path.h"
 #include "firmware_format.h"
 #include "firmware_loader.h"
 #include "firmware_packer.h"
 #include "program_version.h"
+#include "utf8_arguments.h"
+#include "utf8_output.h"
 
 namespace {
 
@@ -40,8 +43,10 @@ int UsageError(const char* what) {
 
 int Pack(const char* imagePath, const char* outPath) {
     std::vector<std::uint8_t> data;
-    if (const qvlink::Status read = qvlink::tools::ReadFileBytes(imagePath, &data); !read.ok()) {
-        std::fprintf(stderr, "qvlink-pack: %s\n", read.message().c_str());
+    if (const qvlink::Status read =
+            qvlink::tools::ReadFileBytes(qvlink::PathFromUtf8(imagePath), &data);
+        !read.ok()) {
+        qvlink::WriteUtf8(stderr, "qvlink-pack: " + read.message() + "\n");
         return EXIT_WRITE_FAILED;
     }
     if (data.size() != qvlink::STANDARD_DATA_SIZE) {
@@ -52,20 +57,21 @@ int Pack(const char* imagePath, const char* outPath) {
     }
     const auto file = qvlink::ScramblePayload(qvlink::BuildPayload(data));
     if (const qvlink::Status written =
-            qvlink::tools::WriteFileBytes(outPath, file.data(), file.size());
+            qvlink::tools::WriteFileBytes(qvlink::PathFromUtf8(outPath), file.data(), file.size());
         !written.ok()) {
-        std::fprintf(stderr, "qvlink-pack: %s\n", written.message().c_str());
+        qvlink::WriteUtf8(stderr, "qvlink-pack: " + written.message() + "\n");
         return EXIT_WRITE_FAILED;
     }
-    std::printf("packed %zu bytes of image data into %s (%zu bytes)\n", data.size(), outPath,
-                file.size());
+    qvlink::WriteUtf8(stdout, "packed " + std::to_string(data.size()) +
+                                  " bytes of image data into " + outPath + " (" +
+                                  std::to_string(file.size()) + " bytes)\n");
     return 0;
 }
 
 // Loads and checks `path`; prints the refusal and returns false when it is refused.
 bool Load(const char* path, qvlink::FirmwareImage& image) {
-    const qvlink::Status result = qvlink::LoadFirmwareFile(path, image);
-    if (!result.ok()) std::fprintf(stderr, "%s\n", result.message().c_str());
+    const qvlink::Status result = qvlink::LoadFirmwareFile(qvlink::PathFromUtf8(path), image);
+    if (!result.ok()) qvlink::WriteUtf8(stderr, result.message() + "\n");
     return result.ok();
 }
 
@@ -84,18 +90,24 @@ int Unpack(const char* path, const char* outPath) {
     qvlink::FirmwareImage image;
     if (!Load(path, image)) return EXIT_REFUSED;
     if (const qvlink::Status written = qvlink::tools::WriteFileBytes(
-            outPath, image.bytes.get() + qvlink::INNER_HEADER_SIZE, DataSize(image));
+            qvlink::PathFromUtf8(outPath), image.bytes.get() + qvlink::INNER_HEADER_SIZE,
+            DataSize(image));
         !written.ok()) {
-        std::fprintf(stderr, "qvlink-pack: %s\n", written.message().c_str());
+        qvlink::WriteUtf8(stderr, "qvlink-pack: " + written.message() + "\n");
         return EXIT_WRITE_FAILED;
     }
-    std::printf("wrote %zu bytes of image data to %s\n", DataSize(image), outPath);
+    qvlink::WriteUtf8(stdout, "wrote " + std::to_string(DataSize(image)) +
+                                  " bytes of image data to " + outPath + "\n");
     return 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int rawArgc, char** rawArgv) {
+    // Paths on the command line as written, whatever the system's code page.
+    qvlink::Utf8Arguments arguments(rawArgc, rawArgv);
+    const int argc = arguments.Argc();
+    char** const argv = arguments.Argv();
     if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-pack")) return 0;
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(USAGE, stdout);

@@ -7,6 +7,7 @@
 #include "database_schema.h"
 #include "program_version.h"
 #include "records_commands.h"
+#include "utf8_arguments.h"
 #include "write_signals.h"
 
 namespace {
@@ -43,7 +44,11 @@ const char* const EXPLANATION =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int rawArgc, char** rawArgv) {
+    // Paths on the command line as written, whatever the system's code page.
+    qvlink::Utf8Arguments arguments(rawArgc, rawArgv);
+    const int argc = arguments.Argc();
+    char** const argv = arguments.Argv();
     if (qvlink::PrintVersionIfAsked(argc, argv, "qvlink-records")) return 0;
     qvlink::station::IgnoreWriteSignals();
     CLI::App app{"Gathers the record of every station in one PostgreSQL database.",

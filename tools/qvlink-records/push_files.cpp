@@ -7,6 +7,7 @@
 #include "pg_connection.h"
 #include "records_commands.h"
 #include "row_batch.h"
+#include "utf8_output.h"
 
 namespace qvlink::records {
 namespace {
@@ -69,27 +70,29 @@ int PushFiles(const std::string& conninfo, const std::vector<std::string>& files
             const auto now = std::chrono::steady_clock::now();
             if (now - lastProgress >= std::chrono::seconds(2)) {
                 lastProgress = now;
-                std::fprintf(stderr,
-                             "%s: %lld lines so far: %lld sent, %lld already there, %lld "
-                             "skipped\n",
-                             path.c_str(), tally.lines, tally.sent, tally.already, tally.skipped);
+                WriteUtf8(stderr, path + ": " + std::to_string(tally.lines) +
+                                      " lines so far: " + std::to_string(tally.sent) + " sent, " +
+                                      std::to_string(tally.already) + " already there, " +
+                                      std::to_string(tally.skipped) + " skipped\n");
             }
         });
         const Status& trouble = read.ok() ? sending : read;
         if (!trouble.ok()) {
             failed = true;
-            std::fprintf(stderr, "qvlink-records: %s: %s\n", path.c_str(),
-                         trouble.ToString().c_str());
+            WriteUtf8(stderr, "qvlink-records: " + path + ": " + trouble.ToString() + "\n");
             if (!read.ok()) continue;
             std::fprintf(stderr,
                          "qvlink-records: what was sent before stays; run it again to send the "
                          "rest (nothing is doubled)\n");
             break;
         }
-        std::printf("%s: %lld lines: %lld sent, %lld already there, %lld skipped%s%s\n",
-                    path.c_str(), tally.lines, tally.sent, tally.already, tally.skipped,
-                    tally.skipped ? " (" : "",
-                    tally.skipped ? (SkippedText(skipped, tally.skipped) + ")").c_str() : "");
+        WriteUtf8(
+            stdout,
+            path + ": " + std::to_string(tally.lines) + " lines: " + std::to_string(tally.sent) +
+                " sent, " + std::to_string(tally.already) + " already there, " +
+                std::to_string(tally.skipped) + " skipped" +
+                (tally.skipped ? " (" + SkippedText(skipped, tally.skipped) + ")" : std::string()) +
+                "\n");
         total.sent += tally.sent;
         total.already += tally.already;
         total.skipped += tally.skipped;

@@ -6,6 +6,7 @@
 #include "record_time.h"
 #include "records_commands.h"
 #include "utc_time.h"
+#include "utf8_output.h"
 #include "yield_report.h"
 
 namespace qvlink::records {
@@ -48,7 +49,7 @@ int Report(const ReportRequest& request) {
                 skipped += static_cast<long long>(batch.skipped.size());
             });
             if (!read.ok()) {
-                std::fprintf(stderr, "qvlink-records: %s\n", read.ToString().c_str());
+                WriteUtf8(stderr, "qvlink-records: " + read.ToString() + "\n");
                 return EXIT_FAILED;
             }
         }
@@ -58,8 +59,7 @@ int Report(const ReportRequest& request) {
                          skipped == 1 ? "was" : "were");
         report = counter.Take();
     }
-    std::fputs(FormatReport(report, request.csv, request.table).c_str(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : EXIT_FAILED;
+    return WriteUtf8(stdout, FormatReport(report, request.csv, request.table)) ? 0 : EXIT_FAILED;
 }
 
 }  // namespace qvlink::records

@@ -6,6 +6,7 @@
 #include "port_words.h"
 #include "status_texts.h"
 #include "terminal.h"
+#include "utf8_output.h"
 
 namespace qvlink::cli {
 namespace {
@@ -19,9 +20,7 @@ constexpr auto CLOCK_INTERVAL = std::chrono::seconds(1);
 constexpr std::size_t MAX_QUEUED = 10000;
 
 bool Write(std::FILE* stream, const std::string& text) {
-    if (text.empty()) return true;
-    const bool written = std::fputs(text.c_str(), stream) >= 0;
-    return std::fflush(stream) == 0 && written;
+    return text.empty() || WriteUtf8(stream, text);
 }
 
 }  // namespace

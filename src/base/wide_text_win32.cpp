@@ -1,6 +1,6 @@
-#include "wide_text.h"
-
 #include <windows.h>
+
+#include "wide_text.h"
 
 namespace qvlink {
 
