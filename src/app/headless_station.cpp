@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "file_path.h"
 #include "host_name.h"
 #include "port_list.h"
 #include "program_version.h"
@@ -137,7 +138,7 @@ int RunHeadlessStation(const StationStart& start, ServiceManager manager, cli::P
                 const auto said =
                     ApplyReload(line, setup, ApplyArguments(next, start.arguments), options);
                 if (said.empty())
-                    Say("the settings file " + start.settingsFile.string() +
+                    Say("the settings file " + Utf8FromPath(start.settingsFile) +
                         " was read again: nothing changed");
                 for (const std::string& text : said) Say(text);
             }

@@ -5,8 +5,6 @@
 // read, the command line put in its place, and the window and its panel are made and live until
 // the window has closed; the setup the operator ended with is then kept for the next start.
 #include <windows.h>
-// after windows.h
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -20,6 +18,7 @@
 #include "station_panel.h"
 #include "station_service.h"
 #include "station_startup.h"
+#include "utf8_arguments.h"
 #include "wide_text.h"
 #include "win32_station_window.h"
 
@@ -46,19 +45,6 @@ bool Given(const std::vector<std::string>& arguments, const char* flag) {
     return std::find(arguments.begin() + 1, arguments.end(), flag) != arguments.end();
 }
 
-// The command line in UTF-8, the program's name first, so that a firmware or record path is
-// taken as written whatever the system's code page.
-std::vector<std::string> CommandLine() {
-    std::vector<std::string> arguments;
-    int count = 0;
-    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        for (int i = 0; i < count; ++i) arguments.push_back(qvlink::Utf8FromWide(wide[i]));
-        LocalFree(wide);
-    }
-    if (arguments.empty()) arguments.emplace_back("qvlink-station");
-    return arguments;
-}
-
 void PlainBox(const std::string& text) {
     MessageBoxW(nullptr, qvlink::WideFromUtf8(text).c_str(), CAPTION, MB_OK);
 }
@@ -67,7 +53,10 @@ void PlainBox(const std::string& text) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*arguments*/, int show) {
     using namespace qvlink;
-    std::vector<std::string> arguments = CommandLine();
+    // The command line in UTF-8, the program's name first, so that a firmware or record path is
+    // taken as written whatever the system's code page.
+    std::vector<std::string> arguments = Utf8Arguments(__argc, __argv).Texts();
+    if (arguments.empty()) arguments.emplace_back("qvlink-station");
     if (arguments.size() > 1) {
         ReachParentConsole(Given(arguments, "--headless"));
         std::vector<char*> argv;

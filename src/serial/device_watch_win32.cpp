@@ -11,6 +11,7 @@
 #include "device_watch.h"
 #include "port_locations.h"
 #include "port_names.h"
+#include "wide_text.h"
 
 namespace qvlink {
 namespace {
@@ -111,7 +112,7 @@ bool DeviceWatch::DevicePresent(const std::string& path) {
         char target[1024];
         return QueryDosDeviceA(name.c_str(), target, sizeof target) != 0;
     }
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 DeviceWatch::Woken DeviceWatch::AwaitWakes(const StopWake& stop, const StopWake& back,
