@@ -130,10 +130,10 @@ check "qvlink.exe imports only system DLLs: $(echo $imports)" \
 download_holds_the_programs() {
     local zip="$win/QuorvaneLink-1.1-win64.zip"
     [ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" = \
-        "README.txt libpq-COPYRIGHT.txt qvlink-cli.exe qvlink-pack.exe qvlink-records.exe qvlink-station.exe qvlink.exe " ] &&
+        "README.txt libpq-COPYRIGHT.txt openssl-LICENSE.txt qvlink-cli.exe qvlink-pack.exe qvlink-records.exe qvlink-station.exe qvlink.exe " ] &&
         unzip -p "$zip" qvlink.exe | cmp -s - "$exe"
 }
-check "the Windows download holds README.txt, libpq's licence and the five programs, this qvlink.exe among them" \
+check "the Windows download holds README.txt, libpq's and OpenSSL's licences and the five programs, this qvlink.exe among them" \
     download_holds_the_programs
 probe template "$(winepath -w "$exe" 2>/dev/null)" > template.txt
 cat > template.want <<'EOF'
