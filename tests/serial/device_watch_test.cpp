@@ -8,8 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <future>
 
+#include "device_waiting.h"
 #include "firmware_fixtures.h"
 #include "pty_pair.h"
 #include "serial_port.h"
@@ -20,34 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using Wait = DeviceWatch::Wait;
 
-// A waiter on its own thread, as a port's thread waits.
-struct Waiting {
-    Waiting(DeviceWatch& watch, const fs::path& path)
-        : result(std::async(std::launch::async, [&watch, path, this] {
-              return watch.AwaitDevice(path, stop, stopped);
-          })) {}
-    ~Waiting() { Stop(); }
-    void Stop() {
-        stopped.store(true);
-        stop.Raise();
-    }
-    // Whether it is still waiting after `ms`.
-    bool StillWaitsAfter(int ms) {
-        return result.wait_for(std::chrono::milliseconds(ms)) == std::future_status::timeout;
-    }
-    Wait Outcome() {
-        // A look a second; a busy machine may take longer, never this long.
-        if (result.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-            ADD_FAILURE() << "the waiter was never woken";
-            Stop();
-        }
-        return result.get();
-    }
-
-    StopWake stop;
-    std::atomic<bool> stopped{false};
-    std::future<Wait> result;
-};
+using Waiting = test::DeviceWaiting;
 
 TEST(DeviceWatch, APathThatAppearsWakesItsWaitersAndAStopWakesItsOwnAtOnce) {
     test::ScratchDir dir;

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <future>
 
+#include "device_waiting.h"
 #include "device_watch.h"
 
 namespace qvlink {
@@ -18,32 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using Wait = DeviceWatch::Wait;
 
-struct Waiting {
-    Waiting(DeviceWatch& watch, const std::string& path)
-        : result(std::async(std::launch::async, [&watch, path, this] {
-              return watch.AwaitDevice(path, stop, stopped);
-          })) {}
-    ~Waiting() { Stop(); }
-    void Stop() {
-        stopped.store(true);
-        stop.Raise();
-    }
-    bool StillWaitsAfter(int ms) {
-        return result.wait_for(std::chrono::milliseconds(ms)) == std::future_status::timeout;
-    }
-    Wait Outcome() {
-        // A look a second; a busy machine may take longer, never this long.
-        if (result.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-            ADD_FAILURE() << "the waiter was never woken";
-            Stop();
-        }
-        return result.get();
-    }
-
-    StopWake stop;
-    std::atomic<bool> stopped{false};
-    std::future<Wait> result;
-};
+using Waiting = test::DeviceWaiting;
 
 bool UnderWine() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
