@@ -3,12 +3,15 @@
 // put in memory by the printing thread; a thread of the log writes it to the file, so a file
 // that is slow or fails holds up neither a port nor a stop. What the file has not taken within
 // 1 MiB of backlog is dropped, and how much is said in the file once it takes text again. Lines
-// end in CR LF in the file. Windows only. Threading: Open and Close on one thread; Out and Err
-// from any thread between them.
+// end in CR LF in the file. A file that has reached its bound (8 MiB) is renamed with ".1" added,
+// replacing the one before, and a new one begun, so a service that runs for months keeps the
+// last 8 to 16 MiB of what it said and never fills its disk. Windows only. Threading: Open and
+// Close on one thread; Out and Err from any thread between them.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -21,7 +24,9 @@ namespace qvlink {
 
 class ServiceLog final : public cli::PrinterSink {
   public:
-    ServiceLog() = default;
+    static constexpr std::uint64_t KEEP_BYTES = 8u << 20;
+
+    explicit ServiceLog(std::uint64_t keepBytes = KEEP_BYTES) : keepBytes_(keepBytes) {}
     ~ServiceLog() override;  // Close, when it was not
     ServiceLog(const ServiceLog&) = delete;
     ServiceLog& operator=(const ServiceLog&) = delete;
@@ -39,8 +44,14 @@ class ServiceLog final : public cli::PrinterSink {
 
   private:
     void Write();  // memory to file, on the log's thread
+    // Before a write, on the log's thread: a file at its bound becomes the ".1" one.
+    void TurnOver();
 
-    void* file_ = nullptr;  // the file's HANDLE, only the log's thread writes it
+    const std::uint64_t keepBytes_;
+    // Set by Open; then only the log's thread touches them until Close has joined it.
+    void* file_ = nullptr;  // the file's HANDLE
+    std::filesystem::path path_;
+    std::uint64_t size_ = 0;  // the file's length
     std::thread writer_;
     Mutex mutex_;
     std::condition_variable_any changed_;

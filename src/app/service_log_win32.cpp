@@ -28,7 +28,10 @@ Status ServiceLog::Open(const std::filesystem::path& path) {
                              "cannot open the log " + Utf8FromWide(path.wstring()),
                              LastErrorText(error));
     }
+    LARGE_INTEGER size{};
+    size_ = GetFileSizeEx(file, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
     file_ = file;
+    path_ = path;
     {
         MutexLock lock(mutex_);
         open_ = true;
@@ -69,10 +72,12 @@ void ServiceLog::Write() {
         text.append(pending_);
         pending_.clear();
         lock.unlock();
+        TurnOver();
         DWORD written = 0;
         const bool ok = WriteFile(static_cast<HANDLE>(file_), text.data(),
                                   static_cast<DWORD>(text.size()), &written, nullptr) &&
                         written == text.size();
+        size_ += written;
         lock.lock();
         // A file that fails at the end is not tried again.
         if (!ok) {
@@ -84,8 +89,24 @@ void ServiceLog::Write() {
     changed_.notify_all();
 }
 
+void ServiceLog::TurnOver() {
+    if (size_ < keepBytes_ || file_ == nullptr) return;
+    std::filesystem::path older = path_;
+    older += L".1";
+    CloseHandle(static_cast<HANDLE>(file_));
+    // Should the rename fail (the older one held open by a reader), the file is begun anew in
+    // place rather than grow past its bound.
+    const bool moved = MoveFileExW(path_.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING);
+    const HANDLE file =
+        CreateFileW(path_.c_str(), FILE_APPEND_DATA | (moved ? 0 : GENERIC_WRITE),
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    moved ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file_ = file == INVALID_HANDLE_VALUE ? nullptr : file;
+    size_ = 0;
+}
+
 bool ServiceLog::Close(int seconds) {
-    if (file_ == nullptr) return true;
+    if (!writer_.joinable()) return true;
     bool written = false;
     {
         MutexLock lock(mutex_);
@@ -96,12 +117,13 @@ bool ServiceLog::Close(int seconds) {
     }
     if (written) {
         writer_.join();
-        CloseHandle(static_cast<HANDLE>(file_));
+        if (file_ != nullptr) CloseHandle(static_cast<HANDLE>(file_));
+        file_ = nullptr;
     } else {
-        // A file that does not take the text in time is left to the log's thread.
+        // A file that does not take the text in time is left to the log's thread, and with it
+        // the handle, which the process's end closes.
         writer_.detach();
     }
-    file_ = nullptr;
     return written;
 }
 
