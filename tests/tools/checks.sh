@@ -14,6 +14,14 @@ report_checks() {
     echo "$((checks - failures)) passed, $failures failed"
     [ "$failures" = 0 ]
 }
+# finish: the tally, and the script ends with it. `require NAME COMMAND...` is a check the rest
+# depends on: when it fails, the script ends there.
+finish() { report_checks; exit; }
+require() {
+    local before=$failures
+    check "$@"
+    [ "$failures" = "$before" ] || finish
+}
 
 # Waiting for what a background process writes. A file is read only up to its last newline, so
 # a line still being written is never taken for a whole one; the caller starts each process on

@@ -36,12 +36,6 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$work" || exit 1
-finish() { report_checks; exit; }
-require() {  # require NAME CONDITION-COMMAND...: a check the rest depends on; ends the test
-    local before=$failures
-    check "$@"
-    [ "$failures" = "$before" ] || finish
-}
 
 head -c 1048576 /dev/urandom > image.raw
 "$pack" pack image.raw fw.bin > /dev/null

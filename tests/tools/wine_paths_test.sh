@@ -33,12 +33,6 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$work" || exit 1
-finish() { report_checks; exit; }
-require() {  # require NAME CONDITION-COMMAND...: a check the rest depends on; ends the test
-    local before=$failures
-    check "$@"
-    [ "$failures" = "$before" ] || finish
-}
 firmware="Prüfstand/Übung.bin" record="产线3/记录.jsonl"
 mkdir Prüfstand 产线3 Линия
 

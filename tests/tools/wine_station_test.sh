@@ -38,12 +38,6 @@ fail() {
     shots=$((shots + 1))
     import -window root "$logs/$(printf %02d "$shots")-$(echo "$1" | tr -c 'A-Za-z0-9\n' - | head -c 50).png" 2>/dev/null
 }
-finish() { report_checks; exit; }
-require() {  # require NAME CONDITION-COMMAND...: a check the rest depends on; ends the test
-    local before=$failures
-    check "$@"
-    [ "$failures" = "$before" ] || finish
-}
 
 # The window's controls, tab-separated: id, class, state, centre, text (see qvlink-probe.exe).
 read_window() { probe window "$title" > window.txt && [ -s window.txt ]; }
